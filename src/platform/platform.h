@@ -1,0 +1,69 @@
+// The system services the game needs: clock, files, window messages, keyboard.
+// Everything outside src/platform/ reaches SDL, the file system and the clocks
+// only through the sys* procedures declared in this folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---- Headless mode -------------------------------------------------------
+// Tests and tools run the game without a window, audio device or real clock.
+// Set before anything else is started; it holds for the rest of the process.
+void sysSetHeadless(bool headless);
+bool sysIsHeadless();
+
+// ---- Clock ---------------------------------------------------------------
+// Millisecond tick count, unsigned 32-bit, wrapping after 49.7 days.
+uint32_t sysTicks();
+void sysSleep(uint32_t ms);
+// Headless only: the tick count is whatever the test sets.
+void sysSetFakeTicks(uint32_t ticks);
+void sysAdvanceFakeTicks(uint32_t ms);
+
+// ---- Files (paths relative to the working folder, '/' separated) ---------
+struct SysFile;
+SysFile* sysOpenRead(const char* path);           // nullptr when it cannot be opened
+int sysRead(SysFile* file, void* buffer, int n);  // bytes read (0 at end), -1 on error
+bool sysSeek(SysFile* file, long offset);         // from the start of the file
+void sysClose(SysFile* file);
+// Reads at most `capacity` bytes of a whole file; -1 when it cannot be opened.
+long sysReadFile(const char* path, void* buffer, size_t capacity);
+// Writes to a temporary file beside `path` and renames it over `path`, creating
+// missing folders first, so that a crash never leaves a half-written file.
+bool sysWriteFileAtomic(const char* path, const void* data, size_t n);
+bool sysIsDirectory(const char* path);
+bool sysChangeDirectory(const char* path);
+// Environment variable, or nullptr.
+const char* sysGetEnv(const char* name);
+
+// ---- Window and its messages ---------------------------------------------
+enum SysMessage {
+  SysMsgNone = 0,
+  SysMsgQuit,        // the quit message: ends the main loop
+  SysMsgDestroy,     // the window is being destroyed (close control, or sysDestroyWindow)
+  SysMsgPaint,       // part of the window must be shown again (expose)
+  SysMsgKeyDown,     // param: key code, 27 Escape, 123 F12, others as given
+  SysMsgMouseMove,   // param: x in the low 16 bits, y in the high 16 bits
+  SysMsgButtonDown,  // left button; param as for a move
+  SysMsgButtonUp,    // left button; no position
+};
+struct SysEvent {
+  int message;
+  uint32_t param;
+};
+enum { SysKeyEscape = 27, SysKeyF12 = 123 };
+
+// Creates the fixed-size window whose client area is width x height.
+bool sysCreateWindow(const char* caption, int width, int height);
+void sysHidePointer();
+// Takes the next waiting message off the queue; false when none waits.
+bool sysPeekMessage(SysEvent* event);
+void sysPostQuit(int code);
+void sysDestroyWindow();
+bool sysShiftHeld();
+// Sets the window icon from 32-bit RGBA pixels (no effect headless).
+void sysSetWindowIcon(const uint32_t* rgba, int width, int height);
+// Headless only: queue a message as if the window system had sent it.
+void sysPushMessage(int message, uint32_t param);
+// Releases the window and the video system at shut-down.
+void sysShutdownWindow();

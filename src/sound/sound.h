@@ -1,0 +1,31 @@
+// The bank of thirteen sound effects, played by number.
+#pragma once
+
+#include <cstdint>
+
+enum SoundId {
+  SoundStar = 0,
+  SoundStepOff = 1,
+  SoundSwitch = 2,
+  SoundLanding = 3,
+  SoundBreak = 4,
+  SoundClack = 5,
+  SoundExtraLife = 6,
+  SoundClear = 7,
+  SoundDeathFall = 8,
+  SoundTurn = 9,
+  SoundTimed = 10,
+  SoundMiss = 11,
+  SoundTimeWarning = 12,
+  SoundCount = 13,
+};
+
+extern uint8_t bankReady;
+
+void initSoundBank();
+void playEffect(int id);
+void releaseSoundBank();
+
+// Sees every playEffect call, with or without a working bank: tests and the
+// simulator's trace use it. nullptr when nobody listens.
+extern void (*playEffectObserver)(int id);

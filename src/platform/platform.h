@@ -61,9 +61,18 @@ bool sysPeekMessage(SysEvent* event);
 void sysPostQuit(int code);
 void sysDestroyWindow();
 bool sysShiftHeld();
-// Sets the window icon from 32-bit RGBA pixels (no effect headless).
+// Sets the window icon from pixels of 4 bytes in memory order red, green,
+// blue, alpha (no effect headless).
 void sysSetWindowIcon(const uint32_t* rgba, int width, int height);
 // Headless only: queue a message as if the window system had sent it.
 void sysPushMessage(int message, uint32_t param);
 // Releases the window and the video system at shut-down.
 void sysShutdownWindow();
+
+// ---- Folders --------------------------------------------------------------
+// The game's data folder: $WENDLOP_DATA, else the installed one, else data/ of
+// the source tree. nullptr when none exists.
+const char* sysFindDataFolder();
+// The user's own data folder ($XDG_DATA_HOME/wendlop or ~/.local/share/wendlop),
+// nullptr when neither variable says where it is.
+const char* sysUserDataFolder();

@@ -2,6 +2,7 @@
 // the pointer does to the world, and the moving hazards.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // ---- Stage map ------------------------------------------------------------
@@ -17,8 +18,8 @@ enum {
 // The stage file's image, used in place: header, tile layer, object layer.
 extern uint8_t stageMap[StageMapSize];
 
-// Tile number of a cell, or nullptr-safe reads: every cell outside the grid
-// reads as a wall so that nothing ever looks into the object layer.
+// Every cell outside the grid reads as a wall, so that no rule ever looks into
+// the header or the object layer.
 uint8_t* tileCell(int row, int col);  // nullptr outside the grid
 int tileAt(int row, int col);         // tile number; outside the grid: a Solid wall tile
 int kindAt(int row, int col);         // tileKind of tileAt
@@ -50,10 +51,10 @@ enum TileClass {
 };
 enum { StarTile = 80, OutsideTile = 32 };
 
-extern const uint8_t tileKind[256];
-extern const uint8_t nextTile[256];
-extern const uint8_t tileClass[256];
-extern const uint8_t tileSound[256];
+extern const std::array<uint8_t, 256> tileKind;
+extern const std::array<uint8_t, 256> nextTile;
+extern const std::array<uint8_t, 256> tileClass;
+extern const std::array<uint8_t, 256> tileSound;
 
 extern int phase16;  // 0..15
 extern int phase64;  // 0..63

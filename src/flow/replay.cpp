@@ -1,0 +1,78 @@
+// Pointer sampling, and the recording and playback of replays.
+#include <cstdio>
+#include <string>
+
+#include "app/shell.h"
+#include "display/display.h"
+#include "flow/flow.h"
+#include "platform/platform.h"
+
+int pointerX = 320, pointerY = 240;
+int pointerButton = 0, previousButton = 0;
+bool recording = false;
+bool demoPlayback = false;
+int replayIndex = 0;
+uint8_t replayBuffer[ReplayBytes];
+
+namespace {
+std::string userFolder;
+
+std::string replayName(const std::string& folder) {
+  char name[24];
+  std::snprintf(name, sizeof name, "%02d.dat", stageNumber);
+  return folder + name;
+}
+
+int clampedIndex() { return replayIndex < 0 ? 0 : (replayIndex >= ReplayRecords ? ReplayRecords - 1 : replayIndex); }
+}  // namespace
+
+void setUserReplayFolder(const char* folder) {
+  userFolder = folder ? folder : "";
+  if (!userFolder.empty() && userFolder.back() != '/') userFolder += '/';
+}
+
+const char* userReplayFolder() { return userFolder.c_str(); }
+
+bool isPress() { return pointerButton == 1 && previousButton == 0; }
+
+void samplePointer() {
+  previousButton = pointerButton;
+  if (demoPlayback) {
+    const uint8_t* record = replayBuffer + clampedIndex() * ReplayRecordSize;
+    pointerX = record[0] | (record[1] << 8);
+    pointerY = record[2] | (record[3] << 8);
+    pointerButton = record[4];
+  } else {
+    pointerX = liveX;
+    pointerY = liveY;
+    pointerButton = liveButton;
+  }
+}
+
+void recordingStep() {
+  if (recording) {
+    char index[16];
+    std::snprintf(index, sizeof index, "%d", replayIndex);
+    drawText(35, 0, index);
+    uint8_t* record = replayBuffer + clampedIndex() * ReplayRecordSize;
+    record[0] = static_cast<uint8_t>(pointerX);
+    record[1] = static_cast<uint8_t>(pointerX >> 8);
+    record[2] = static_cast<uint8_t>(pointerY);
+    record[3] = static_cast<uint8_t>(pointerY >> 8);
+    record[4] = static_cast<uint8_t>(pointerButton);
+  }
+  if (replayIndex < ReplayRecords - 1) replayIndex += 1;
+}
+
+bool saveReplay() {
+  // The installed data folder may be read-only: recordings go to the user's own.
+  const std::string folder = userFolder.empty() ? std::string("replay/") : userFolder;
+  return sysWriteFileAtomic(replayName(folder).c_str(), replayBuffer, sizeof replayBuffer);
+}
+
+bool loadReplay() {
+  if (!userFolder.empty() && sysReadFile(replayName(userFolder).c_str(), replayBuffer, sizeof replayBuffer) >= 0) {
+    return true;
+  }
+  return sysReadFile(replayName("replay/").c_str(), replayBuffer, sizeof replayBuffer) >= 0;
+}

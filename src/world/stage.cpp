@@ -1,0 +1,89 @@
+// The stage file image and the setting up of a stage from it.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "world/world.h"
+
+uint8_t stageMap[StageMapSize];
+Walker walker;
+Hazard hazards[HazardCapacity];
+int hazardCount = 0;
+
+bool insideGrid(int row, int col) { return row >= 0 && row < GridRows && col >= 0 && col < GridColumns; }
+
+uint8_t* tileCell(int row, int col) {
+  if (!insideGrid(row, col)) return nullptr;
+  return &stageMap[TileLayerOffset + GridColumns * row + col];
+}
+
+int tileAt(int row, int col) {
+  const uint8_t* cell = tileCell(row, col);
+  return cell ? *cell : static_cast<int>(OutsideTile);
+}
+
+int kindAt(int row, int col) { return tileKind[tileAt(row, col)]; }
+
+namespace {
+struct Spawn {
+  int16_t dx, dy, dcol, drow, stepsPerCell;
+  int32_t period;
+};
+// Object codes 10 to 25, in order.
+constexpr Spawn spawnTable[16] = {
+    {1, 0, 1, 0, 32, 1},   {0, 1, 0, 1, 32, 1},   {2, 0, 1, 0, 16, 1},    {0, 2, 0, 1, 16, 1},
+    {1, 0, 1, 0, 32, 16},  {0, 1, 0, 1, 32, 16},  {1, 1, 1, 1, 32, 1},    {1, -1, 1, -1, 32, 1},
+    {1, 0, 1, 0, 32, 4},   {0, 1, 0, 1, 32, 4},   {-1, 0, -1, 0, 32, 1},  {0, -1, 0, -1, 32, 1},
+    {2, 2, 1, 1, 16, 1},   {2, -2, 1, -1, 16, 1}, {-1, 0, -1, 0, 32, 4},  {0, -1, 0, -1, 32, 4},
+};
+}  // namespace
+
+bool loadStage(int stage) {
+  hazardCount = 0;
+  char name[32];
+  std::snprintf(name, sizeof name, "map/map%02d.fmf", stage);
+  // Read into a scratch block first: a short file must not leave a stage that
+  // is half the new file and half the old one.
+  uint8_t image[StageMapSize];
+  if (sysReadFile(name, image, sizeof image) != StageMapSize) return false;
+  std::memcpy(stageMap, image, sizeof image);
+
+  walker.x = 0;
+  walker.y = 0;
+  for (int row = 0; row < GridRows; ++row) {
+    for (int col = 0; col < GridColumns; ++col) {
+      const int code = static_cast<int8_t>(stageMap[ObjectLayerOffset + GridColumns * row + col]);
+      if (code == 7 || code == 8) {
+        walker.state = code == 7 ? WalkLeft : WalkRight;
+        walker.col = col;
+        walker.row = row;
+        walker.x = CellSize * col;
+        walker.y = CellSize * row;
+      } else if (code >= 10 && code <= 25 && hazardCount < HazardCapacity) {
+        const Spawn& s = spawnTable[code - 10];
+        Hazard& h = hazards[hazardCount];
+        h = Hazard{};
+        h.x = static_cast<uint16_t>(CellSize * col - 16);
+        h.y = static_cast<uint16_t>(CellSize * row - 16);
+        h.col = static_cast<int16_t>(col);
+        h.row = static_cast<int16_t>(row);
+        h.dx = s.dx;
+        h.dy = s.dy;
+        h.dcol = s.dcol;
+        h.drow = s.drow;
+        h.stepsPerCell = s.stepsPerCell;
+        h.period = s.period;
+        h.state = 1;
+        h.tick = 0;
+        ++hazardCount;
+      }
+    }
+  }
+  if (walker.x == 0 && walker.y == 0) return false;
+  if (kindAt(walker.row + 1, walker.col) == Empty) {
+    walker.rowFrames = 8;
+    walker.resumeState = walker.state;
+    walker.state = Falling;
+  }
+  return true;
+}

@@ -1,24 +1,261 @@
-// Stand-in until the display lands: a display that is always ready and draws nothing.
+// The display: sheets, canvas, presenting, screenshots and the seven primitives.
 #include "display/display.h"
 
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "app/shell.h"
+#include "display/surface.h"
+#include "platform/platform.h"
+#include "platform/video.h"
 #include "world/world.h"
 
 int32_t displayReady = 0;
+Surface SpriteSheet;
+Surface BackdropSheet;
+uint8_t gamePalette[256][3];
+
+const uint8_t frameColumn[FrameCount] = {0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0, 8, 8};
+const uint8_t frameRow[FrameCount] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1};
+
+namespace {
+
+constexpr int TileSize = 32;
+constexpr int GlyphSize = 16;
+constexpr int FontX = 512;
+constexpr int TextColumns = 40;
+constexpr int TextRows = 30;
+constexpr int SpriteSize = 64;
+constexpr int FrameRowsTop = 8;  // frame rows start at 8 x 64 = 512
+constexpr int LogoX = 0;
+constexpr int LogoY = 640;
+constexpr int LogoWidth = 512;
+constexpr int LogoHeight = 128;
+constexpr int SpriteSheetWidth = 640;
+constexpr int SpriteSheetHeight = 768;
+constexpr int BackdropCount = 3;
+constexpr int IconFrame = 6;
+constexpr uint32_t PureGreen = 0x0000FF00;  // 0x00BBGGRR
+constexpr const char* SpriteSheetPath = "bmp/gamebg.bmp";
+constexpr const char* BackdropSheetPath = "bmp/test.bmp";
+// Larger than any sheet that passes the size checks in decodeBmp.
+constexpr size_t MaxSheetFileSize = 80u * 1024 * 1024;
+
+std::string screenshotDir;
+int screenshotEvery = 0;
+uint32_t presentedFrames = 0;
+std::vector<uint8_t> pictureBuffer;  // reused, so that screenshots allocate once
+
+bool readWholeFile(const char* path, std::vector<uint8_t>* data, std::string* why) {
+  SysFile* file = sysOpenRead(path);
+  if (!file) {
+    *why = std::string(path) + " is missing or cannot be opened";
+    return false;
+  }
+  data->clear();
+  uint8_t chunk[65536];
+  for (;;) {
+    const int n = sysRead(file, chunk, sizeof chunk);
+    if (n < 0) {
+      sysClose(file);
+      *why = std::string(path) + " cannot be read";
+      return false;
+    }
+    if (n == 0) break;
+    if (data->size() + n > MaxSheetFileSize) {
+      sysClose(file);
+      *why = std::string(path) + " is too large to be a sheet";
+      return false;
+    }
+    data->insert(data->end(), chunk, chunk + n);
+  }
+  sysClose(file);
+  return true;
+}
+
+void copyFrame(int frame, long long x, long long y) {
+  if (frame < 0 || frame >= FrameCount) return;
+  copyToCanvas(SpriteSheet, frameColumn[frame] * SpriteSize,
+               (frameRow[frame] + FrameRowsTop) * SpriteSize, SpriteSize, SpriteSize, x, y, true);
+}
+
+// The window icon: the walker facing the player, its key colour transparent.
+void setIconFromSheet() {
+  uint32_t icon[SpriteSize * SpriteSize];
+  const int sx = frameColumn[IconFrame] * SpriteSize;
+  const int sy = (frameRow[IconFrame] + FrameRowsTop) * SpriteSize;
+  for (int y = 0; y < SpriteSize; ++y) {
+    for (int x = 0; x < SpriteSize; ++x) {
+      const uint8_t v = SpriteSheet.pixels[static_cast<size_t>(sy + y) * SpriteSheet.width + sx + x];
+      uint8_t bytes[4] = {gamePalette[v][0], gamePalette[v][1], gamePalette[v][2], 255};
+      if (v == SpriteSheet.key) std::memset(bytes, 0, sizeof bytes);
+      std::memcpy(&icon[y * SpriteSize + x], bytes, 4);
+    }
+  }
+  sysSetWindowIcon(icon, SpriteSize, SpriteSize);
+}
+
+void saveScreenshot() {
+  char path[4096];
+  std::snprintf(path, sizeof path, "%s/frame-%06u.png", screenshotDir.c_str(),
+                static_cast<unsigned>(presentedFrames));
+  if (!saveCanvasPicture(path)) {
+    // Once is enough: a full disc or a read-only folder will not get better.
+    std::fprintf(stderr, "wendlop: cannot save screenshots in %s; no more will be taken\n",
+                 screenshotDir.c_str());
+    screenshotDir.clear();
+  }
+}
+
+}  // namespace
+
+bool loadSheet(const char* path, int minWidth, int minHeight, Surface* out, std::string* why) {
+  std::vector<uint8_t> data;
+  if (!readWholeFile(path, &data, why)) return false;
+  const char* reason = "";
+  Surface sheet;
+  if (!decodeBmp(data.data(), data.size(), &sheet, &reason)) {
+    *why = std::string(path) + " " + reason;
+    return false;
+  }
+  if (sheet.width < minWidth || sheet.height < minHeight) {
+    *why = std::string(path) + " is " + std::to_string(sheet.width) + " x " +
+           std::to_string(sheet.height) + " pixels, smaller than the " + std::to_string(minWidth) +
+           " x " + std::to_string(minHeight) + " it must have";
+    return false;
+  }
+  *out = std::move(sheet);
+  return true;
+}
 
 int initDisplay() {
+  releaseDisplay();
+  displayReady = 0;
+  std::string why;
+  if (!loadSheet(SpriteSheetPath, SpriteSheetWidth, SpriteSheetHeight, &SpriteSheet, &why) ||
+      !loadSheet(BackdropSheetPath, CanvasWidth, CanvasHeight * BackdropCount, &BackdropSheet,
+                 &why)) {
+    std::fprintf(stderr, "wendlop: cannot start the display: %s\n", why.c_str());
+    releaseDisplay();
+    return 0;
+  }
+  if (!sysInitVideo(&FrameCanvas[0][0], CanvasWidth, CanvasHeight)) {
+    std::fprintf(stderr, "wendlop: cannot start the display: %s\n", sysVideoError());
+    releaseDisplay();
+    return 0;
+  }
+  // The backdrop sheet is loaded last, so its colour table is the screen's:
+  // both sheets are drawn with the same table.
+  std::memcpy(gamePalette, BackdropSheet.colours, sizeof gamePalette);
+  sysSetPalette(gamePalette);
+  // A sheet without pure green has nothing transparent; taking the nearest
+  // colour instead would cut holes where the artist drew that colour.
+  const uint32_t key = matchColour(SpriteSheet, PureGreen);
+  SpriteSheet.key = key == 0xFFFFFFFFu ? NoColourKey : static_cast<int>(key);
+  std::memset(FrameCanvas, 0, sizeof FrameCanvas);
+  setIconFromSheet();
+  presentedFrames = 0;
   displayReady = 1;
   initGameValues();
   return 1;
 }
-int releaseDisplay() { return 1; }
-void presentFrame() {}
-void repaintWindow() {}
-void reapplyPalette() {}
-void drawText(int, int, const char*) {}
-void drawBackdrop(int) {}
-void drawLogo(int, int) {}
-void drawCursor(int, int) {}
-void drawWalker(int, int, int state) { walkerFrame(state); }
-void drawEffect(int, int, int) {}
-void drawTileLayer() {}
+
+int releaseDisplay() {
+  sysShutdownVideo();
+  SpriteSheet = Surface{};
+  BackdropSheet = Surface{};
+  return 1;
+}
+
+void presentFrame() {
+  if (!displayReady) return;
+  sysPresent(0, 0, CanvasWidth, CanvasHeight);
+  ++presentedFrames;
+  if (!screenshotDir.empty() && (presentedFrames - 1) % screenshotEvery == 0) saveScreenshot();
+}
+
+void repaintWindow() {
+  if (displayReady) sysPresent(0, 0, CanvasWidth, CanvasHeight);
+}
+
+void reapplyPalette() {
+  if (displayReady) sysSetPalette(gamePalette);
+}
+
+void setScreenshotDir(const char* dir, int every) {
+  screenshotDir = dir ? dir : "";
+  screenshotEvery = every < 1 ? 1 : every;
+  presentedFrames = 0;
+}
+
+bool saveCanvasPicture(const char* path) {
+  if (!path) return false;
+  const size_t n = std::strlen(path);
+  const bool png = n >= 4 && (std::strcmp(path + n - 4, ".png") == 0 ||
+                              std::strcmp(path + n - 4, ".PNG") == 0);
+  if (png)
+    encodePng8(CanvasWidth, CanvasHeight, &FrameCanvas[0][0], gamePalette, &pictureBuffer);
+  else
+    encodeBmp8(CanvasWidth, CanvasHeight, &FrameCanvas[0][0], gamePalette, &pictureBuffer);
+  return sysWriteFileAtomic(path, pictureBuffer.data(), pictureBuffer.size());
+}
+
+// ---- Primitives ---------------------------------------------------------------
+
+void drawText(int column, int row, const char* text) {
+  if (skipPhase != 0 || !text) return;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+    const int c = *p;
+    // The font has glyphs for 0..127 only; higher codes leave their cell as it is.
+    if (c < 128)
+      copyToCanvas(SpriteSheet, FontX + (c % 8) * GlyphSize, (c / 8) * GlyphSize, GlyphSize,
+                   GlyphSize, static_cast<long long>(column) * GlyphSize,
+                   static_cast<long long>(row) * GlyphSize, true);
+    if (column >= TextColumns - 1) {
+      column = 0;
+      row = row >= TextRows - 1 ? TextRows - 1 : row + 1;  // a long text overwrites the last row
+    } else {
+      ++column;
+    }
+  }
+}
+
+void drawBackdrop(int index) {
+  if (skipPhase != 0 || index < 0 || index >= BackdropSheet.height / CanvasHeight) return;
+  copyToCanvas(BackdropSheet, 0, index * CanvasHeight, CanvasWidth, CanvasHeight, 0, 0, false);
+}
+
+void drawLogo(int x, int y) {
+  if (skipPhase != 0) return;
+  copyToCanvas(SpriteSheet, LogoX, LogoY, LogoWidth, LogoHeight, x, y, true);
+}
+
+void drawCursor(int x, int y) {
+  if (skipPhase != 0) return;
+  copyFrame(walker.x > x ? 14 : 15, static_cast<long long>(x) - 32, static_cast<long long>(y) - 32);
+}
+
+void drawWalker(int x, int y, int state) {
+  // The animation moves on whether or not this frame is drawn.
+  const int frame = walkerFrame(state);
+  if (skipPhase != 0) return;
+  copyFrame(frame, static_cast<long long>(x) - 16, static_cast<long long>(y) - 32);
+}
+
+void drawEffect(int x, int y, int frame) {
+  if (skipPhase != 0) return;
+  copyFrame(frame, x, y);
+}
+
+void drawTileLayer() {
+  if (skipPhase != 0) return;
+  for (int row = 0; row < GridRows; ++row) {
+    for (int col = 0; col < GridColumns; ++col) {
+      const int n = stageMap[TileLayerOffset + GridColumns * row + col];
+      copyToCanvas(SpriteSheet, (n % 16) * TileSize, (n / 16) * TileSize, TileSize, TileSize,
+                   col * TileSize, row * TileSize, true);
+    }
+  }
+}

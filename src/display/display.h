@@ -21,3 +21,20 @@ void drawCursor(int x, int y);
 void drawWalker(int x, int y, int state);
 void drawEffect(int x, int y, int frame);
 void drawTileLayer();
+
+// The 64 x 64 sprite frames 0..17: frame f is cell (frameColumn[f], frameRow[f])
+// of the two frame rows, at (64 x column, 512 + 64 x row) of the sprite sheet.
+enum { FrameCount = 18 };
+extern const uint8_t frameColumn[FrameCount];
+extern const uint8_t frameRow[FrameCount];
+
+// The colour table the canvas is shown through: the backdrop sheet's.
+extern uint8_t gamePalette[256][3];
+
+// Saves every `every`th presented frame, counting from the first, as
+// dir/frame-NNNNNN.png (N the presented frame's number from 1). A null or
+// empty dir stops it. Works headless too.
+void setScreenshotDir(const char* dir, int every);
+// Saves the canvas as it would be presented: a PNG when the path ends in
+// ".png", else an 8-bit BMP. False when it cannot be written.
+bool saveCanvasPicture(const char* path);

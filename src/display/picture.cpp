@@ -1,0 +1,274 @@
+// 8-bit picture files: BMP in (the sheets), BMP and PNG out (screenshots, test sheets).
+#include <algorithm>
+#include <cstring>
+
+#include "display/surface.h"
+
+namespace {
+
+uint32_t le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+uint32_t le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Sheets are a few megabytes; anything far larger is a broken or hostile header.
+constexpr long long MaxSide = 16384;
+constexpr long long MaxPixels = 64ll * 1024 * 1024;
+
+enum { BiRgb = 0, BiRle8 = 1 };
+
+// RLE8 runs, starting at the bottom row. Pixels the runs skip stay 0.
+bool decodeRle8(const uint8_t* p, const uint8_t* end, Surface* out) {
+  int x = 0, y = out->height - 1;
+  auto put = [&](uint8_t v) {
+    if (x < out->width && y >= 0) out->pixels[static_cast<size_t>(y) * out->width + x] = v;
+    ++x;
+  };
+  while (end - p >= 2) {
+    const uint8_t count = p[0], value = p[1];
+    p += 2;
+    if (count > 0) {
+      for (int i = 0; i < count; ++i) put(value);
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      --y;
+    } else if (value == 1) {  // end of picture
+      return true;
+    } else if (value == 2) {  // move right and up
+      if (end - p < 2) return false;
+      x += p[0];
+      y -= p[1];
+      p += 2;
+    } else {  // `value` literal pixels, padded to an even length
+      const int padded = (value + 1) & ~1;
+      if (end - p < padded) return false;
+      for (int i = 0; i < value; ++i) put(p[i]);
+      p += padded;
+    }
+    if (y < 0) return true;
+  }
+  // A picture whose rows have all been written needs no end marker.
+  return y < 0;
+}
+
+void putLe16(uint8_t* p, uint32_t v) {
+  p[0] = v & 0xFF;
+  p[1] = (v >> 8) & 0xFF;
+}
+void putLe32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = (v >> (8 * i)) & 0xFF;
+}
+void putBe32(std::vector<uint8_t>* out, uint32_t v) {
+  for (int i = 3; i >= 0; --i) out->push_back((v >> (8 * i)) & 0xFF);
+}
+
+uint32_t crcTable[256];
+void makeCrcTable() {
+  if (crcTable[1] != 0) return;
+  for (uint32_t n = 0; n < 256; ++n) {
+    uint32_t c = n;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    crcTable[n] = c;
+  }
+}
+
+// Appends a PNG chunk whose data is already at the end of `out`, from `start`.
+void finishChunk(std::vector<uint8_t>* out, size_t start) {
+  const size_t length = out->size() - start - 8;
+  for (int i = 0; i < 4; ++i) (*out)[start + i] = (length >> (8 * (3 - i))) & 0xFF;
+  uint32_t c = 0xFFFFFFFFu;
+  for (size_t i = start + 4; i < out->size(); ++i) c = crcTable[(c ^ (*out)[i]) & 0xFF] ^ (c >> 8);
+  putBe32(out, c ^ 0xFFFFFFFFu);
+}
+
+size_t beginChunk(std::vector<uint8_t>* out, const char* type) {
+  const size_t start = out->size();
+  out->insert(out->end(), {0, 0, 0, 0});
+  out->insert(out->end(), type, type + 4);
+  return start;
+}
+
+}  // namespace
+
+bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why) {
+  if (size < 2 || data[0] != 'B' || data[1] != 'M') {
+    *why = "is not a BMP file";
+    return false;
+  }
+  if (size < 18) {
+    *why = "is truncated";
+    return false;
+  }
+  const uint32_t pixelOffset = le32(data + 10);
+  const uint32_t infoSize = le32(data + 14);
+  if (infoSize != 12 && infoSize < 40) {
+    *why = "is not a BMP file (unknown header)";
+    return false;
+  }
+  if (14ull + infoSize > size) {
+    *why = "is truncated";
+    return false;
+  }
+  long long width, height;
+  uint32_t bits, compression = BiRgb, tableCount;
+  size_t entrySize;
+  if (infoSize == 12) {  // the oldest header: 16-bit sizes, 3-byte colour entries
+    width = le16(data + 18);
+    height = static_cast<int16_t>(le16(data + 20));
+    bits = le16(data + 24);
+    tableCount = 256;
+    entrySize = 3;
+  } else {
+    width = static_cast<int32_t>(le32(data + 18));
+    height = static_cast<int32_t>(le32(data + 22));
+    bits = le16(data + 28);
+    compression = le32(data + 30);
+    tableCount = le32(data + 46);
+    if (tableCount == 0 || tableCount > 256) tableCount = 256;
+    entrySize = 4;
+  }
+  if (bits != 8) {
+    *why = bits == 1 || bits == 4 || bits == 16 || bits == 24 || bits == 32
+               ? "is not an 8-bit (256-colour) picture"
+               : "is not a BMP file (bad pixel depth)";
+    return false;
+  }
+  if (compression != BiRgb && compression != BiRle8) {
+    *why = "uses a compression that is not read (only plain and RLE8 pictures are)";
+    return false;
+  }
+  const bool topDown = height < 0;
+  if (topDown) height = -height;
+  if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide ||
+      width * height > MaxPixels) {
+    *why = "has an impossible size";
+    return false;
+  }
+  if (topDown && compression == BiRle8) {
+    *why = "is not a BMP file (top-down RLE8)";
+    return false;
+  }
+  const size_t tableOffset = 14 + infoSize;
+  // The table may be cut short by the pixel data; it never reaches past it.
+  size_t tableEnd = tableOffset + entrySize * tableCount;
+  if (pixelOffset >= tableOffset && pixelOffset < tableEnd)
+    tableCount = static_cast<uint32_t>((pixelOffset - tableOffset) / entrySize);
+  tableEnd = tableOffset + entrySize * tableCount;
+  if (tableEnd > size || pixelOffset > size) {
+    *why = "is truncated";
+    return false;
+  }
+
+  Surface s;
+  s.width = static_cast<int>(width);
+  s.height = static_cast<int>(height);
+  s.colourCount = static_cast<int>(tableCount);
+  for (uint32_t i = 0; i < tableCount; ++i) {
+    const uint8_t* e = data + tableOffset + entrySize * i;
+    s.colours[i][0] = e[2];
+    s.colours[i][1] = e[1];
+    s.colours[i][2] = e[0];
+  }
+  s.pixels.assign(static_cast<size_t>(width * height), 0);
+
+  if (compression == BiRle8) {
+    if (!decodeRle8(data + pixelOffset, data + size, &s)) {
+      *why = "is truncated";
+      return false;
+    }
+  } else {
+    const size_t stride = (static_cast<size_t>(width) + 3) & ~static_cast<size_t>(3);
+    // The padding after the last row may be missing; its pixels may not.
+    if (pixelOffset + stride * (height - 1) + width > size) {
+      *why = "is truncated";
+      return false;
+    }
+    for (long long row = 0; row < height; ++row) {
+      const long long fileRow = topDown ? row : height - 1 - row;
+      std::memcpy(&s.pixels[static_cast<size_t>(row * width)],
+                  data + pixelOffset + stride * fileRow, static_cast<size_t>(width));
+    }
+  }
+  *out = std::move(s);
+  return true;
+}
+
+void encodeBmp8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
+                std::vector<uint8_t>* out) {
+  const uint32_t stride = (static_cast<uint32_t>(width) + 3) & ~3u;
+  const uint32_t offset = 14 + 40 + 256 * 4;
+  const uint32_t total = offset + stride * height;
+  out->assign(total, 0);
+  uint8_t* p = out->data();
+  p[0] = 'B';
+  p[1] = 'M';
+  putLe32(p + 2, total);
+  putLe32(p + 10, offset);
+  putLe32(p + 14, 40);
+  putLe32(p + 18, width);
+  putLe32(p + 22, height);
+  putLe16(p + 26, 1);
+  putLe16(p + 28, 8);
+  putLe32(p + 34, stride * height);
+  putLe32(p + 38, 2835);  // 72 dots per inch
+  putLe32(p + 42, 2835);
+  putLe32(p + 46, 256);
+  for (int i = 0; i < 256; ++i) {
+    p[54 + 4 * i] = colours[i][2];
+    p[55 + 4 * i] = colours[i][1];
+    p[56 + 4 * i] = colours[i][0];
+  }
+  for (int row = 0; row < height; ++row)
+    std::memcpy(p + offset + stride * (height - 1 - row), pixels + static_cast<size_t>(row) * width,
+                width);
+}
+
+// A palette PNG whose image data is stored, not compressed: screenshots are
+// written while the game runs, and a deflate coder is not worth its code here.
+void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
+                std::vector<uint8_t>* out) {
+  makeCrcTable();
+  out->clear();
+  static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  out->insert(out->end(), signature, signature + 8);
+
+  size_t chunk = beginChunk(out, "IHDR");
+  putBe32(out, width);
+  putBe32(out, height);
+  out->insert(out->end(), {8, 3, 0, 0, 0});  // 8 bits, palette, deflate, no filter, no interlace
+  finishChunk(out, chunk);
+
+  chunk = beginChunk(out, "PLTE");
+  for (int i = 0; i < 256; ++i) out->insert(out->end(), colours[i], colours[i] + 3);
+  finishChunk(out, chunk);
+
+  chunk = beginChunk(out, "IDAT");
+  out->insert(out->end(), {0x78, 0x01});
+  const size_t rowBytes = static_cast<size_t>(width) + 1;
+  const size_t total = rowBytes * height;
+  uint32_t a = 1, b = 0;
+  size_t done = 0;
+  while (done < total || total == 0) {
+    const size_t n = std::min<size_t>(65535, total - done);
+    const bool last = done + n == total;
+    out->push_back(last ? 1 : 0);
+    out->insert(out->end(), {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8),
+                             static_cast<uint8_t>(~n & 0xFF), static_cast<uint8_t>((~n >> 8) & 0xFF)});
+    for (size_t i = done; i < done + n; ++i) {
+      const size_t col = i % rowBytes;
+      const uint8_t v = col == 0 ? 0 : pixels[(i / rowBytes) * width + (col - 1)];
+      out->push_back(v);
+      a = (a + v) % 65521;
+      b = (b + a) % 65521;
+    }
+    done += n;
+    if (last) break;
+  }
+  putBe32(out, (b << 16) | a);
+  finishChunk(out, chunk);
+
+  chunk = beginChunk(out, "IEND");
+  finishChunk(out, chunk);
+}

@@ -1,0 +1,71 @@
+#include "display/surface.h"
+
+#include <algorithm>
+#include <cstring>
+
+uint8_t FrameCanvas[CanvasHeight][CanvasWidth];
+
+namespace {
+
+// Copies one row, leaving out every source byte equal to `key`. Tiles and
+// sprites are mostly opaque, so eight bytes are tested at once and copied whole
+// when none of them is the key.
+void copyRowKeyed(uint8_t* dst, const uint8_t* src, int n, uint8_t key) {
+  const uint64_t ones = 0x0101010101010101ull;
+  const uint64_t highs = 0x8080808080808080ull;
+  const uint64_t keys = ones * key;
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, src + i, 8);
+    uint64_t x = word ^ keys;  // a zero byte where the source holds the key
+    if (((x - ones) & ~x & highs) == 0) {
+      std::memcpy(dst + i, &word, 8);
+      continue;
+    }
+    for (int j = i; j < i + 8; ++j) {
+      if (src[j] != key) dst[j] = src[j];
+    }
+  }
+  for (; i < n; ++i) {
+    if (src[i] != key) dst[i] = src[i];
+  }
+}
+
+}  // namespace
+
+void copyToCanvas(const Surface& sheet, int sx, int sy, int w, int h, long long dx, long long dy,
+                  bool keyed) {
+  if (w <= 0 || h <= 0 || sx < 0 || sy < 0) return;
+  if (static_cast<long long>(sx) + w > sheet.width) return;
+  if (static_cast<long long>(sy) + h > sheet.height) return;
+  if (sheet.pixels.size() < static_cast<size_t>(sheet.width) * static_cast<size_t>(sheet.height))
+    return;
+
+  long long x0 = std::max(dx, 0ll), x1 = std::min(dx + w, static_cast<long long>(CanvasWidth));
+  long long y0 = std::max(dy, 0ll), y1 = std::min(dy + h, static_cast<long long>(CanvasHeight));
+  if (x0 >= x1 || y0 >= y1) return;
+
+  const int cols = static_cast<int>(x1 - x0);
+  const int srcX = sx + static_cast<int>(x0 - dx);
+  const int srcY = sy + static_cast<int>(y0 - dy);
+  const bool useKey = keyed && sheet.key >= 0 && sheet.key <= 255;
+  for (long long y = y0; y < y1; ++y) {
+    const uint8_t* src =
+        sheet.pixels.data() + static_cast<size_t>(srcY + (y - y0)) * sheet.width + srcX;
+    uint8_t* dst = &FrameCanvas[y][x0];
+    if (useKey)
+      copyRowKeyed(dst, src, cols, static_cast<uint8_t>(sheet.key));
+    else
+      std::memcpy(dst, src, static_cast<size_t>(cols));
+  }
+}
+
+uint32_t matchColour(const Surface& sheet, uint32_t colourRef) {
+  const uint8_t r = colourRef & 0xFF, g = (colourRef >> 8) & 0xFF, b = (colourRef >> 16) & 0xFF;
+  for (int i = 0; i < sheet.colourCount && i < 256; ++i) {
+    if (sheet.colours[i][0] == r && sheet.colours[i][1] == g && sheet.colours[i][2] == b)
+      return static_cast<uint32_t>(i);
+  }
+  return 0xFFFFFFFFu;
+}

@@ -1,0 +1,56 @@
+// Surfaces of palette indices, the rectangle copies into the canvas, and the
+// 8-bit picture files (BMP in, BMP and PNG out).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int CanvasWidth = 640;
+constexpr int CanvasHeight = 480;
+constexpr int NoColourKey = -1;
+
+// A loaded sheet: 8-bit pixels, rows from the top, `width` bytes per row.
+struct Surface {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> pixels;
+  uint8_t colours[256][3] = {};  // red, green, blue; entries past the file's table stay black
+  int colourCount = 0;           // entries the file's colour table had
+  int key = NoColourKey;         // pixel value that copies with a key leave out
+};
+
+// Everything is composed here; its pixels are indices into the screen's colour table.
+extern uint8_t FrameCanvas[CanvasHeight][CanvasWidth];
+
+// "bmp/gamebg.bmp": tiles, font, sprite frames and logo; pure green is transparent.
+extern Surface SpriteSheet;
+// "bmp/test.bmp": the backdrops, 640 x 480 each, stacked from the top.
+extern Surface BackdropSheet;
+
+// Loads an 8-bit BMP through the platform's files and refuses one smaller than
+// minWidth x minHeight. On failure `why` says, in one line, which file and why.
+bool loadSheet(const char* path, int minWidth, int minHeight, Surface* out, std::string* why);
+
+// Copies the w x h rectangle at (sx, sy) of `sheet` to (dx, dy) of the canvas.
+// A source rectangle that is not wholly inside the sheet copies nothing; the
+// destination is cut at the canvas edges. With `keyed`, pixels equal to the
+// sheet's key leave the canvas unchanged.
+void copyToCanvas(const Surface& sheet, int sx, int sy, int w, int h, long long dx, long long dy,
+                  bool keyed);
+
+// The sheet's pixel value for a colour given as 0x00BBGGRR: the first entry of
+// its colour table with exactly that colour, or 0xFFFFFFFF when it has none.
+uint32_t matchColour(const Surface& sheet, uint32_t colourRef);
+
+// Reads an 8-bit BMP (uncompressed or RLE8, bottom-up or top-down). On failure
+// returns false with `why` set to a short reason ("is not a BMP file", ...).
+bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why);
+
+// Writes an 8-bit picture with a 256-entry colour table into `out` (replacing
+// its contents, keeping its capacity).
+void encodeBmp8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
+                std::vector<uint8_t>* out);
+void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
+                std::vector<uint8_t>* out);

@@ -1,0 +1,24 @@
+// Presenting the canvas: the part of the display that talks to SDL. The game
+// composes pictures in 8-bit palette indices; this converts them through the
+// colour table into the window, into one surface that lives for the whole run.
+#pragma once
+
+#include <cstdint>
+
+struct SDL_Window;
+// The main window, made by the window code; nullptr before it exists or headless.
+SDL_Window* sysSdlWindow();
+
+// Starts presenting `canvas` (width x height palette indices, rows of `width`
+// bytes; it must stay valid until sysShutdownVideo). Headless, the picture is
+// converted into memory instead of a window. False when the window cannot show it.
+bool sysInitVideo(const uint8_t* canvas, int width, int height);
+// Why sysInitVideo failed, for the one line on stderr.
+const char* sysVideoError();
+// The colour table the canvas is shown through: red, green, blue per index.
+void sysSetPalette(const uint8_t colours[256][3]);
+// Shows the given rectangle of the canvas (cut to it) at the same place of the window.
+void sysPresent(int x, int y, int width, int height);
+// Headless only: the last presented picture, 0x00RRGGBB per pixel; nullptr otherwise.
+const uint32_t* sysPresentedPicture();
+void sysShutdownVideo();

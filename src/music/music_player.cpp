@@ -1,15 +1,153 @@
-// Stand-in until the music player lands: never ready, every call refused.
+// The music player: owns the song and the MIDI output, and plays the song on a
+// timing thread that steps the sequencer against absolute 10 ms deadlines.
+//
+// The game thread and the timing thread share the song and the output. One
+// lock (stepLock) covers every step of the sequencer, and the reset that ends
+// a song, so that after stopSong returns nothing of the stopped song follows
+// its reset. Every other change to the song happens while no timing thread
+// exists: playSong, unloadSong and teardown join the last thread first.
+#include <cstdio>
+#include <mutex>
+
 #include "music/music.h"
+#include "music/song.h"
+#include "platform/midi.h"
+#include "platform/thread.h"
 
 void (*musicObserver)(const char* operation, const char* argument) = nullptr;
 
-static void observe(const char* operation, const char* argument) {
+MusicPlayer musicPlayer;
+std::atomic<bool> playing{false};
+std::atomic<bool> threadBusy{false};
+uint8_t* sysexScratch = nullptr;
+
+static void sleepWhilePlaying(uint32_t ms) { sysSleepWhile(ms, &playing); }
+
+uint32_t (*musicClock)() = sysMonotonicMs;
+void (*musicSleep)(uint32_t ms) = sleepWhilePlaying;
+void (*stepObserver)(uint32_t deadline) = nullptr;
+
+static std::mutex stepLock;
+static SysThread* timingThreadHandle = nullptr;
+
+static const uint8_t gsReset[11] = {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7};
+
+void observeMusic(const char* operation, const char* argument) {
   if (musicObserver) musicObserver(operation, argument);
 }
 
-bool loadSong(const char* fileName) { observe("load", fileName); return false; }
-bool playSong() { observe("play", nullptr); return false; }
-bool stopSong() { observe("stop", nullptr); return false; }
-bool unloadSong() { observe("unload", nullptr); return false; }
-void constructMusicPlayer() {}
-void teardownMusicPlayer() {}
+void sendShortMessage(uint32_t message) { sysMidiShortMsg(message); }
+
+bool sendLongMessage(const uint8_t* data, int length) { return sysMidiLongMsg(data, length); }
+
+void resetDevice() {
+  for (uint32_t channel = 0; channel < 16; ++channel) sendShortMessage((0xB0 + channel) | (123u << 8));
+  sendLongMessage(gsReset, sizeof gsReset);
+}
+
+void timingThread() {
+  if (threadBusy.exchange(true)) return;
+  // Nothing sounds before the SoundFont is in; the song waits for it
+  // instead of losing its first bars.
+  while (playing.load() && !sysMidiReadyToPlay()) musicSleep(5);
+  uint32_t deadline = musicClock();
+  while (playing.load()) {
+    if (stepObserver) stepObserver(deadline);
+    {
+      std::lock_guard<std::mutex> lock(stepLock);
+      advanceClock();
+    }
+    deadline += 10;
+    // Absolute deadlines: a late step is followed by the next at once, so
+    // no step is lost and the song keeps its tempo. The difference, taken
+    // as signed, stays right across the clock's wrap.
+    for (;;) {
+      if (!playing.load()) break;
+      const int32_t ahead = static_cast<int32_t>(deadline - musicClock());
+      if (ahead <= 0) break;
+      musicSleep(static_cast<uint32_t>(ahead));
+    }
+  }
+  threadBusy.store(false);
+}
+
+// Ends playback: the reset and the end of stepping happen under the step
+// lock, so no step of the song runs after the reset.
+static void endPlayback() {
+  {
+    std::lock_guard<std::mutex> lock(stepLock);
+    resetDevice();
+    playing.store(false);
+  }
+  sysWakeSleepers();
+}
+
+static void joinTimingThread() {
+  sysJoinThread(timingThreadHandle);
+  timingThreadHandle = nullptr;
+}
+
+bool playSong() {
+  observeMusic("play", nullptr);
+  if (!musicPlayer.ready || !musicPlayer.songLoaded || playing.load()) return false;
+  // A thread of an earlier play may still be finishing its last step.
+  joinTimingThread();
+  rewindSong();
+  playing.store(true);
+  timingThreadHandle = sysStartThread(timingThread, true);
+  if (!timingThreadHandle) {
+    playing.store(false);
+    return false;
+  }
+  return true;
+}
+
+bool stopSong() {
+  observeMusic("stop", nullptr);
+  if (!musicPlayer.ready || !playing.load()) return false;
+  endPlayback();
+  return true;
+}
+
+bool unloadSong() {
+  observeMusic("unload", nullptr);
+  if (!musicPlayer.songLoaded) return false;
+  // Releasing the song under a playing thread would pull its data away; a
+  // song that is unloaded while it plays is stopped first.
+  if (playing.load()) endPlayback();
+  joinTimingThread();
+  releaseSong();
+  return true;
+}
+
+void constructMusicPlayer() {
+  if (musicPlayer.ready) return;
+  musicPlayer.songLoaded = false;
+  tempoBpm = 125;
+  song.division = 48;
+  songTick = 0;
+  playing.store(false);
+  for (int track = 0; track < MaxTracks; ++track) {
+    song.trackStart[track] = 0;
+    song.trackTime[track] = 0;
+    song.trackPos[track] = 0;
+  }
+  if (!sysMidiOpen()) return;
+  sysexScratch = new uint8_t[SysexScratchSize]();
+  musicPlayer.ready = true;
+}
+
+void teardownMusicPlayer() {
+  if (playing.load()) {
+    playing.store(false);
+    sysWakeSleepers();
+  }
+  // The thread finishes its step before anything it reads goes away.
+  joinTimingThread();
+  releaseSong();
+  delete[] sysexScratch;
+  sysexScratch = nullptr;
+  if (musicPlayer.ready) resetDevice();
+  sysMidiClose();
+  musicPlayer.ready = false;
+}

@@ -1,0 +1,89 @@
+// The song in memory, the sequencer that plays it and the player's own state.
+// Internal to the music concern; the game uses music.h only. Tests and tools
+// reach in here to drive the sequencer step by step.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+enum { SongBufferSize = 1048576, MaxTracks = 256, SysexScratchSize = 1024 };
+
+enum TrackState : uint8_t { TrackEnded = 0, TrackActive = 1, TrackOverrun = 2 };
+
+struct Song {
+  uint8_t* songBuffer;  // track data back to back; SongBufferSize bytes while a song is loaded
+  int trackCount;
+  int division;  // ticks per quarter note
+  uint8_t activeTracksAtLoad;
+  uint8_t activeTracks;
+  int32_t trackStart[MaxTracks];  // entry trackCount holds the end of the last track
+  int32_t trackLength[MaxTracks];
+  uint8_t trackState[MaxTracks];
+  int32_t trackPos[MaxTracks];   // relative to trackStart
+  int32_t trackTime[MaxTracks];  // tick of the last event taken; 0x7FFFFFFF once ended
+  uint8_t runningStatus[MaxTracks];
+};
+
+struct LoopPoint {
+  int32_t trackPos[MaxTracks];
+  int32_t trackTime[MaxTracks];
+  uint8_t trackState[MaxTracks];
+  uint8_t activeTracks;
+  int songTick;
+  int tempoBpm;
+};
+
+struct MusicPlayer {
+  bool ready;  // the MIDI output is open
+  bool songLoaded;
+  uint8_t headerBuffer[14];
+  int bytesRead;       // by the last read of the loader
+  int64_t totalBytes;  // running sum of the track lengths read so far
+};
+
+extern Song song;
+extern LoopPoint loopPoint;
+extern MusicPlayer musicPlayer;
+
+// Sequencer state.
+extern int tempoBpm;  // quarter notes per minute; no load or rewind resets it
+extern int songTick;
+extern int tickFraction;  // 1/6000 tick
+extern bool loopSeen;
+
+// Shared with the timing thread. The thread steps only while `playing` is set.
+extern std::atomic<bool> playing;
+extern std::atomic<bool> threadBusy;
+extern uint8_t* sysexScratch;
+
+// Byte routines.
+bool tagEquals(const uint8_t* bytes, const char* tag);
+int32_t readVarLen(const uint8_t* bytes);
+// Like readVarLen, reading at most `available` bytes; returns the number of
+// bytes the quantity took, or 0 when it does not end within them.
+int decodeVarLen(const uint8_t* bytes, int32_t available, int32_t* value);
+int varLenSize(int32_t value);
+void appendBytes(uint8_t* target, const uint8_t* source, int count);
+
+// Loader.
+void releaseSong();
+
+// Sequencer.
+void advanceClock();
+void runTrack(int track);
+void rewindSong();
+void saveLoopPoint();
+void restoreLoopPoint();
+
+// Player.
+void resetDevice();
+bool sendLongMessage(const uint8_t* data, int length);
+void sendShortMessage(uint32_t message);
+void timingThread();
+void observeMusic(const char* operation, const char* argument);
+
+// The timing thread's clock and sleep; tests put a fake clock here.
+extern uint32_t (*musicClock)();
+extern void (*musicSleep)(uint32_t ms);
+// Called at the start of every step with its deadline (for measurements).
+extern void (*stepObserver)(uint32_t deadline);

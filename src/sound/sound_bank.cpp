@@ -1,13 +1,92 @@
-// Stand-in until the effect bank lands: silent, but every call is observable.
+// The bank of thirteen effects: all of them load at start-up or none plays.
+#include <cstdio>
+#include <vector>
+
+#include "platform/audio.h"
+#include "platform/platform.h"
+#include "sound/effect_file.h"
 #include "sound/sound.h"
+#include "sound/sound_bank.h"
+#include "sound/sound_mixer.h"
 
 uint8_t bankReady = 0;
 void (*playEffectObserver)(int id) = nullptr;
 
-void initSoundBank() { bankReady = 0; }
+EffectFormat effectFormats[SoundCount];
+int effectsLoaded = 0;
+
+namespace {
+// Each effect converted once to the device format; the mixer plays from here.
+std::vector<int16_t> effectSamples[SoundCount];
+
+void freeEffects() {
+  for (std::vector<int16_t>& s : effectSamples) std::vector<int16_t>().swap(s);
+}
+
+void giveUp(const char* why) { std::fprintf(stderr, "wendlop: no sound effects: %s\n", why); }
+}  // namespace
+
+void initSoundBank() {
+  if (bankReady) releaseSoundBank();
+  bankReady = 0;
+  effectsLoaded = 0;
+
+  // Headless runs have no device but load and mix all the same, so that tests
+  // and tools see the bank the player would get.
+  if (!sysOpenAudio() && !sysIsHeadless()) {
+    giveUp(sysAudioError());
+    return;
+  }
+  sysSetMixer(mixAudio);
+
+  for (int i = 0; i < SoundCount; ++i) {
+    char path[32];
+    std::snprintf(path, sizeof path, "se/se%d.wav", i);
+    EffectFileResult result = readEffectFile(path, &effectSamples[i], &effectFormats[i]);
+    if (result != EffectLoaded) {
+      char why[160];
+      if (result == EffectBadFormat) {
+        const EffectFormat& f = effectFormats[i];
+        std::snprintf(why, sizeof why, "%s %s (%d channels, %d bits, %d Hz, %d-byte frames)", path,
+                      effectFileProblem(result), f.channels, f.bitsPerSample, f.samplesPerSec,
+                      f.blockAlign);
+      } else {
+        std::snprintf(why, sizeof why, "%s %s", path, effectFileProblem(result));
+      }
+      giveUp(why);
+      // One bad file silences them all; the ones before it are never played.
+      freeEffects();
+      return;
+    }
+    effectsLoaded = i + 1;
+  }
+
+  const int16_t* samples[SoundCount];
+  uint32_t frames[SoundCount];
+  for (int i = 0; i < SoundCount; ++i) {
+    samples[i] = effectSamples[i].data();
+    frames[i] = static_cast<uint32_t>(effectSamples[i].size() / SysAudioChannels);
+  }
+  mixerSetEffects(samples, frames, SoundCount);
+  bankReady = 1;
+}
 
 void playEffect(int id) {
   if (playEffectObserver) playEffectObserver(id);
+  if (bankReady != 1 || id < 0 || id >= SoundCount) return;
+  mixerTrigger(id);
 }
 
-void releaseSoundBank() { bankReady = 0; }
+void releaseSoundBank() {
+  if (bankReady == 1) {
+    // The audio thread lets go of the samples before they are freed.
+    mixerClearEffects();
+    freeEffects();
+  }
+  bankReady = 0;
+}
+
+uint32_t effectFrames(int id) {
+  if (id < 0 || id >= SoundCount) return 0;
+  return static_cast<uint32_t>(effectSamples[id].size() / SysAudioChannels);
+}

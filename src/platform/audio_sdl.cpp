@@ -1,0 +1,145 @@
+// The audio device on SDL2: one device, one callback that hands the buffer to
+// the registered mixer.
+#include <SDL.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "platform/audio.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Written under the device lock (or while closed), read by the callback.
+SysAudioSource musicSource = nullptr;
+SysAudioMixer mixer = nullptr;
+
+// Open and close may come from the game thread and from whoever starts music.
+std::mutex deviceMutex;
+std::atomic<SDL_AudioDeviceID> device{0};
+int deviceFrames = 0;
+std::string lastError;
+
+void fillBuffer(void*, Uint8* stream, int len) {
+  auto* out = reinterpret_cast<int16_t*>(stream);
+  int frames = len / static_cast<int>(SysAudioChannels * sizeof(int16_t));
+  if (mixer) {
+    mixer(out, frames, musicSource);
+  } else if (musicSource) {
+    musicSource(out, frames);
+  } else {
+    std::memset(stream, 0, static_cast<size_t>(len));
+  }
+}
+
+}  // namespace
+
+void sysLockAudio() {
+  if (SDL_AudioDeviceID id = device.load()) SDL_LockAudioDevice(id);
+}
+
+void sysUnlockAudio() {
+  if (SDL_AudioDeviceID id = device.load()) SDL_UnlockAudioDevice(id);
+}
+
+void sysSetMusicSource(SysAudioSource source) {
+  std::lock_guard<std::mutex> hold(deviceMutex);
+  sysLockAudio();
+  musicSource = source;
+  sysUnlockAudio();
+}
+
+void sysSetMixer(SysAudioMixer newMixer) {
+  std::lock_guard<std::mutex> hold(deviceMutex);
+  sysLockAudio();
+  mixer = newMixer;
+  sysUnlockAudio();
+}
+
+bool sysOpenAudio() {
+  std::lock_guard<std::mutex> hold(deviceMutex);
+  if (device.load()) return true;
+  if (sysIsHeadless()) {
+    lastError = "headless mode has no audio device";
+    return false;
+  }
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    lastError = std::string("no audio device (") + SDL_GetError() + ")";
+    return false;
+  }
+  SDL_AudioSpec want{};
+  want.freq = SysAudioRate;
+  want.format = AUDIO_S16SYS;
+  want.channels = SysAudioChannels;
+  want.samples = SysAudioBufferFrames;
+  want.callback = fillBuffer;
+  SDL_AudioSpec have{};
+  // No changes allowed: SDL converts behind us if the hardware wants another
+  // format, so the mixer always sees exactly the format above.
+  SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (id == 0) {
+    lastError = std::string("no audio device (") + SDL_GetError() + ")";
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  deviceFrames = have.samples;
+  device.store(id);
+  SDL_PauseAudioDevice(id, 0);
+  lastError.clear();
+  return true;
+}
+
+bool sysAudioReady() { return device.load() != 0; }
+
+const char* sysAudioError() { return lastError.c_str(); }
+
+int sysAudioBufferFrames() { return device.load() ? deviceFrames : 0; }
+
+void sysCloseAudio() {
+  std::lock_guard<std::mutex> hold(deviceMutex);
+  SDL_AudioDeviceID id = device.exchange(0);
+  if (!id) return;
+  // Returns only once the callback has finished for good.
+  SDL_CloseAudioDevice(id);
+  deviceFrames = 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool sysConvertSamples(const void* pcm, size_t bytes, int channels, int rate, int bits,
+                       std::vector<int16_t>* out) {
+  if (!out) return false;
+  out->clear();
+  if (!pcm || rate <= 0 || (channels != 1 && channels != 2)) return false;
+  SDL_AudioFormat format;
+  if (bits == 8) {
+    format = AUDIO_U8;
+  } else if (bits == 16) {
+    format = AUDIO_S16LSB;
+  } else {
+    return false;
+  }
+  size_t frameBytes = static_cast<size_t>(channels * bits / 8);
+  if (bytes == 0 || bytes % frameBytes != 0) return false;
+
+  // The one-shot converter rather than SDL_AudioStream: this SDL's stream
+  // drops the resampler's last packet on flush, cutting the end off an effect.
+  SDL_AudioCVT cvt;
+  if (SDL_BuildAudioCVT(&cvt, format, static_cast<Uint8>(channels), rate, AUDIO_S16SYS,
+                        SysAudioChannels, SysAudioRate) < 0) {
+    return false;
+  }
+  if (cvt.len_mult <= 0 || bytes > static_cast<size_t>(INT32_MAX / cvt.len_mult)) return false;
+  std::vector<Uint8> work(bytes * static_cast<size_t>(cvt.len_mult));
+  std::memcpy(work.data(), pcm, bytes);
+  cvt.buf = work.data();
+  cvt.len = static_cast<int>(bytes);
+  if (cvt.needed && SDL_ConvertAudio(&cvt) != 0) return false;
+  size_t outBytes = cvt.needed ? static_cast<size_t>(cvt.len_cvt) : bytes;
+  size_t frames = outBytes / (SysAudioChannels * sizeof(int16_t));
+  if (frames == 0) return false;
+  out->resize(frames * SysAudioChannels);
+  std::memcpy(out->data(), work.data(), frames * SysAudioChannels * sizeof(int16_t));
+  return true;
+}

@@ -1,5 +1,6 @@
 // Pointer sampling, and the recording and playback of replays.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/shell.h"
@@ -16,6 +17,8 @@ uint8_t replayBuffer[ReplayBytes];
 
 namespace {
 std::string userFolder;
+bool replayFileSet = false;
+std::string replayFile;
 
 std::string replayName(const std::string& folder) {
   char name[24];
@@ -70,7 +73,19 @@ bool saveReplay() {
   return sysWriteFileAtomic(replayName(folder).c_str(), replayBuffer, sizeof replayBuffer);
 }
 
+void setReplayFile(const char* path) {
+  replayFileSet = path != nullptr;
+  replayFile = path ? path : "";
+}
+
 bool loadReplay() {
+  if (replayFileSet) {
+    if (replayFile.empty()) {
+      std::memset(replayBuffer, 0, sizeof replayBuffer);
+      return true;
+    }
+    return sysReadFile(replayFile.c_str(), replayBuffer, sizeof replayBuffer) >= 0;
+  }
   if (!userFolder.empty() && sysReadFile(replayName(userFolder).c_str(), replayBuffer, sizeof replayBuffer) >= 0) {
     return true;
   }

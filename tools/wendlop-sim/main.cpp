@@ -1,0 +1,149 @@
+// wendlop-sim: plays one stage headless through the game's own scene flow, as
+// the title's DEMO does, and says how it ended.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+#include "display/display.h"
+#include "flow/flow.h"
+#include "platform/platform.h"
+#include "sound/sound.h"
+#include "world/world.h"
+
+namespace {
+std::vector<int> frameEffects;
+void noteEffect(int id) { frameEffects.push_back(id); }
+
+int usage() {
+  std::fputs(
+      "Usage: wendlop-sim --data DIR --stage N [--replay FILE] [--drag on|off]\n"
+      "                   [--max-frames K] [--trace FILE] [--timedemo]\n",
+      stderr);
+  return 2;
+}
+
+void writeTrace(FILE* out, long frame, int ranScene) {
+  const Walker& w = walker;
+  std::fprintf(out, "{\"f\":%ld,\"scene\":%d,\"w\":[%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d],\"h\":[", frame, ranScene,
+               w.x, w.y, w.col, w.row, w.state, w.resumeState, w.stepsLeft, w.stepDelay, w.stepTick, w.rowFrames,
+               w.timer, w.clickCooldown, w.walkPhase);
+  for (int i = 0; i < hazardCount; ++i) {
+    const Hazard& h = hazards[i];
+    std::fprintf(out, "%s[%u,%u,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d]", i ? "," : "", h.x, h.y, h.col, h.row, h.dx, h.dy,
+                 h.dcol, h.drow, h.stepsPerCell, h.stepsLeft, h.state, h.tick, h.period);
+  }
+  std::fputs("],\"tiles\":\"", out);
+  for (int i = 0; i < GridRows * GridColumns; ++i) std::fprintf(out, "%02x", stageMap[TileLayerOffset + i]);
+  std::fprintf(out, "\",\"lives\":%d,\"stars\":%d,\"time\":%d,\"tf\":%d,\"ptr\":[%d,%d,%d,%d],\"fx\":[", lives, stars,
+               timeLeft, timeFrames, pointerX, pointerY, pointerButton, previousButton);
+  for (size_t i = 0; i < frameEffects.size(); ++i) std::fprintf(out, "%s%d", i ? "," : "", frameEffects[i]);
+  std::fputs("]}\n", out);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* data = nullptr;
+  const char* replay = nullptr;
+  const char* tracePath = nullptr;
+  int stage = -1;
+  bool drag = false;
+  bool timedemo = false;
+  long maxFrames = 20000;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--data" && hasValue) {
+      data = argv[++i];
+    } else if (a == "--stage" && hasValue) {
+      stage = std::atoi(argv[++i]);
+    } else if (a == "--replay" && hasValue) {
+      replay = argv[++i];
+    } else if (a == "--drag" && hasValue) {
+      const std::string v = argv[++i];
+      if (v != "on" && v != "off") return usage();
+      drag = v == "on";
+    } else if (a == "--max-frames" && hasValue) {
+      maxFrames = std::atol(argv[++i]);
+    } else if (a == "--trace" && hasValue) {
+      tracePath = argv[++i];
+    } else if (a == "--timedemo") {
+      timedemo = true;
+    } else {
+      return usage();
+    }
+  }
+  if (!data || stage < 0) return usage();
+
+  sysSetHeadless(true);
+  // Paths given on the command line are taken from where the tool was started.
+  std::string replayPath;
+  if (replay) {
+    replayPath = replay[0] == '/' ? replay : std::string(std::getenv("PWD") ? std::getenv("PWD") : ".") + "/" + replay;
+  }
+  FILE* trace = nullptr;
+  if (tracePath) {
+    trace = std::fopen(tracePath, "w");
+    if (!trace) {
+      std::fprintf(stderr, "wendlop-sim: cannot write %s\n", tracePath);
+      return 2;
+    }
+  }
+  if (!sysChangeDirectory(data)) {
+    std::fprintf(stderr, "wendlop-sim: no data folder %s\n", data);
+    return 2;
+  }
+  if (replay) {
+    SysFile* f = sysOpenRead(replayPath.c_str());
+    if (!f) {
+      std::fprintf(stderr, "wendlop-sim: cannot read %s\n", replay);
+      return 2;
+    }
+    sysClose(f);
+  }
+  if (!loadStage(stage)) {
+    std::printf("stage=%d result=nostage\n", stage);
+    return 1;
+  }
+  if (timedemo && !initDisplay()) return 2;
+  initGameValues();
+
+  setReplayFile(replay ? replayPath.c_str() : "");
+  playEffectObserver = noteEffect;
+  stageNumber = stage;
+  dragMode = drag ? 1 : 0;
+  savedDragMode = dragMode;
+  demoPlayback = true;
+  setScene(DemoStart);
+
+  bool cleared = false, missed = false, leftTitle = false;
+  long frames = 0, playingFrames = 0;
+  const auto started = std::chrono::steady_clock::now();
+  while (frames < maxFrames) {
+    const int ranScene = scene;
+    frameEffects.clear();
+    runFrameWork();
+    ++frames;
+    if (ranScene == Playing) ++playingFrames;
+    if (ranScene == StageClear) cleared = true;
+    if (ranScene == Miss) missed = true;
+    if (trace) writeTrace(trace, frames, ranScene);
+    if (ranScene != Title) leftTitle = true;
+    if (leftTitle && scene == Title) break;
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (trace) std::fclose(trace);
+
+  const char* result = cleared ? "clear" : (missed ? "miss" : "timeout");
+  std::printf("stage=%d result=%s frames=%ld playing=%ld lives=%d stars=%d time=%d\n", stage, result, frames,
+              playingFrames, lives, stars, timeLeft);
+  if (timedemo) {
+    std::printf("timedemo: %ld frames in %.3f s, %.0f frames per second\n", frames, seconds,
+                seconds > 0 ? frames / seconds : 0.0);
+  }
+  return 0;
+}

@@ -1,0 +1,338 @@
+#include "stagetext.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "world/world.h"
+
+namespace {
+constexpr int Rows = 15, Cols = 20;
+
+struct Glyph {
+  char ch;
+  int tile;
+};
+// One character for each tile number a stage usually holds.
+constexpr Glyph tileGlyphs[] = {
+    {'.', 0},   {'#', 32},  {'+', 36},  {'=', 37},  {'%', 52},  {'&', 53},  {'1', 1},   {'!', 35},
+    {'2', 2},   {'@', 34},  {'3', 3},   {'$', 48},  {'x', 33},  {'s', 46},  {'S', 62},  {'b', 42},
+    {'B', 43},  {'o', 58},  {'O', 59},  {'^', 64},  {'(', 65},  {')', 66},  {'*', 80},  {'|', 96},
+    {'G', 144}, {'g', 145},
+};
+// 2 x 2 pieces: the letter stands for the whole piece; its top-left tile.
+constexpr Glyph pieceGlyphs[] = {{'P', 4}, {'Q', 40}, {'T', 6}, {'R', 38}};
+// Every top-left tile of a piece, in any state of its chain.
+constexpr int pieceTopLefts[] = {4, 40, 6, 8, 10, 12, 14, 38, 44};
+
+constexpr Glyph objectGlyphs[] = {
+    {'.', 0},  {'<', 7},  {'>', 8},  {'a', 10}, {'b', 11}, {'c', 12}, {'d', 13}, {'e', 14}, {'f', 15},
+    {'g', 16}, {'h', 17}, {'i', 18}, {'j', 19}, {'k', 20}, {'l', 21}, {'m', 22}, {'n', 23}, {'o', 24},
+    {'p', 25},
+};
+
+// The top-left tile of the piece that tile t is a quarter of, and the quarter's offset.
+bool pieceOf(int t, int* topLeft, int* dRow, int* dCol) {
+  for (int b : pieceTopLefts) {
+    for (int q = 0; q < 4; ++q) {
+      const int o = (q & 1) + (q >> 1) * 16;
+      if (t == b + o) {
+        *topLeft = b;
+        *dRow = q >> 1;
+        *dCol = q & 1;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+
+uint8_t& tileByte(uint8_t* image, int row, int col) { return image[20 + Cols * row + col]; }
+uint8_t& objectByte(uint8_t* image, int row, int col) { return image[320 + Cols * row + col]; }
+
+std::string trim(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t\r");
+  if (a == std::string::npos) return "";
+  size_t b = s.find_last_not_of(" \t\r");
+  return s.substr(a, b - a + 1);
+}
+
+bool parseNumber(const std::string& s, int* out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (*end != '\0' || v < 0 || v > 255) return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+bool permanentWall(int tile) { return tileKind[tile] == Solid && tileClass[tile] == Fixed; }
+}  // namespace
+
+std::string checkStage(const uint8_t image[620], const StageCheck& check) {
+  auto tile = [&](int r, int c) { return image[20 + Cols * r + c]; };
+  auto object = [&](int r, int c) { return static_cast<int8_t>(image[320 + Cols * r + c]); };
+  char msg[160];
+  // Pieces must be whole and consistent, or a click would write half of one.
+  for (int r = 0; r < Rows; ++r) {
+    for (int c = 0; c < Cols; ++c) {
+      int b, dr, dc;
+      if (!pieceOf(tile(r, c), &b, &dr, &dc)) continue;
+      const int tr = r - dr, tc = c - dc;
+      bool whole = tr >= 0 && tc >= 0 && tr + 1 < Rows && tc + 1 < Cols && tile(tr, tc) == b &&
+                   tile(tr, tc + 1) == b + 1 && tile(tr + 1, tc) == b + 16 && tile(tr + 1, tc + 1) == b + 17;
+      if (!whole) {
+        std::snprintf(msg, sizeof msg, "row %d column %d: tile %d is a quarter of a 2 x 2 piece that is not whole",
+                      r, c, tile(r, c));
+        return msg;
+      }
+    }
+  }
+  if (check.singleStart) {
+    int starts = 0;
+    for (int r = 0; r < Rows; ++r)
+      for (int c = 0; c < Cols; ++c)
+        if (object(r, c) == 7 || object(r, c) == 8) {
+          ++starts;
+          if (r == 0 && c == 0) return "the walker cannot start in the top-left cell";
+        }
+    if (starts != 1) {
+      std::snprintf(msg, sizeof msg, "a stage needs exactly one walker start ('<' or '>'), not %d", starts);
+      return msg;
+    }
+  }
+  if (check.enclosure) {
+    for (int r = 0; r < Rows; ++r) {
+      for (int c = 0; c < Cols; ++c) {
+        const bool edge = c == 0 || c == Cols - 1 || r == Rows - 1;
+        if (edge && !permanentWall(tile(r, c))) {
+          std::snprintf(msg, sizeof msg,
+                        "row %d column %d: the left, right and bottom edges must be plain walls (tile %d is not)", r,
+                        c, tile(r, c));
+          return msg;
+        }
+        const int code = object(r, c);
+        if (code >= 10 && code <= 25 && r == 0) {
+          std::snprintf(msg, sizeof msg, "row 0 column %d: a hazard cannot start in the top row", c);
+          return msg;
+        }
+      }
+    }
+  }
+  return "";
+}
+
+bool compileStageText(const std::string& text, uint8_t image[620], std::string* error, const StageCheck& check) {
+  std::memset(image, 0, 620);
+  std::map<char, int> tiles, objects;
+  for (const Glyph& g : tileGlyphs) tiles[g.ch] = g.tile;
+  for (const Glyph& g : objectGlyphs) objects[g.ch] = g.tile;
+  std::map<char, int> pieces;
+  for (const Glyph& g : pieceGlyphs) pieces[g.ch] = g.tile;
+
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  auto fail = [&](size_t lineIndex, const std::string& why) {
+    if (error) *error = "line " + std::to_string(lineIndex + 1) + ": " + why;
+    return false;
+  };
+
+  bool haveTiles = false, haveObjects = false;
+  std::vector<std::string> tileRows, objectRows;
+  size_t tileLine = 0, objectLine = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string line = trim(lines[i]);
+    if (line.empty() || line[0] == ';') continue;
+    std::istringstream words(line);
+    std::string keyword;
+    words >> keyword;
+    if (keyword == "title") {
+      std::string title = trim(line.substr(5));
+      if (title.size() > 20) return fail(i, "a title has at most 20 characters");
+      std::memcpy(image, title.data(), title.size());
+    } else if (keyword == "header") {
+      std::string hex;
+      words >> hex;
+      if (hex.size() != 40) return fail(i, "header takes 40 hex digits");
+      for (int k = 0; k < 20; ++k) {
+        unsigned v;
+        if (std::sscanf(hex.substr(2 * k, 2).c_str(), "%2x", &v) != 1) return fail(i, "bad hex digit in header");
+        image[k] = static_cast<uint8_t>(v);
+      }
+    } else if (keyword == "tile" || keyword == "object") {
+      std::string ch, number;
+      words >> ch >> number;
+      int value;
+      if (ch.size() != 1 || !parseNumber(number, &value)) return fail(i, "expected: " + keyword + " <character> <0..255>");
+      (keyword == "tile" ? tiles : objects)[ch[0]] = value;
+      if (keyword == "tile") pieces.erase(ch[0]);
+    } else if (keyword == "tiles" || keyword == "objects") {
+      auto& rows = keyword == "tiles" ? tileRows : objectRows;
+      (keyword == "tiles" ? haveTiles : haveObjects) = true;
+      (keyword == "tiles" ? tileLine : objectLine) = i + 1;
+      for (int r = 0; r < Rows; ++r) {
+        if (i + 1 >= lines.size()) return fail(i, "a grid has 15 rows");
+        std::string row = lines[++i];
+        if (!row.empty() && row.back() == '\r') row.pop_back();
+        if (row.size() != Cols) return fail(i, "a grid row has exactly 20 characters");
+        rows.push_back(row);
+      }
+    } else {
+      return fail(i, "unknown keyword '" + keyword + "'");
+    }
+  }
+  if (!haveTiles) {
+    if (error) *error = "no tiles grid";
+    return false;
+  }
+
+  std::vector<bool> placed(Rows * Cols, false);
+  for (int r = 0; r < Rows; ++r) {
+    for (int c = 0; c < Cols; ++c) {
+      if (placed[r * Cols + c]) continue;
+      const char ch = tileRows[r][c];
+      if (auto p = pieces.find(ch); p != pieces.end()) {
+        // The first cell of a piece met in reading order is its top-left quarter.
+        bool whole = r + 1 < Rows && c + 1 < Cols && tileRows[r][c + 1] == ch && tileRows[r + 1][c] == ch &&
+                     tileRows[r + 1][c + 1] == ch && !placed[r * Cols + c + 1];
+        if (!whole) return fail(tileLine + r, "piece '" + std::string(1, ch) + "' at column " + std::to_string(c) +
+                                                  " is not a whole 2 x 2 block");
+        const int b = p->second;
+        tileByte(image, r, c) = static_cast<uint8_t>(b);
+        tileByte(image, r, c + 1) = static_cast<uint8_t>(b + 1);
+        tileByte(image, r + 1, c) = static_cast<uint8_t>(b + 16);
+        tileByte(image, r + 1, c + 1) = static_cast<uint8_t>(b + 17);
+        placed[r * Cols + c] = placed[r * Cols + c + 1] = placed[(r + 1) * Cols + c] =
+            placed[(r + 1) * Cols + c + 1] = true;
+        continue;
+      }
+      auto t = tiles.find(ch);
+      if (t == tiles.end()) return fail(tileLine + r, "unknown tile character '" + std::string(1, ch) + "'");
+      tileByte(image, r, c) = static_cast<uint8_t>(t->second);
+      placed[r * Cols + c] = true;
+    }
+  }
+  if (haveObjects) {
+    for (int r = 0; r < Rows; ++r) {
+      for (int c = 0; c < Cols; ++c) {
+        auto o = objects.find(objectRows[r][c]);
+        if (o == objects.end())
+          return fail(objectLine + r, "unknown object character '" + std::string(1, objectRows[r][c]) + "'");
+        objectByte(image, r, c) = static_cast<uint8_t>(o->second);
+      }
+    }
+  }
+  std::string problem = checkStage(image, check);
+  if (!problem.empty()) {
+    if (error) *error = problem;
+    return false;
+  }
+  return true;
+}
+
+std::string decompileStage(const uint8_t source[620]) {
+  uint8_t image[620];
+  std::memcpy(image, source, 620);
+  std::ostringstream out;
+  // The header: a title when it is plain text padded with zero bytes.
+  int length = 0;
+  while (length < 20 && image[length] != 0) ++length;
+  bool printable = true;
+  for (int k = 0; k < 20; ++k) {
+    if (k < length ? (image[k] < 32 || image[k] > 126 || image[k] == ';') : image[k] != 0) printable = false;
+  }
+  if (printable && length > 0 && image[0] != ' ' && image[length - 1] != ' ') {
+    out << "title " << std::string(reinterpret_cast<const char*>(image), length) << "\n";
+  } else if (!printable) {
+    out << "header ";
+    char hex[3];
+    for (int k = 0; k < 20; ++k) {
+      std::snprintf(hex, sizeof hex, "%02x", image[k]);
+      out << hex;
+    }
+    out << "\n";
+  }
+
+  std::map<int, char> tileChar, objectChar;
+  for (const Glyph& g : tileGlyphs) tileChar[g.tile] = g.ch;
+  for (const Glyph& g : objectGlyphs) objectChar[g.tile] = g.ch;
+  std::string used;
+  for (const Glyph& g : tileGlyphs) used += g.ch;
+  for (const Glyph& g : pieceGlyphs) used += g.ch;
+  const std::string spare = "ACDEFHIJKLMNUVWXYZacdefhijklmnpqrtuvwyz0456789-_/?~`',\"<>[]{}";
+  std::string legend;
+  auto charForTile = [&](int t) {
+    if (auto f = tileChar.find(t); f != tileChar.end()) return f->second;
+    for (char ch : spare) {
+      if (used.find(ch) == std::string::npos) {
+        used += ch;
+        tileChar[t] = ch;
+        legend += "tile " + std::string(1, ch) + " " + std::to_string(t) + "\n";
+        return ch;
+      }
+    }
+    return '?';
+  };
+
+  std::vector<std::string> grid(Rows, std::string(Cols, ' '));
+  std::vector<bool> done(Rows * Cols, false);
+  for (int r = 0; r < Rows; ++r) {
+    for (int c = 0; c < Cols; ++c) {
+      if (done[r * Cols + c]) continue;
+      const int t = tileByte(image, r, c);
+      char piece = 0;
+      for (const Glyph& g : pieceGlyphs) {
+        if (g.tile == t && r + 1 < Rows && c + 1 < Cols && !done[r * Cols + c + 1] &&
+            tileByte(image, r, c + 1) == t + 1 && tileByte(image, r + 1, c) == t + 16 &&
+            tileByte(image, r + 1, c + 1) == t + 17)
+          piece = g.ch;
+      }
+      if (piece) {
+        grid[r][c] = grid[r][c + 1] = grid[r + 1][c] = grid[r + 1][c + 1] = piece;
+        done[r * Cols + c] = done[r * Cols + c + 1] = done[(r + 1) * Cols + c] = done[(r + 1) * Cols + c + 1] = true;
+      } else {
+        grid[r][c] = charForTile(t);
+        done[r * Cols + c] = true;
+      }
+    }
+  }
+
+  std::string objectLegend;
+  std::string usedObjects;
+  for (const Glyph& g : objectGlyphs) usedObjects += g.ch;
+  std::vector<std::string> objects(Rows, std::string(Cols, '.'));
+  bool anyObject = false;
+  for (int r = 0; r < Rows; ++r) {
+    for (int c = 0; c < Cols; ++c) {
+      const int code = objectByte(image, r, c);
+      if (code != 0) anyObject = true;
+      auto f = objectChar.find(code);
+      if (f == objectChar.end()) {
+        for (char ch : std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZqrstuvwxyz0123456789")) {
+          if (usedObjects.find(ch) == std::string::npos) {
+            usedObjects += ch;
+            objectChar[code] = ch;
+            objectLegend += "object " + std::string(1, ch) + " " + std::to_string(code) + "\n";
+            break;
+          }
+        }
+        f = objectChar.find(code);
+      }
+      objects[r][c] = f->second;
+    }
+  }
+  out << legend << objectLegend << "tiles\n";
+  for (const auto& row : grid) out << row << "\n";
+  if (anyObject) {
+    out << "objects\n";
+    for (const auto& row : objects) out << row << "\n";
+  }
+  return out.str();
+}

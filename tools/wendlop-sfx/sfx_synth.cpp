@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <sstream>
 
 // Floating point would do for the sound, but libm's sin, exp and pow may round
@@ -429,7 +430,11 @@ bool sfxParse(const std::string& text, SfxEffect& effect, std::string& error) {
   std::string raw;
   while (std::getline(in, raw)) {
     ++parser.line;
-    std::string content = raw.substr(0, raw.find('#'));
+    // A comment starts at a '#' that begins a word, so that F#4 stays a note.
+    size_t hash = 0;
+    while ((hash = raw.find('#', hash)) != std::string::npos && hash > 0 && !std::isspace((unsigned char)raw[hash - 1]))
+      ++hash;
+    std::string content = raw.substr(0, hash);
     std::istringstream words(content);
     std::vector<std::string> tok;
     for (std::string w; words >> w;) tok.push_back(w);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "sfx_synth.h"
 
@@ -34,14 +35,9 @@ int main(int argc, char** argv) {
   }
   if (src.empty() || out.empty()) return usage();
 
-  std::error_code ec;
-  fs::create_directories(fs::path(out) / "se", ec);
-  if (ec) {
-    std::fprintf(stderr, "wendlop-sfx: cannot create %s/se: %s\n", out.c_str(), ec.message().c_str());
-    return 1;
-  }
-  if (stats) std::printf("%-8s %8s %10s %10s\n", "effect", "ms", "peak dBFS", "RMS dBFS");
-
+  // Every source is read and rendered before anything is written, so that a
+  // mistake in one of them leaves the output folder as it was.
+  std::vector<std::vector<int16_t>> rendered;
   for (int id = 0; id < effectCount; ++id) {
     fs::path source = fs::path(src) / ("se" + std::to_string(id) + ".sfx");
     std::ifstream in(source, std::ios::binary);
@@ -56,7 +52,19 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "wendlop-sfx: %s: %s\n", source.c_str(), error.c_str());
       return 1;
     }
-    std::vector<int16_t> samples = sfxRender(effect);
+    rendered.push_back(sfxRender(effect));
+  }
+
+  std::error_code ec;
+  fs::create_directories(fs::path(out) / "se", ec);
+  if (ec) {
+    std::fprintf(stderr, "wendlop-sfx: cannot create %s/se: %s\n", out.c_str(), ec.message().c_str());
+    return 1;
+  }
+  if (stats) std::printf("%-8s %8s %10s %10s\n", "effect", "ms", "peak dBFS", "RMS dBFS");
+
+  for (int id = 0; id < effectCount; ++id) {
+    const std::vector<int16_t>& samples = rendered[size_t(id)];
     std::vector<uint8_t> wav = sfxEncodeWav(samples);
 
     // Written beside and renamed, so that a failed run never leaves half a file.
@@ -68,12 +76,15 @@ int main(int argc, char** argv) {
       file.write(reinterpret_cast<const char*>(wav.data()), std::streamsize(wav.size()));
       if (!file.flush()) {
         std::fprintf(stderr, "wendlop-sfx: cannot write %s\n", partial.c_str());
+        file.close();
+        fs::remove(partial, ec);
         return 1;
       }
     }
     fs::rename(partial, target, ec);
     if (ec) {
       std::fprintf(stderr, "wendlop-sfx: cannot write %s: %s\n", target.c_str(), ec.message().c_str());
+      fs::remove(partial, ec);
       return 1;
     }
 

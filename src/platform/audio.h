@@ -11,13 +11,11 @@
 #include <cstdint>
 #include <vector>
 
-enum {
-  SysAudioRate = 44100,
-  SysAudioChannels = 2,
-  // Frames per device buffer that we ask for: 11.6 ms, short enough for a
-  // click to sound at once, long enough not to starve on a busy desktop.
-  SysAudioBufferFrames = 512,
-};
+constexpr int SysAudioRate = 44100;
+constexpr int SysAudioChannels = 2;
+// Frames per device buffer that we ask for: 11.6 ms, short enough for a click
+// to sound at once, long enough not to starve on a busy desktop.
+constexpr int SysAudioBufferFrames = 512;
 
 // A second source of sound rendered on the audio thread into the same buffer as
 // the effects: it fills `frames` interleaved stereo frames (left, right) and
@@ -43,6 +41,8 @@ bool sysAudioReady();
 const char* sysAudioError();
 // Frames per callback of the open device (0 when closed).
 int sysAudioBufferFrames();
+// The audio driver in use ("pulseaudio", "alsa", "dummy", ...), "" when closed.
+const char* sysAudioDriverName();
 // Stops the callbacks and closes the device; sources and mixer stay set.
 void sysCloseAudio();
 

@@ -97,6 +97,11 @@ const char* sysAudioError() { return lastError.c_str(); }
 
 int sysAudioBufferFrames() { return device.load() ? deviceFrames : 0; }
 
+const char* sysAudioDriverName() {
+  const char* name = device.load() ? SDL_GetCurrentAudioDriver() : nullptr;
+  return name ? name : "";
+}
+
 void sysCloseAudio() {
   std::lock_guard<std::mutex> hold(deviceMutex);
   SDL_AudioDeviceID id = device.exchange(0);

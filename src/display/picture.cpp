@@ -230,9 +230,10 @@ void encodeBmp8(int width, int height, const uint8_t* pixels, const uint8_t colo
 void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
                 std::vector<uint8_t>* out) {
   makeCrcTable();
-  out->clear();
   static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  out->insert(out->end(), signature, signature + 8);
+  const size_t imageBytes = (static_cast<size_t>(width) + 1) * height;
+  out->reserve(8 + 25 + 780 + imageBytes + imageBytes / 65535 * 5 + 40);
+  out->assign(signature, signature + 8);
 
   size_t chunk = beginChunk(out, "IHDR");
   putBe32(out, width);

@@ -7,25 +7,21 @@ uint8_t FrameCanvas[CanvasHeight][CanvasWidth];
 
 namespace {
 
-// Copies one row, leaving out every source byte equal to `key`. Tiles and
-// sprites are mostly opaque, so eight bytes are tested at once and copied whole
-// when none of them is the key.
+// Copies one row, leaving out every source byte equal to `key`, eight bytes at
+// a time without branches: a key byte of the source takes the canvas byte.
 void copyRowKeyed(uint8_t* dst, const uint8_t* src, int n, uint8_t key) {
-  const uint64_t ones = 0x0101010101010101ull;
-  const uint64_t highs = 0x8080808080808080ull;
-  const uint64_t keys = ones * key;
+  const uint64_t lows = 0x7F7F7F7F7F7F7F7Full;
+  const uint64_t keys = 0x0101010101010101ull * key;
   int i = 0;
   for (; i + 8 <= n; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, src + i, 8);
-    uint64_t x = word ^ keys;  // a zero byte where the source holds the key
-    if (((x - ones) & ~x & highs) == 0) {
-      std::memcpy(dst + i, &word, 8);
-      continue;
-    }
-    for (int j = i; j < i + 8; ++j) {
-      if (src[j] != key) dst[j] = src[j];
-    }
+    uint64_t from, to;
+    std::memcpy(&from, src + i, 8);
+    std::memcpy(&to, dst + i, 8);
+    const uint64_t x = from ^ keys;                    // zero bytes where the source is the key
+    const uint64_t zero = ~(((x & lows) + lows) | x | lows);  // their high bits, exactly
+    const uint64_t keep = (zero >> 7) * 0xFF;          // and then the whole bytes
+    const uint64_t out = (from & ~keep) | (to & keep);
+    std::memcpy(dst + i, &out, 8);
   }
   for (; i < n; ++i) {
     if (src[i] != key) dst[i] = src[i];

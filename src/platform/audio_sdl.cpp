@@ -1,6 +1,7 @@
 // The audio device on SDL2: one device, one callback that hands the buffer to
 // the registered mixer.
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <atomic>
 #include <cstring>
@@ -34,6 +35,25 @@ void fillBuffer(void*, Uint8* stream, int len) {
   }
 }
 
+// ALSA's library reports every failed probe on stderr itself, eight lines on a
+// machine without a sound card; we say why in one line of our own instead.
+void quietAlsaHandler(const char*, int, const char*, int, const char*, ...) {}
+
+void quietAlsa() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  // The same library instance that SDL loads: a loaded library is shared.
+  void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+  if (!alsa) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using SetHandler = int (*)(Handler);
+  if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) {
+    set(quietAlsaHandler);
+  }
+  // Kept loaded: the handler must outlive every later use of the library.
+}
+
 }  // namespace
 
 void sysLockAudio() {
@@ -65,6 +85,7 @@ bool sysOpenAudio() {
     lastError = "headless mode has no audio device";
     return false;
   }
+  quietAlsa();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     lastError = std::string("no audio device (") + SDL_GetError() + ")";
     return false;

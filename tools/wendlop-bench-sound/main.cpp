@@ -99,14 +99,14 @@ void timedMixer(int16_t* out, int frames, SysAudioSource music) {
 }
 
 struct Stats {
-  double min, mean, p95, max;
+  double min, median, mean, p95, max;
 };
 Stats stats(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   double sum = 0;
   for (double x : v) sum += x;
-  return {v.front(), sum / static_cast<double>(v.size()), v[static_cast<size_t>(0.95 * (v.size() - 1))],
-          v.back()};
+  auto at = [&](double q) { return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1))]; };
+  return {v.front(), at(0.5), sum / static_cast<double>(v.size()), at(0.95), v.back()};
 }
 
 int usage() {
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
   sysSetHeadless(false);
   initSoundBank();
   if (!sysAudioReady() || bankReady != 1) {
-    std::fprintf(stderr, "wendlop-bench-sound: no audio device: %s\n", sysAudioError());
+    std::fprintf(stderr, "wendlop-bench-sound: %s\n", sysAudioError());
     std::filesystem::remove_all(folder);
     return 1;
   }
@@ -207,13 +207,13 @@ int main(int argc, char** argv) {
               sysAudioDriverName(), frames, 1000.0 * frames / SysAudioRate, lastFrames.load());
   if (!periods.empty()) {
     Stats p = stats(periods);
-    std::printf("callback period over %zu callbacks: min %.2f  mean %.2f  p95 %.2f  max %.2f ms\n",
-                periods.size(), p.min, p.mean, p.p95, p.max);
+    std::printf("callback period over %zu callbacks: min %.2f  median %.2f  mean %.2f  p95 %.2f  max %.2f ms\n",
+                periods.size(), p.min, p.median, p.mean, p.p95, p.max);
   }
   if (!latencies.empty()) {
     Stats l = stats(latencies);
-    std::printf("playEffect to samples leaving the mixer, %zu trials: min %.2f  mean %.2f  p95 %.2f  max %.2f ms\n",
-                latencies.size(), l.min, l.mean, l.p95, l.max);
+    std::printf("playEffect to samples leaving the mixer, %zu trials: min %.2f  median %.2f  mean %.2f  p95 %.2f  max %.2f ms\n",
+                latencies.size(), l.min, l.median, l.mean, l.p95, l.max);
     std::printf("  plus one device buffer before the driver has it: about %.2f ms on average to the driver\n",
                 l.mean + 1000.0 * frames / SysAudioRate);
   }

@@ -69,6 +69,8 @@ const Expected expected[] = {
     {10, 50, 150},  {11, 180, 450}, {12, 60, 160},
 };
 
+void PrintTo(const Expected& e, std::ostream* os) { *os << "se" << e.id; }
+
 class EffectFile : public ::testing::TestWithParam<Expected> {};
 
 TEST_P(EffectFile, HasThePlainLayoutASaneLevelAndQuietEdges) {

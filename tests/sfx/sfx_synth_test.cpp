@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -147,6 +149,14 @@ TEST(SfxParse, RefusesHostileSizes) {
   for (int i = 0; i <= sfxMaxPoints; ++i) points += " " + std::to_string(i) + ":0";
   EXPECT_NE(parseError(points).find("too many points"), std::string::npos);
 
+  std::string chords = "length 100\n";
+  for (int i = 0; i < 5; ++i) {
+    chords += "voice\n env 0:0 10:0\n notes";
+    for (int n = 0; n < sfxMaxPoints; ++n) chords += " 0:C4";
+    chords += "\n";
+  }
+  EXPECT_NE(parseError(chords).find("too many notes"), std::string::npos);
+
   const char binary[] = "length 100\nvoice\n env 0:0 5:1\0\xff\xfe\n";
   parseError(std::string(binary, sizeof binary - 1));
 }
@@ -231,6 +241,20 @@ TEST(SfxRender, SilentOrLoudVoicesNeverOverflow) {
   s = sfxRender(parseOk(loud));
   EXPECT_NEAR(peakDb(s), -0.1, 0.01);
   for (int16_t v : s) ASSERT_LT(std::abs(int(v)), 32767);
+}
+
+TEST(SfxSources, TheCommittedFilesAreWhatTheSourcesMakeNow) {
+  // A source edited without re-running the tool would ship stale sounds.
+  for (int id = 0; id < 13; ++id) {
+    const std::string name = "se" + std::to_string(id);
+    std::ifstream src(std::string(WENDLOP_SOURCE_DIR) + "/assets/sfx/" + name + ".sfx", std::ios::binary);
+    std::ifstream wav(std::string(WENDLOP_SOURCE_DIR) + "/data/se/" + name + ".wav", std::ios::binary);
+    ASSERT_TRUE(src && wav) << name;
+    std::string text((std::istreambuf_iterator<char>(src)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> committed((std::istreambuf_iterator<char>(wav)), std::istreambuf_iterator<char>());
+    SfxEffect e = parseOk(text);
+    EXPECT_TRUE(sfxEncodeWav(sfxRender(e)) == committed) << name << ".wav differs from its source";
+  }
 }
 
 TEST(SfxWav, WritesThePlainHeaderAndLittleEndianSamples) {

@@ -448,7 +448,8 @@ bool sfxParse(const std::string& text, SfxEffect& effect, std::string& error) {
   }
   if (!parser.finish()) return false;
   if (effect.voices.size() > size_t(sfxMaxVoices) * 4) {
-    error = "too many notes in all";
+    error = "line " + std::to_string(parser.line) + ": too many notes in all (at most " +
+            std::to_string(sfxMaxVoices * 4) + ")";
     return false;
   }
   return true;

@@ -20,7 +20,7 @@ SysAudioMixer mixer = nullptr;
 // Open and close may come from the game thread and from whoever starts music.
 std::mutex deviceMutex;
 std::atomic<SDL_AudioDeviceID> device{0};
-int deviceFrames = 0;
+std::atomic<int> deviceFrames{0};
 std::string lastError;
 
 void fillBuffer(void*, Uint8* stream, int len) {
@@ -116,7 +116,7 @@ bool sysAudioReady() { return device.load() != 0; }
 
 const char* sysAudioError() { return lastError.c_str(); }
 
-int sysAudioBufferFrames() { return device.load() ? deviceFrames : 0; }
+int sysAudioBufferFrames() { return device.load() ? deviceFrames.load() : 0; }
 
 const char* sysAudioDriverName() {
   const char* name = device.load() ? SDL_GetCurrentAudioDriver() : nullptr;

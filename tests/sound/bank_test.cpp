@@ -153,6 +153,25 @@ TEST_F(Bank, RealWavFilesFillTheBank) {
   EXPECT_TRUE(heard);
 }
 
+// The effects the game ships with: all thirteen load and each one is heard.
+TEST_F(Bank, TheGamesOwnEffectsLoad) {
+  ASSERT_TRUE(sysChangeDirectory(WENDLOP_SOURCE_DIR "/data"));
+  testing::internal::CaptureStderr();
+  initSoundBank();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  ASSERT_EQ(bankReady, 1);
+  for (int i = 0; i < SoundCount; ++i) {
+    uint32_t frames = effectFrames(i);
+    EXPECT_GT(frames, 0u) << "effect " << i;
+    playEffect(i);
+    std::vector<int16_t> out(2 * static_cast<size_t>(frames));
+    mixAudio(out.data(), static_cast<int>(frames), nullptr);
+    int peak = 0;
+    for (int16_t s : out) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    EXPECT_GT(peak, 1000) << "effect " << i << " is silent";
+  }
+}
+
 TEST_F(Bank, NoAudioDeviceSaysSoOnceAndPlaysOnSilently) {
   writeBank(SoundCount);
   sysSetHeadless(false);

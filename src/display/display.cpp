@@ -46,6 +46,9 @@ constexpr size_t MaxSheetFileSize = 80u * 1024 * 1024;
 std::string screenshotDir;
 int screenshotEvery = 0;
 uint32_t presentedFrames = 0;
+// What the window shows, so that a present sends only the rows that changed.
+uint8_t shownCanvas[CanvasHeight][CanvasWidth];
+bool shownValid = false;
 std::vector<uint8_t> pictureBuffer;  // reused, so that screenshots allocate once
 
 bool readWholeFile(const char* path, std::vector<uint8_t>* data, std::string* why) {
@@ -157,6 +160,7 @@ int initDisplay() {
   std::memset(FrameCanvas, 0, sizeof FrameCanvas);
   setIconFromSheet();
   presentedFrames = 0;
+  shownValid = false;
   displayReady = 1;
   initGameValues();
   return 1;
@@ -169,19 +173,38 @@ int releaseDisplay() {
   return 1;
 }
 
+// Only the band of rows that changed since the last present goes to the
+// window: on the title and in still scenes most frames change a cursor's worth
+// of rows or nothing at all, and every row not sent is work saved for the
+// window system as well.
 void presentFrame() {
   if (!displayReady) return;
-  sysPresent(0, 0, CanvasWidth, CanvasHeight);
+  int first = 0, last = CanvasHeight - 1;
+  if (shownValid) {
+    while (first < CanvasHeight && std::memcmp(FrameCanvas[first], shownCanvas[first], CanvasWidth) == 0)
+      ++first;
+    while (last > first && std::memcmp(FrameCanvas[last], shownCanvas[last], CanvasWidth) == 0) --last;
+  }
+  if (first < CanvasHeight) {
+    std::memcpy(shownCanvas[first], FrameCanvas[first], static_cast<size_t>(last - first + 1) * CanvasWidth);
+    sysPresent(0, first, CanvasWidth, last - first + 1);
+  }
+  shownValid = true;
   ++presentedFrames;
   if (!screenshotDir.empty() && (presentedFrames - 1) % screenshotEvery == 0) saveScreenshot();
 }
 
 void repaintWindow() {
-  if (displayReady) sysPresent(0, 0, CanvasWidth, CanvasHeight);
+  if (!displayReady) return;
+  std::memcpy(shownCanvas, FrameCanvas, sizeof shownCanvas);
+  shownValid = true;
+  sysPresent(0, 0, CanvasWidth, CanvasHeight);
 }
 
 void reapplyPalette() {
-  if (displayReady) sysSetPalette(gamePalette);
+  if (!displayReady) return;
+  sysSetPalette(gamePalette);
+  shownValid = false;  // every pixel's colour may have changed
 }
 
 void setScreenshotDir(const char* dir, int every) {

@@ -234,6 +234,48 @@ TEST_F(SheetFiles, StartsFromTheSheetsAndPresentsThroughTheBackdropColours) {
   EXPECT_EQ(shown[0], 0x010203u);
 }
 
+// The whole presented picture, checked against the canvas through the colours.
+::testing::AssertionResult showsCanvas(const uint8_t colours[256][3]) {
+  const uint32_t* shown = sysPresentedPicture();
+  if (!shown) return ::testing::AssertionFailure() << "nothing presented";
+  for (int y = 0; y < CanvasHeight; ++y)
+    for (int x = 0; x < CanvasWidth; ++x) {
+      const uint8_t v = FrameCanvas[y][x];
+      const uint32_t rgb = (colours[v][0] << 16) | (colours[v][1] << 8) | colours[v][2];
+      if (shown[y * CanvasWidth + x] != rgb)
+        return ::testing::AssertionFailure() << "picture differs at (" << x << ", " << y << ")";
+    }
+  return ::testing::AssertionSuccess();
+}
+
+TEST_F(SheetFiles, PresentsKeepTheWholePictureInStep) {
+  ASSERT_TRUE(writeTestSheets("."));
+  std::string said;
+  ASSERT_EQ(start(&said), 1) << said;
+  skipPhase = 0;
+  drawBackdrop(0);
+  presentFrame();
+  EXPECT_TRUE(showsCanvas(gamePalette));
+
+  // Changes at the top, in the middle and at the bottom row.
+  FrameCanvas[0][639] = 9;
+  FrameCanvas[200][5] = 10;
+  FrameCanvas[479][0] = 11;
+  presentFrame();
+  EXPECT_TRUE(showsCanvas(gamePalette));
+  presentFrame();  // nothing changed
+  EXPECT_TRUE(showsCanvas(gamePalette));
+  drawBackdrop(2);
+  presentFrame();
+  EXPECT_TRUE(showsCanvas(gamePalette));
+
+  // New colours for an unchanged canvas reach every pixel at the next present.
+  for (int i = 0; i < 256; ++i) gamePalette[i][0] ^= 0x55;
+  reapplyPalette();
+  presentFrame();
+  EXPECT_TRUE(showsCanvas(gamePalette));
+}
+
 TEST_F(SheetFiles, EachMissingOrBadSheetEndsTheStartWithOneLineNamingIt) {
   uint8_t colours[256][3];
   testSheetColours(colours);

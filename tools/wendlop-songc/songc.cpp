@@ -424,11 +424,11 @@ void checkSong(const Song& song) {
     if (tr.endTick != first.endTick)
       fail(tr.line, "track '" + tr.name + "' lasts " + std::to_string(tr.endTick) + " ticks but track '" +
                         first.name + "' lasts " + std::to_string(first.endTick));
-    for (const Track& other : song.tracks) {
-      if (&other == &tr || other.channel != tr.channel) continue;
-      if (other.program != tr.program || other.volume != tr.volume || other.expression != tr.expression ||
-          other.pan != tr.pan || other.reverb != tr.reverb || other.chorus != tr.chorus)
-        fail(tr.line, "tracks '" + other.name + "' and '" + tr.name + "' share channel " +
+    for (const Track* other = song.tracks.data(); other != &tr; ++other) {
+      if (other->channel != tr.channel) continue;
+      if (other->program != tr.program || other->volume != tr.volume || other->expression != tr.expression ||
+          other->pan != tr.pan || other->reverb != tr.reverb || other->chorus != tr.chorus)
+        fail(tr.line, "tracks '" + other->name + "' and '" + tr.name + "' share channel " +
                           std::to_string(tr.channel) + " with different settings");
     }
     // A note sounding across the loop point would be cut or left hanging on every pass.

@@ -178,7 +178,12 @@ int main(int argc, char** argv) {
   }
   sysSetMixer(timedMixer);
   sysSetMusicSource(nullptr);
-  sysSleep(300);  // let the driver settle into its rhythm
+  // Let the driver settle into its rhythm: a sound server may take a good
+  // while before it asks for the first buffer.
+  int64_t opened = nowNs();
+  while (callbackCount.load(std::memory_order_acquire) < 30 && nowNs() - opened < 5000000000) sysSleep(5);
+  std::printf("first 30 callbacks after %.0f ms\n", static_cast<double>(nowNs() - opened) / 1e6);
+  callbackCount.store(0, std::memory_order_release);
 
   // 3. playEffect to the first buffer that carries the effect.
   std::mt19937 random(12345);
@@ -188,11 +193,15 @@ int main(int argc, char** argv) {
     sysSleep(25 + random() % 20);
     heardAt.store(0);
     waiting.store(true, std::memory_order_release);
+    int callbacksBefore = callbackCount.load(std::memory_order_acquire);
     int64_t played = nowNs();
     playEffect(SoundSwitch);
     while (waiting.load(std::memory_order_acquire) && nowNs() - played < 1000000000) sysSleep(0);
     if (waiting.exchange(false)) {
       ++missed;
+      std::printf("trial %d missed: %d callbacks ran in the %.0f ms after playEffect\n", t,
+                  callbackCount.load(std::memory_order_acquire) - callbacksBefore,
+                  static_cast<double>(nowNs() - played) / 1e6);
       continue;
     }
     latencies.push_back(static_cast<double>(heardAt.load() - played) / 1e6);

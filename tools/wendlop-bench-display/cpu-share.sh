@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# cpu-share.sh WENDLOP [SECONDS] [-- GAME ARGS...]
+# cpu-share.sh [--play] WENDLOP [SECONDS] [-- GAME ARGS...]
 # Starts a virtual X server, runs the game in a real window on it and prints
 # the game's processor share (user + system seconds per wall second, from
 # /proc) over SECONDS (default 20) after a 3-second settling time. With no
-# input the game stays on the title screen.
+# input the game stays on the title screen; --play clicks START there and
+# then the stage (needs xdotool), so that the walker walks the first stage.
 set -euo pipefail
+play=0
+if [ "${1:-}" = "--play" ]; then play=1; shift; fi
 game=$1; shift
 seconds=${1:-20}; [ $# -gt 0 ] && shift
 [ "${1:-}" = "--" ] && shift
@@ -29,6 +32,15 @@ DISPLAY=$display "$game" "$@" >/dev/null 2>&1 &
 game_pid=$!
 sleep 3
 kill -0 "$game_pid" 2>/dev/null || { echo "cpu-share: the game ended early" >&2; exit 1; }
+if [ "$play" = 1 ]; then
+  # START is text cells 12..18 of row 23 on the title (16-pixel cells). The
+  # button is held for a few frames: the game samples it once per frame.
+  window=$(DISPLAY=$display xdotool search --name '^Wendlop' | head -1)
+  DISPLAY=$display xdotool mousemove --window "$window" 240 376 mousedown 1 sleep 0.2 mouseup 1
+  sleep 1.5
+  DISPLAY=$display xdotool mousemove --window "$window" 620 20 mousedown 1 sleep 0.2 mouseup 1
+  sleep 1
+fi
 
 ticks() {  # utime + stime of the game, in clock ticks
   local stat; stat=$(cat "/proc/$game_pid/stat")

@@ -22,6 +22,8 @@ bool videoReady = false;
 std::string videoError;
 
 SDL_Surface* indexedCanvas = nullptr;  // windowed: wraps the canvas, owns the palette
+const SDL_Surface* lastTarget = nullptr;  // the window surface of the last present
+int lastTargetWidth = 0, lastTargetHeight = 0;
 
 uint32_t headlessColours[256];
 std::vector<uint32_t> headlessPicture;
@@ -108,6 +110,14 @@ void sysPresent(int x, int y, int width, int height) {
   SDL_Surface* target = window ? SDL_GetWindowSurface(window) : nullptr;
   if (!target) return;  // the window went away: show nothing rather than fail
   SDL_Rect area{x0, y0, x1 - x0, y1 - y0};
+  // SDL makes a new window surface when the window's size changes (a window
+  // manager may impose one); it starts blank, so it gets the whole canvas.
+  if (target != lastTarget || target->w != lastTargetWidth || target->h != lastTargetHeight) {
+    area = SDL_Rect{0, 0, canvasWidth, canvasHeight};
+    lastTarget = target;
+    lastTargetWidth = target->w;
+    lastTargetHeight = target->h;
+  }
   SDL_Rect place = area;
   if (SDL_BlitSurface(indexedCanvas, &area, target, &place) != 0) return;
   SDL_UpdateWindowSurfaceRects(window, &area, 1);
@@ -120,6 +130,7 @@ const uint32_t* sysPresentedPicture() {
 void sysShutdownVideo() {
   if (indexedCanvas) SDL_FreeSurface(indexedCanvas);
   indexedCanvas = nullptr;
+  lastTarget = nullptr;
   videoReady = false;
   canvasPixels = nullptr;
   headlessPicture.clear();

@@ -47,7 +47,9 @@ const char* sysAudioDriverName();
 void sysCloseAudio();
 
 // Keep the audio thread out while the mixer's data is swapped. Held only
-// while loading or releasing, never per frame. No effect while closed.
+// while loading or releasing, never per frame. Also keeps the device from
+// opening or closing meanwhile, so the mixer and the music source must not call
+// any sys*Audio procedure themselves.
 void sysLockAudio();
 void sysUnlockAudio();
 

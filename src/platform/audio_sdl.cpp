@@ -17,7 +17,8 @@ namespace {
 SysAudioSource musicSource = nullptr;
 SysAudioMixer mixer = nullptr;
 
-// Open and close may come from the game thread and from whoever starts music.
+// Held while the device opens or closes and while the audio lock is held:
+// open and close may come from the game thread and from whoever starts music.
 std::mutex deviceMutex;
 std::atomic<SDL_AudioDeviceID> device{0};
 std::atomic<int> deviceFrames{0};
@@ -56,23 +57,25 @@ void quietAlsa() {
 
 }  // namespace
 
+// The device cannot open or close while the lock is held, so lock and unlock
+// always concern the same device.
 void sysLockAudio() {
+  deviceMutex.lock();
   if (SDL_AudioDeviceID id = device.load()) SDL_LockAudioDevice(id);
 }
 
 void sysUnlockAudio() {
   if (SDL_AudioDeviceID id = device.load()) SDL_UnlockAudioDevice(id);
+  deviceMutex.unlock();
 }
 
 void sysSetMusicSource(SysAudioSource source) {
-  std::lock_guard<std::mutex> hold(deviceMutex);
   sysLockAudio();
   musicSource = source;
   sysUnlockAudio();
 }
 
 void sysSetMixer(SysAudioMixer newMixer) {
-  std::lock_guard<std::mutex> hold(deviceMutex);
   sysLockAudio();
   mixer = newMixer;
   sysUnlockAudio();

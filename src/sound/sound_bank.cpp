@@ -12,6 +12,7 @@
 uint8_t bankReady = 0;
 void (*playEffectObserver)(int id) = nullptr;
 
+const EffectFormat bankFormat{SysAudioChannels, SysAudioRate, 4, 16};
 EffectFormat effectFormats[SoundCount];
 int effectsLoaded = 0;
 

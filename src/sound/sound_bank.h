@@ -6,6 +6,8 @@
 #include "sound/effect_file.h"
 #include "sound/sound.h"
 
+// The device's format, which every effect is converted to at load.
+extern const EffectFormat bankFormat;
 // Each effect's format as its file declares it.
 extern EffectFormat effectFormats[SoundCount];
 // Effects read by the last initSoundBank before it finished or gave up.

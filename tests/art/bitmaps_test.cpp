@@ -1,0 +1,221 @@
+// The committed sprite and backdrop sheets: format, shared colour table, the
+// transparent key, and that every picture the game reads is where it looks for it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "art/bmp_reader.h"
+
+namespace {
+
+const std::string bmpDir = std::string(WENDLOP_SOURCE_DIR) + "/data/bmp/";
+
+// Every tile number the tile catalogue gives a meaning to, tile 0 (open space) aside.
+const std::set<int> catalogued = {
+    1,  35, 2,  34, 3,  48, 49, 50, 51, 33, 46, 47, 62, 63,                          // singles
+    4,  5,  20, 21, 40, 41, 56, 57,                                                  // switch piece
+    6,  7,  22, 23, 8,  9,  24, 25, 10, 11, 26, 27, 12, 13, 28, 29, 14, 15, 30, 31,  // timed piece
+    38, 39, 54, 55, 44, 45, 60, 61,                                                  // breakable piece
+    42, 43, 58, 59, 32, 36, 37, 52, 53, 64, 65, 66, 80,                              // blink, walls, deadly, star
+    96, 97, 98, 99, 100, 101, 102, 103, 144, 145};                                   // lift, goal
+
+constexpr int frameColumn[18] = {0, 1, 2, 3, 4, 5, 6, 7, 7, 6, 5, 4, 3, 2, 1, 0, 8, 8};
+constexpr int frameRow[18] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1};
+
+struct Box {
+  int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;  // inclusive; x1 < 0 when empty
+  bool empty() const { return x1 < 0; }
+};
+
+class Sheets : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    sprites = new IndexedBmp(readIndexedBmp(bmpDir + "gamebg.bmp"));
+    backdrops = new IndexedBmp(readIndexedBmp(bmpDir + "test.bmp"));
+    key = -1;
+    if (sprites->ok)
+      for (size_t i = 0; i < sprites->table.size(); ++i)
+        if (sprites->table[i] == std::array<uint8_t, 3>{0, 255, 0}) key = int(i);
+  }
+  static void TearDownTestSuite() {
+    delete sprites;
+    delete backdrops;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(sprites->ok) << sprites->error;
+    ASSERT_TRUE(backdrops->ok) << backdrops->error;
+    ASSERT_GE(key, 0) << "no pure green in the colour table";
+  }
+
+  // Visible (non-key) pixels of a sheet rectangle, as a bounding box and a count.
+  static Box visible(int x, int y, int w, int h, int* count = nullptr) {
+    Box b;
+    int n = 0;
+    for (int yy = y; yy < y + h; ++yy)
+      for (int xx = x; xx < x + w; ++xx)
+        if (sprites->at(xx, yy) != key) {
+          ++n;
+          b.x0 = std::min(b.x0, xx - x);
+          b.y0 = std::min(b.y0, yy - y);
+          b.x1 = std::max(b.x1, xx - x);
+          b.y1 = std::max(b.y1, yy - y);
+        }
+    if (count) *count = n;
+    return b;
+  }
+  static Box tileBox(int n) { return visible((n % 16) * 32, (n / 16) * 32, 32, 32); }
+  static Box frameBox(int f) { return visible(frameColumn[f] * 64, 512 + frameRow[f] * 64, 64, 64); }
+  static std::vector<uint8_t> tilePixels(int n) {
+    std::vector<uint8_t> p;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) p.push_back(sprites->at((n % 16) * 32 + x, (n / 16) * 32 + y));
+    return p;
+  }
+
+  static IndexedBmp* sprites;
+  static IndexedBmp* backdrops;
+  static int key;
+};
+IndexedBmp* Sheets::sprites = nullptr;
+IndexedBmp* Sheets::backdrops = nullptr;
+int Sheets::key = -1;
+
+TEST_F(Sheets, SizesAndOneFullColourTableWithASingleKey) {
+  EXPECT_EQ(sprites->width, 640);
+  EXPECT_EQ(sprites->height, 768);
+  EXPECT_EQ(backdrops->width, 640);
+  EXPECT_EQ(backdrops->height, 1440);
+  ASSERT_EQ(sprites->table.size(), 256u);
+  EXPECT_EQ(sprites->table, backdrops->table) << "the screen shows the sprites through the backdrop sheet's colours";
+  int greens = int(std::count(sprites->table.begin(), sprites->table.end(), std::array<uint8_t, 3>{0, 255, 0}));
+  EXPECT_EQ(greens, 1);
+}
+
+TEST_F(Sheets, BackdropsNeverUseTheKey) {
+  for (int b = 0; b < 3; ++b) {
+    int n = 0;
+    std::set<uint8_t> colours;
+    for (int y = b * 480; y < b * 480 + 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        n += backdrops->at(x, y) == key;
+        colours.insert(backdrops->at(x, y));
+      }
+    EXPECT_EQ(n, 0) << "backdrop " << b;
+    EXPECT_GE(colours.size(), 8u) << "backdrop " << b << " is nearly flat";
+  }
+}
+
+TEST_F(Sheets, CatalogueTilesAreDrawnAndAllOthersTransparent) {
+  for (int n = 0; n < 256; ++n) {
+    if (catalogued.count(n)) {
+      EXPECT_FALSE(tileBox(n).empty()) << "tile " << n << " has no picture";
+    } else {
+      EXPECT_TRUE(tileBox(n).empty()) << "tile " << n << " is not in the catalogue but has pixels";
+    }
+  }
+}
+
+TEST_F(Sheets, EveryPictureLooksDifferent) {
+  // Single tiles compared as tiles, 2 x 2 pieces as whole pictures: a quarter of a
+  // piece may well repeat from one state to the next.
+  const std::vector<int> singles = {1,  35, 2,  34, 3,  48, 49, 50, 51, 33, 46, 47, 62, 63, 42, 43, 58, 59, 32,
+                                    36, 37, 52, 53, 64, 65, 66, 80, 96, 97, 98, 99, 100, 101, 102, 103, 144, 145};
+  const std::vector<int> pieces = {4, 40, 6, 8, 10, 12, 14, 38, 44};
+  auto piecePixels = [&](int n) {
+    std::vector<uint8_t> p;
+    for (int q : {n, n + 1, n + 16, n + 17}) {
+      auto t = tilePixels(q);
+      p.insert(p.end(), t.begin(), t.end());
+    }
+    return p;
+  };
+  for (size_t i = 0; i < singles.size(); ++i)
+    for (size_t j = i + 1; j < singles.size(); ++j)
+      EXPECT_TRUE(tilePixels(singles[i]) != tilePixels(singles[j])) << "tiles " << singles[i] << " and " << singles[j] << " are identical";
+  for (size_t i = 0; i < pieces.size(); ++i)
+    for (size_t j = i + 1; j < pieces.size(); ++j)
+      EXPECT_TRUE(piecePixels(pieces[i]) != piecePixels(pieces[j])) << "pieces " << pieces[i] << " and " << pieces[j] << " are identical";
+}
+
+TEST_F(Sheets, LiftChevronsClimbFourPixelsPerStepAndLoop) {
+  // Inside the shaft, each step is the previous one moved up by 4 rows; step 8 is step 0.
+  for (int k = 0; k < 8; ++k) {
+    auto now = tilePixels(96 + k), next = tilePixels(96 + (k + 1) % 8);
+    for (int y = 0; y < 32; ++y)
+      for (int x = 4; x < 28; ++x)
+        ASSERT_EQ(next[size_t(y * 32 + x)], now[size_t(((y + 4) % 32) * 32 + x)]) << "lift " << 96 + k << " at " << x << "," << y;
+  }
+}
+
+TEST_F(Sheets, FontHasEveryPrintableCharacterAndBothArrows) {
+  for (int c = 0; c < 128; ++c) {
+    Box b = visible(512 + (c % 8) * 16, (c / 8) * 16, 16, 16);
+    bool wanted = (c > 32 && c < 127) || c == 0x1C || c == 0x1D;
+    if (wanted) {
+      EXPECT_FALSE(b.empty()) << "no glyph for code " << c;
+    } else if (c == 32) {
+      EXPECT_TRUE(b.empty()) << "the blank must be blank";
+    }
+  }
+  // The arrows point the right way: the left arrow is widest at its right, and so on.
+  auto widthAt = [&](int c, int col) {
+    int n = 0;
+    for (int y = 0; y < 16; ++y) n += sprites->at(512 + (c % 8) * 16 + col, (c / 8) * 16 + y) != key;
+    return n;
+  };
+  Box l = visible(512 + (0x1D % 8) * 16, (0x1D / 8) * 16, 16, 16), r = visible(512 + (0x1C % 8) * 16, (0x1C / 8) * 16, 16, 16);
+  EXPECT_LT(widthAt(0x1D, l.x0 + 1), widthAt(0x1D, l.x1 - 1));
+  EXPECT_GT(widthAt(0x1C, r.x0 + 1), widthAt(0x1C, r.x1 - 1));
+}
+
+TEST_F(Sheets, WalkerFramesStandOnTheBottomEdgeCentredOverTheCell) {
+  for (int f = 0; f < 14; ++f) {
+    Box b = frameBox(f);
+    ASSERT_FALSE(b.empty()) << "frame " << f;
+    EXPECT_EQ(b.y1, 63) << "frame " << f << " does not stand on the bottom edge";
+    int centreTwice = b.x0 + b.x1;  // the cell spans 16..47, centre 31.5
+    EXPECT_NEAR(centreTwice, 63, 6) << "frame " << f << " is off centre";
+    EXPECT_GE(b.x0, 4) << "frame " << f;
+    EXPECT_LE(b.x1, 59) << "frame " << f;
+    EXPECT_GE(63 - b.y0, 24) << "frame " << f << " is too small for the walker";
+  }
+}
+
+TEST_F(Sheets, CursorsPointAtTheHotSpot) {
+  // Frame 14 points right: the arrow lies left of the centre with its tip on it; 15 the other way.
+  Box right = frameBox(14), left = frameBox(15);
+  ASSERT_FALSE(right.empty());
+  ASSERT_FALSE(left.empty());
+  EXPECT_NE(sprites->at(frameColumn[14] * 64 + 32, 512 + frameRow[14] * 64 + 32), key);
+  EXPECT_NE(sprites->at(frameColumn[15] * 64 + 32, 512 + frameRow[15] * 64 + 32), key);
+  EXPECT_LE(right.x1, 33);
+  EXPECT_LT(right.x0, 24);
+  EXPECT_GE(left.x0, 31);
+  EXPECT_GT(left.x1, 40);
+  EXPECT_LE(right.y0, 32);
+  EXPECT_GE(right.y1, 32);
+}
+
+TEST_F(Sheets, HazardIsAboutFortyPixelsAndCentred) {
+  Box b = frameBox(16);
+  ASSERT_FALSE(b.empty());
+  EXPECT_NEAR(b.x1 - b.x0 + 1, 40, 6);
+  EXPECT_NEAR(b.y1 - b.y0 + 1, 40, 6);
+  EXPECT_NEAR(b.x0 + b.x1, 63, 3);
+  EXPECT_NEAR(b.y0 + b.y1, 63, 3);
+  EXPECT_FALSE(frameBox(17).empty()) << "extra-life badge";
+}
+
+TEST_F(Sheets, AreasOutsideEveryRegionAreTransparent) {
+  EXPECT_TRUE(visible(512, 256, 128, 256).empty()) << "below the font";
+  EXPECT_TRUE(visible(576, 512, 64, 128).empty()) << "right of the frames";
+  EXPECT_TRUE(visible(512, 640, 128, 128).empty()) << "right of the logo";
+  int n = 0;
+  Box logo = visible(0, 640, 512, 128, &n);
+  EXPECT_GT(n, 512 * 128 / 4) << "the logo is nearly empty";
+  EXPECT_GT(logo.x0, 0);
+  EXPECT_LT(logo.x1, 511);
+}
+
+}  // namespace

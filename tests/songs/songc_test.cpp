@@ -1,6 +1,9 @@
 // The notation compiler on small songs: lengths, patterns, loop point, refusals.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -177,6 +180,58 @@ TEST(SongCompiler, RefusesFaultySongsNamingTheLine) {
     EXPECT_EQ(r.error.rfind("t:" + std::to_string(c.line) + ": ", 0), 0u) << c.text << "\n -> " << r.error;
     EXPECT_TRUE(r.midi.empty());
   }
+}
+
+TEST(SongCompiler, RefusesSongsThatGrowBeyondReason) {
+  // Nested repeats: a few lines asking for a billion notes, or for endless work on nothing.
+  songc::SongResult r = songc::compileSong(
+      "pattern a c4:64 end pattern b @a*999 end pattern c @b*999 end track t channel=1 @c*999 end", "t");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("too"), std::string::npos) << r.error;
+  r = songc::compileSong(
+      "pattern e end pattern f @e*999 end pattern g @f*999 end pattern h @g*999 end\n"
+      "track t channel=1 @h*999 c4 end",
+      "t");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("too many"), std::string::npos) << r.error;
+  // Two hundred thousand notes: well within the limits on work, but not within the
+  // 1 MiB that the game's player keeps for a song.
+  r = songc::compileSong("pattern a c4:64 e4 g4 c5 end pattern b @a*250 end track t channel=1 @b*200 end", "t");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("do not fit"), std::string::npos) << r.error;
+  r = songc::compileSong("pattern a c4:64 e4 g4 c5 end pattern b @a*250 end track t channel=1 @b*20 end", "t");
+  EXPECT_TRUE(r.ok) << r.error;
+}
+
+TEST(SongCompiler, DamagedSourcesGiveAnErrorOrAValidFile) {
+  std::ifstream in(std::string(WENDLOP_SOURCE_DIR) + "/assets/songs/a004pop3.song", std::ios::binary);
+  const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(original.empty());
+  const std::string alphabet = "abcdefgr0123456789:.!#+-*@[]|=; \n\t\x80\xff";
+  std::mt19937 rng(20261207);
+  int refused = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string text = original;
+    int edits = 1 + int(rng() % 4);
+    for (int k = 0; k < edits; ++k) {
+      size_t at = rng() % text.size();
+      switch (rng() % 3) {
+        case 0: text[at] = alphabet[rng() % alphabet.size()]; break;
+        case 1: text.erase(at, 1 + rng() % 8); break;
+        default: text.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
+      }
+      if (text.empty()) text = "x";
+    }
+    songc::SongResult r = songc::compileSong(text, "d");
+    if (r.ok) {
+      MidiFile f = readMidi(r.midi);
+      EXPECT_EQ(brokenLoopRule(f), "") << text;
+    } else {
+      ++refused;
+      EXPECT_EQ(r.error.rfind("d:", 0), 0u) << r.error;
+    }
+  }
+  EXPECT_GT(refused, 0);
 }
 
 TEST(SongCompiler, VariableLengthsInShortestForm) {

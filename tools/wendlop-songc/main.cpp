@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "songc.h"
@@ -44,12 +45,9 @@ int main(int argc, char** argv) {
   }
   std::sort(sources.begin(), sources.end());
 
-  fs::path target = fs::path(out) / (unroll > 0 ? "listen" : "midi");
-  fs::create_directories(target, ec);
-  if (ec) {
-    std::fprintf(stderr, "wendlop-songc: cannot create %s\n", target.c_str());
-    return 1;
-  }
+  // Compile everything before writing anything: a broken song leaves the
+  // output folder as it was rather than half updated.
+  std::vector<std::pair<fs::path, std::vector<uint8_t>>> outputs;
   int failures = 0;
   for (const fs::path& path : sources) {
     std::ifstream in(path, std::ios::binary);
@@ -65,9 +63,20 @@ int main(int argc, char** argv) {
       ++failures;
       continue;
     }
-    fs::path file = target / (path.stem().string() + ".mid");
+    outputs.push_back({path.stem().string() + ".mid", std::move(song.midi)});
+  }
+  if (failures > 0) return 1;
+
+  fs::path target = fs::path(out) / (unroll > 0 ? "listen" : "midi");
+  fs::create_directories(target, ec);
+  if (ec) {
+    std::fprintf(stderr, "wendlop-songc: cannot create %s\n", target.c_str());
+    return 1;
+  }
+  for (const auto& [name, bytes] : outputs) {
+    fs::path file = target / name;
     std::ofstream o(file, std::ios::binary | std::ios::trunc);
-    o.write(reinterpret_cast<const char*>(song.midi.data()), static_cast<std::streamsize>(song.midi.size()));
+    o.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     o.close();
     if (!o) {
       std::fprintf(stderr, "wendlop-songc: cannot write %s\n", file.c_str());

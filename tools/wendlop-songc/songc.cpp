@@ -52,6 +52,7 @@ struct Song {
   std::vector<Track> tracks;
   int loopTick = -1;
   int loopLine = 0;
+  long long steps = 0;  // tokens played and pattern repeats, over all tracks
 };
 
 // Where a track's reading has got to while its tokens are played.
@@ -65,6 +66,11 @@ struct Cursor {
 };
 
 constexpr int kMaxTicks = 1 << 26;  // far beyond any song, far below overflow
+// Nested repeats multiply; a source of a few lines could otherwise ask for years of work.
+constexpr long long kMaxSteps = 4'000'000;
+constexpr size_t kMaxPatternDepth = 64;
+// The game's player holds all track data of a song in one buffer of this size.
+constexpr size_t kPlayerBufferBytes = 1 << 20;
 
 std::vector<Token> tokenize(const std::string& text) {
   std::vector<Token> out;
@@ -263,8 +269,12 @@ void callPattern(Song& song, Cursor& cur, const Token& t, int transpose, std::ve
   if (found == song.patterns.end()) fail(t.line, "no pattern named '" + name + "'");
   if (std::find(callers.begin(), callers.end(), name) != callers.end())
     fail(t.line, "pattern '" + name + "' calls itself");
+  if (callers.size() >= kMaxPatternDepth) fail(t.line, "patterns nested too deeply");
   callers.push_back(name);
-  for (int k = 0; k < times; ++k) playTokens(song, cur, found->second, transpose + shift, callers);
+  for (int k = 0; k < times; ++k) {
+    if (++song.steps > kMaxSteps) fail(t.line, "the song expands to too many notes");
+    playTokens(song, cur, found->second, transpose + shift, callers);
+  }
   callers.pop_back();
 }
 
@@ -274,6 +284,7 @@ void playTokens(Song& song, Cursor& cur, const std::vector<Token>& tokens, int t
   for (size_t i = 0; i < tokens.size(); ++i) {
     const Token& t = tokens[i];
     const std::string& s = t.text;
+    if (++song.steps > kMaxSteps) fail(t.line, "the song expands to too many notes");
     if (s.find('=') != std::string::npos) {
       setTrackSetting(cur, t);
       continue;
@@ -521,6 +532,8 @@ std::vector<uint8_t> writeSong(const Song& song, const std::string& name, int un
   const int end = song.tracks.front().endTick;
   const int loopStart = song.loopTick >= 0 ? song.loopTick : 0;
   const int loopLength = end - loopStart;
+  if (static_cast<long long>(loopStart) + static_cast<long long>(unroll) * loopLength >= (1 << 28))
+    fail(1, "the song is too long to write out " + std::to_string(unroll) + " times");
   endTick = unroll > 0 ? loopStart + unroll * loopLength : end;
   const int passes = unroll > 0 ? unroll : 1;
 
@@ -591,6 +604,11 @@ SongResult compileSong(const std::string& text, const std::string& name, int unr
     Song song = parseSong(text);
     checkSong(song);
     result.midi = writeSong(song, name, unroll, result.endTick);
+    // Track data only: the headers of the file and of every track are not kept.
+    size_t trackData = result.midi.size() - 14 - 8 * (song.tracks.size() + 1);
+    if (unroll == 0 && trackData > kPlayerBufferBytes)
+      fail(1, "the song's " + std::to_string(trackData) + " bytes of track data do not fit the player's " +
+                  std::to_string(kPlayerBufferBytes));
     result.loopTick = unroll > 0 ? -1 : song.loopTick;
     result.tempoBpm = song.tempo;
     result.division = song.division;

@@ -43,7 +43,8 @@ const char* sysAudioError();
 int sysAudioBufferFrames();
 // The audio driver in use ("pulseaudio", "alsa", "dummy", ...), "" when closed.
 const char* sysAudioDriverName();
-// Stops the callbacks and closes the device; sources and mixer stay set.
+// Stops the callbacks and closes the device; sources and mixer stay set. Runs
+// by itself at exit once a device was opened.
 void sysCloseAudio();
 
 // Keep the audio thread out while the mixer's data is swapped. Held only

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -112,6 +113,9 @@ bool sysOpenAudio() {
   device.store(id);
   SDL_PauseAudioDevice(id, 0);
   lastError.clear();
+  // The audio thread must not outlive the program's globals at exit.
+  static bool closeAtExit = false;
+  if (!closeAtExit) closeAtExit = std::atexit(sysCloseAudio) == 0;
   return true;
 }
 

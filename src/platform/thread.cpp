@@ -17,8 +17,10 @@ uint64_t sysMonotonicUs() {
 
 uint32_t sysMonotonicMs() { return static_cast<uint32_t>(sysMonotonicUs() / 1000); }
 
-static std::mutex sleepMutex;
-static std::condition_variable sleepSignal;
+// Never destroyed: a thread still asleep when the process exits must not find
+// its condition variable torn down under it (that hangs glibc's exit).
+static std::mutex& sleepMutex = *new std::mutex;
+static std::condition_variable& sleepSignal = *new std::condition_variable;
 
 void sysSleepWhile(uint32_t ms, const std::atomic<bool>* keepSleeping) {
   std::unique_lock<std::mutex> lock(sleepMutex);

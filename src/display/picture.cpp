@@ -225,14 +225,134 @@ void encodeBmp8(int width, int height, const uint8_t* pixels, const uint8_t colo
                 width);
 }
 
-// A palette PNG whose image data is stored, not compressed: screenshots are
-// written while the game runs, and a deflate coder is not worth its code here.
+// ---- Deflate, fixed codes ----------------------------------------------------
+// Screenshots are mostly flat colour and repeated rows; LZ77 with the fixed
+// Huffman codes takes a frame to a small fraction of its size at little cost,
+// and needs no code tables of its own.
+namespace {
+
+struct BitWriter {
+  std::vector<uint8_t>* out;
+  uint32_t bits = 0;
+  int count = 0;
+  // Data bits go out least significant first.
+  void put(uint32_t value, int n) {
+    bits |= value << count;
+    count += n;
+    while (count >= 8) {
+      out->push_back(bits & 0xFF);
+      bits >>= 8;
+      count -= 8;
+    }
+  }
+  // Huffman codes go out most significant first.
+  void code(uint32_t value, int n) {
+    uint32_t reversed = 0;
+    for (int i = 0; i < n; ++i) reversed |= ((value >> i) & 1) << (n - 1 - i);
+    put(reversed, n);
+  }
+  void flush() {
+    if (count > 0) out->push_back(bits & 0xFF);
+    bits = 0;
+    count = 0;
+  }
+};
+
+const uint16_t lengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                 31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+const uint8_t lengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const uint16_t distanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                   33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                   1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
+const uint8_t distanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                   6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+void putSymbol(BitWriter& w, int symbol) {
+  if (symbol < 144)
+    w.code(0x30 + symbol, 8);
+  else if (symbol < 256)
+    w.code(0x190 + symbol - 144, 9);
+  else if (symbol < 280)
+    w.code(symbol - 256, 7);
+  else
+    w.code(0xC0 + symbol - 280, 8);
+}
+
+void putMatch(BitWriter& w, int length, int distance) {
+  int l = 28;
+  while (lengthBase[l] > length) --l;
+  putSymbol(w, 257 + l);
+  w.put(length - lengthBase[l], lengthExtra[l]);
+  int d = 29;
+  while (distanceBase[d] > distance) --d;
+  w.code(d, 5);
+  w.put(distance - distanceBase[d], distanceExtra[d]);
+}
+
+constexpr int WindowSize = 32768;
+constexpr int HashBits = 15;
+constexpr int MaxChain = 24;
+constexpr int MaxMatch = 258;
+int hashHead[1 << HashBits];
+int hashPrev[WindowSize];
+
+int hashAt(const uint8_t* p) { return ((p[0] << 10) ^ (p[1] << 5) ^ p[2]) & ((1 << HashBits) - 1); }
+
+// One final block with the fixed codes.
+void deflateFixed(const uint8_t* data, int n, std::vector<uint8_t>* out) {
+  BitWriter w{out};
+  w.put(1, 1);  // final block
+  w.put(1, 2);  // fixed codes
+  std::fill(std::begin(hashHead), std::end(hashHead), -1);
+  auto insert = [&](int i) {
+    if (i + 3 > n) return;
+    const int h = hashAt(data + i);
+    hashPrev[i & (WindowSize - 1)] = hashHead[h];
+    hashHead[h] = i;
+  };
+  int i = 0;
+  while (i < n) {
+    int bestLength = 0, bestDistance = 0;
+    if (i + 3 <= n) {
+      const int limit = std::min(MaxMatch, n - i);
+      int candidate = hashHead[hashAt(data + i)];
+      for (int chain = 0; chain < MaxChain && candidate >= 0 && i - candidate < WindowSize; ++chain) {
+        int length = 0;
+        while (length < limit && data[candidate + length] == data[i + length]) ++length;
+        if (length > bestLength) {
+          bestLength = length;
+          bestDistance = i - candidate;
+          if (length == limit) break;
+        }
+        const int next = hashPrev[candidate & (WindowSize - 1)];
+        if (next >= candidate) break;  // the slot was reused by a newer position
+        candidate = next;
+      }
+    }
+    if (bestLength >= 3) {
+      putMatch(w, bestLength, bestDistance);
+      for (int k = 0; k < bestLength; ++k) insert(i + k);
+      i += bestLength;
+    } else {
+      putSymbol(w, data[i]);
+      insert(i);
+      ++i;
+    }
+  }
+  putSymbol(w, 256);  // end of block
+  w.flush();
+}
+
+std::vector<uint8_t> pngRows;  // reused: the rows with their filter bytes
+
+}  // namespace
+
+// A palette PNG, rows unfiltered (the usual choice for palette pictures).
 void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
                 std::vector<uint8_t>* out) {
   makeCrcTable();
   static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  const size_t imageBytes = (static_cast<size_t>(width) + 1) * height;
-  out->reserve(8 + 25 + 780 + imageBytes + imageBytes / 65535 * 5 + 40);
   out->assign(signature, signature + 8);
 
   size_t chunk = beginChunk(out, "IHDR");
@@ -245,28 +365,20 @@ void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colo
   for (int i = 0; i < 256; ++i) out->insert(out->end(), colours[i], colours[i] + 3);
   finishChunk(out, chunk);
 
+  const size_t rowBytes = static_cast<size_t>(width) + 1;
+  pngRows.resize(rowBytes * height);
+  for (int row = 0; row < height; ++row) {
+    pngRows[row * rowBytes] = 0;
+    std::memcpy(&pngRows[row * rowBytes + 1], pixels + static_cast<size_t>(row) * width, width);
+  }
+  uint32_t a = 1, b = 0;
+  for (uint8_t v : pngRows) {
+    a = (a + v) % 65521;
+    b = (b + a) % 65521;
+  }
   chunk = beginChunk(out, "IDAT");
   out->insert(out->end(), {0x78, 0x01});
-  const size_t rowBytes = static_cast<size_t>(width) + 1;
-  const size_t total = rowBytes * height;
-  uint32_t a = 1, b = 0;
-  size_t done = 0;
-  while (done < total || total == 0) {
-    const size_t n = std::min<size_t>(65535, total - done);
-    const bool last = done + n == total;
-    out->push_back(last ? 1 : 0);
-    out->insert(out->end(), {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8),
-                             static_cast<uint8_t>(~n & 0xFF), static_cast<uint8_t>((~n >> 8) & 0xFF)});
-    for (size_t i = done; i < done + n; ++i) {
-      const size_t col = i % rowBytes;
-      const uint8_t v = col == 0 ? 0 : pixels[(i / rowBytes) * width + (col - 1)];
-      out->push_back(v);
-      a = (a + v) % 65521;
-      b = (b + a) % 65521;
-    }
-    done += n;
-    if (last) break;
-  }
+  deflateFixed(pngRows.data(), static_cast<int>(pngRows.size()), out);
   putBe32(out, (b << 16) | a);
   finishChunk(out, chunk);
 

@@ -336,9 +336,98 @@ TEST_F(SheetFiles, SpriteSheetWithoutPureGreenHasNoKey) {
   EXPECT_EQ(SpriteSheet.key, NoColourKey);
 }
 
-// Reads the image data of a PNG written with stored deflate blocks.
-bool readStoredPng(const std::vector<uint8_t>& png, int* w, int* h, std::vector<uint8_t>* palette,
-                   std::vector<uint8_t>* rows) {
+// Inflates zlib data made of stored and fixed-code blocks, the two kinds a
+// small coder writes; false on anything else or on a bad check sum.
+bool inflateSimple(const std::vector<uint8_t>& z, std::vector<uint8_t>* out) {
+  static const int lengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+  static const int distanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                       33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                       1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
+  size_t pos = 2;
+  int bit = 0;
+  bool overrun = false;
+  auto get = [&](int n) {
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+      if (pos >= z.size()) {
+        overrun = true;
+        return 0;
+      }
+      v |= ((z[pos] >> bit) & 1) << i;
+      if (++bit == 8) {
+        bit = 0;
+        ++pos;
+      }
+    }
+    return v;
+  };
+  auto huffmanBits = [&](int code, int n) {
+    for (int i = 0; i < n; ++i) code = (code << 1) | get(1);
+    return code;
+  };
+  auto extra = [](int index, int bands, int lastNone) {  // extra bits of length or distance code
+    if (index < bands || index == lastNone) return 0;
+    return (index - bands) / (bands == 8 ? 4 : 2) + 1;
+  };
+  if (z.size() < 6 || (z[0] & 0x0F) != 8 || ((z[0] << 8) | z[1]) % 31 != 0) return false;
+  out->clear();
+  for (bool last = false; !last;) {
+    last = get(1);
+    const int type = get(2);
+    if (type == 0) {
+      if (bit) {
+        bit = 0;
+        ++pos;
+      }
+      if (pos + 4 > z.size()) return false;
+      const size_t n = z[pos] | (z[pos + 1] << 8);
+      if ((n ^ 0xFFFF) != static_cast<size_t>(z[pos + 2] | (z[pos + 3] << 8)) || pos + 4 + n > z.size())
+        return false;
+      out->insert(out->end(), z.begin() + pos + 4, z.begin() + pos + 4 + n);
+      pos += 4 + n;
+      continue;
+    }
+    if (type != 1) return false;
+    for (;;) {
+      int symbol, code = huffmanBits(0, 7);
+      if (code <= 23) {
+        symbol = 256 + code;
+      } else if ((code = huffmanBits(code, 1)) >= 0x30 && code <= 0xBF) {
+        symbol = code - 0x30;
+      } else if (code >= 0xC0 && code <= 0xC7) {
+        symbol = 280 + code - 0xC0;
+      } else {
+        symbol = 144 + huffmanBits(code, 1) - 0x190;
+      }
+      if (overrun || symbol > 285) return false;
+      if (symbol < 256) {
+        out->push_back(static_cast<uint8_t>(symbol));
+        continue;
+      }
+      if (symbol == 256) break;
+      const int l = symbol - 257;
+      const int length = lengthBase[l] + get(extra(l, 8, 28));
+      const int d = huffmanBits(0, 5);
+      if (d > 29) return false;
+      const size_t distance = distanceBase[d] + get(extra(d, 4, -1));
+      if (overrun || distance > out->size()) return false;
+      for (int k = 0; k < length; ++k) out->push_back((*out)[out->size() - distance]);
+    }
+  }
+  if (bit) ++pos;
+  if (pos + 4 > z.size()) return false;
+  uint32_t a = 1, b = 0;
+  for (uint8_t v : *out) {
+    a = (a + v) % 65521;
+    b = (b + a) % 65521;
+  }
+  return ((uint32_t(z[pos]) << 24) | (z[pos + 1] << 16) | (z[pos + 2] << 8) | z[pos + 3]) == ((b << 16) | a);
+}
+
+// Reads a palette PNG: size, colour table and the unfiltered rows.
+bool readPng(const std::vector<uint8_t>& png, int* w, int* h, std::vector<uint8_t>* palette,
+             std::vector<uint8_t>* rows) {
   auto be32 = [&](size_t at) {
     return (uint32_t(png[at]) << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3];
   };
@@ -349,6 +438,7 @@ bool readStoredPng(const std::vector<uint8_t>& png, int* w, int* h, std::vector<
   bool ended = false;
   while (at + 12 <= png.size()) {
     const uint32_t len = be32(at);
+    if (at + 12 + len > png.size()) return false;
     const std::string type(png.begin() + at + 4, png.begin() + at + 8);
     const uint8_t* data = png.data() + at + 8;
     // Each chunk's CRC covers its type and data.
@@ -371,28 +461,50 @@ bool readStoredPng(const std::vector<uint8_t>& png, int* w, int* h, std::vector<
     }
     at += 12 + len;
   }
-  if (!ended || z.size() < 6) return false;
-  rows->clear();
-  size_t p = 2;
-  for (;;) {
-    const uint8_t head = z[p];
-    const size_t n = static_cast<size_t>(z[p + 1] | (z[p + 2] << 8));
-    if ((head & 6) != 0 || static_cast<size_t>((z[p + 3] | (z[p + 4] << 8)) ^ 0xFFFF) != n) return false;
-    rows->insert(rows->end(), z.begin() + p + 5, z.begin() + p + 5 + n);
-    p += 5 + n;
-    if (head & 1) break;
-  }
-  uint32_t a = 1, b = 0;
-  for (uint8_t v : *rows) {
-    a = (a + v) % 65521;
-    b = (b + a) % 65521;
-  }
-  return ((uint32_t(z[p]) << 24) | (z[p + 1] << 16) | (z[p + 2] << 8) | z[p + 3]) == ((b << 16) | a);
+  return ended && inflateSimple(z, rows);
 }
 
 std::vector<uint8_t> slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Png, CompressedPicturesReadBackExactly) {
+  uint8_t colours[256][3];
+  testSheetColours(colours);
+  // Noise (every literal code), flat colour (the longest matches), a short
+  // repeating pattern (near matches) and rows repeated from far back.
+  const int w = 301, h = 240;
+  std::vector<uint8_t> px(w * h);
+  uint32_t seed = 12345;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t& v = px[y * w + x];
+      seed = seed * 1103515245u + 12345u;
+      if (y < 60) v = static_cast<uint8_t>(seed >> 24);
+      else if (y < 120) v = 200;
+      else if (y < 180) v = static_cast<uint8_t>((x % 7) * 40);
+      else v = px[(y - 150) * w + x];
+    }
+  std::vector<uint8_t> png;
+  encodePng8(w, h, px.data(), colours, &png);
+  int rw = 0, rh = 0;
+  std::vector<uint8_t> palette, rows;
+  ASSERT_TRUE(readPng(png, &rw, &rh, &palette, &rows));
+  ASSERT_EQ(rw, w);
+  ASSERT_EQ(rh, h);
+  ASSERT_EQ(rows.size(), static_cast<size_t>((w + 1) * h));
+  for (int y = 0; y < h; ++y) {
+    ASSERT_EQ(rows[y * (w + 1)], 0);
+    ASSERT_EQ(std::memcmp(&rows[y * (w + 1) + 1], &px[y * w], w), 0) << "row " << y;
+  }
+
+  // A flat frame is a few kilobytes, not the 300 it holds.
+  std::vector<uint8_t> flat(640 * 480, 17);
+  encodePng8(640, 480, flat.data(), colours, &png);
+  EXPECT_LT(png.size(), 6000u);
+  ASSERT_TRUE(readPng(png, &rw, &rh, &palette, &rows));
+  EXPECT_EQ(rows[641 * 479 + 640], 17);
 }
 
 TEST_F(SheetFiles, PicturesOfTheCanvas) {
@@ -416,7 +528,7 @@ TEST_F(SheetFiles, PicturesOfTheCanvas) {
   ASSERT_TRUE(saveCanvasPicture("shots/canvas.png"));
   int w = 0, h = 0;
   std::vector<uint8_t> palette, rows;
-  ASSERT_TRUE(readStoredPng(slurp("shots/canvas.png"), &w, &h, &palette, &rows));
+  ASSERT_TRUE(readPng(slurp("shots/canvas.png"), &w, &h, &palette, &rows));
   ASSERT_EQ(w, 640);
   ASSERT_EQ(h, 480);
   ASSERT_EQ(rows.size(), 641u * 480u);
@@ -447,7 +559,7 @@ TEST_F(SheetFiles, ScreenshotsOfEveryNthPresentedFrame) {
   }
   int w = 0, h = 0;
   std::vector<uint8_t> palette, rows;
-  ASSERT_TRUE(readStoredPng(slurp("shots/frame-000004.png"), &w, &h, &palette, &rows));
+  ASSERT_TRUE(readPng(slurp("shots/frame-000004.png"), &w, &h, &palette, &rows));
   EXPECT_EQ(rows[1], 3);  // the canvas as it was at the fourth present
 
   // A folder that cannot be written stops the screenshots with one line.

@@ -3,6 +3,8 @@
 #include "platform/midi.h"
 
 #include <fluidsynth.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -124,7 +126,12 @@ static bool openSynth(bool withDevice) {
   // Even a small SoundFont takes tens of milliseconds to read; the first
   // frame should not wait for it, so it loads beside the game.
   try {
-    fontLoader = std::thread([] { loadFont(); });
+    fontLoader = std::thread([] {
+      // Below the game's threads: the first frames matter more than the
+      // SoundFont, whose samples FluidSynth reads on several threads.
+      setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+      loadFont();
+    });
   } catch (...) {
     loadFont();
   }

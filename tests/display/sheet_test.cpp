@@ -65,6 +65,31 @@ TEST(Bmp, TopDownRowsAndShortColourTables) {
   EXPECT_EQ(s.colours[255][1], 0);
 }
 
+TEST(Bmp, OldestHeaderWithThreeByteColours) {
+  // 14-byte file header, 12-byte header, 256 entries of blue, green, red, then
+  // two rows of 2 pixels padded to 4, bottom row first.
+  std::vector<uint8_t> f(14 + 12 + 768 + 8, 0);
+  f[0] = 'B';
+  f[1] = 'M';
+  putLe32(f, 10, 14 + 12 + 768);
+  putLe32(f, 14, 12);
+  f[18] = 2;  // width, 16 bits
+  f[20] = 2;  // height
+  f[22] = 1;  // planes
+  f[24] = 8;  // bits
+  f[26 + 3 * 5 + 0] = 0x30;  // entry 5: blue, green, red
+  f[26 + 3 * 5 + 1] = 0x20;
+  f[26 + 3 * 5 + 2] = 0x10;
+  const uint8_t rows[8] = {3, 4, 0, 0, 5, 6, 0, 0};
+  std::memcpy(&f[14 + 12 + 768], rows, 8);
+  Surface s;
+  const char* why = "";
+  ASSERT_TRUE(decodeBmp(f.data(), f.size(), &s, &why)) << why;
+  EXPECT_EQ(s.pixels, (std::vector<uint8_t>{5, 6, 3, 4}));
+  EXPECT_EQ(s.colours[5][0], 0x10);
+  EXPECT_EQ(s.colours[5][2], 0x30);
+}
+
 TEST(Bmp, Rle8) {
   uint8_t colours[256][3];
   testSheetColours(colours);

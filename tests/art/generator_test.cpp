@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "art.h"
 #include "art/bmp_reader.h"
 
@@ -18,8 +20,8 @@ namespace fs = std::filesystem;
 class ArtSources : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("wendlop-art-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() /
+          ("wendlop-art-test-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir);
     write("palette.txt", "key 00ff00\nramp ink 000000 444444 888888 ffffff\nramp red 400000 800000 c00000 ff0000\n");
     write("font.txt", "rows" + rowsOf("ink.3") + "\noutline ink.0\nglyph A\n.#.\n#.#\n###\nend\n");

@@ -1,6 +1,6 @@
 // The font: 128 glyphs of 16 x 16, eight to a row. Each glyph is drawn as a
-// small grid of '#' cells, doubled in size with the Scale2x rule (which rounds
-// the diagonals), shaded row by row and ringed with a dark outline.
+// small grid of '#' cells, doubled in size with the filling half of the Scale2x
+// rule (which smooths the diagonals), shaded row by row and ringed with a dark outline.
 #include "art.h"
 
 namespace art {
@@ -19,10 +19,14 @@ Bits scale2x(const Bits& in) {
     for (int x = 0; x < w; ++x) {
       uint8_t p = at(x, y), a = at(x, y - 1), b = at(x + 1, y), c = at(x - 1, y), d = at(x, y + 1);
       uint8_t e0 = p, e1 = p, e2 = p, e3 = p;
-      if (c == a && c != d && a != b) e0 = a;
-      if (a == b && a != c && b != d) e1 = b;
-      if (d == c && d != b && c != a) e2 = c;
-      if (b == d && b != a && d != c) e3 = d;
+      // Only the filling half of the rule: diagonal steps are smoothed, while the
+      // corners of strokes stay square (so D does not turn into O).
+      if (!p) {
+        if (c == a && c != d && a != b) e0 = a;
+        if (a == b && a != c && b != d) e1 = b;
+        if (d == c && d != b && c != a) e2 = c;
+        if (b == d && b != a && d != c) e3 = d;
+      }
       out[size_t(2 * y)][size_t(2 * x)] = e0;
       out[size_t(2 * y)][size_t(2 * x + 1)] = e1;
       out[size_t(2 * y + 1)][size_t(2 * x)] = e2;

@@ -1,0 +1,264 @@
+// The shell: the frame clock with its resynchronisation and skip levels, the
+// window procedure's table, and the program's entry.
+#include "world/game_fixture.h"
+
+using namespace testgame;
+
+namespace {
+
+// Scene 5 has no step, so a frame runs only the shell's own work.
+constexpr int NoScene = 5;
+
+class FrameClock : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetGame();
+    scene = NoScene;
+  }
+  void TearDown() override { resetGame(); }
+
+  // Calls runFrame at every millisecond from now to `until` (inclusive) and
+  // returns the ticks at which a frame ran; `schedule` gets the frame base
+  // time after each of those frames.
+  std::vector<uint32_t> runUntil(uint32_t until, std::vector<uint32_t>* schedule = nullptr) {
+    std::vector<uint32_t> ran;
+    for (;;) {
+      const uint32_t before = frameFraction;
+      runFrame();
+      if (frameFraction != before) {
+        ran.push_back(sysTicks());
+        if (schedule) schedule->push_back(frameBaseTime);
+      }
+      if (sysTicks() == until) break;
+      sysAdvanceFakeTicks(1);
+    }
+    return ran;
+  }
+  static std::vector<uint32_t> periods(const std::vector<uint32_t>& ticks, uint32_t from) {
+    std::vector<uint32_t> out;
+    for (uint32_t t : ticks) {
+      out.push_back(t - from);
+      from = t;
+    }
+    return out;
+  }
+};
+
+TEST_F(FrameClock, PeriodsAverageSixtyFramesASecond) {
+  sysSetFakeTicks(5000);
+  frameBaseTime = 5000;
+  std::vector<uint32_t> schedule;
+  const auto ran = runUntil(5000 + 1000, &schedule);
+  const auto p = periods(schedule, 5000);
+  ASSERT_GE(p.size(), 9u);
+  EXPECT_EQ(std::vector<uint32_t>(p.begin(), p.begin() + 9),
+            (std::vector<uint32_t>{16, 17, 16, 17, 17, 16, 17, 17, 16}));
+  // Each frame runs as soon as it is due: 16 ms after the schedule's last step.
+  for (size_t i = 1; i < ran.size(); ++i) EXPECT_EQ(ran[i], schedule[i - 1] + 16);
+  // 60 frames in 1000 ms (the 60th falls at 999.96 ms, rounded to 999).
+  EXPECT_EQ(ran.size(), 60u);
+  EXPECT_EQ(frameSkip, 1);
+}
+
+TEST_F(FrameClock, StallsOverASecondRaiseTheSkipLevel) {
+  sysSetFakeTicks(2000);
+  frameBaseTime = 2000;
+  // Exactly one second behind is still made up.
+  sysAdvanceFakeTicks(1000);
+  const uint32_t before = frameFraction;
+  runFrame();
+  EXPECT_NE(frameFraction, before);
+  EXPECT_EQ(frameSkip, 1);
+
+  for (int stall = 1; stall <= 12; ++stall) {
+    sysAdvanceFakeTicks(1001 + 500 * stall);
+    const uint32_t fraction = frameFraction;
+    runFrame();
+    // The backlog is dropped without running a frame.
+    EXPECT_EQ(frameFraction, fraction);
+    EXPECT_EQ(frameBaseTime, sysTicks());
+    EXPECT_EQ(frameSkip, std::min(1 + stall, 10));
+    // The next frame is due 16 ms later, not before.
+    const uint32_t stalledAt = sysTicks();
+    const auto ran = runUntil(stalledAt + 16);
+    EXPECT_EQ(ran, std::vector<uint32_t>{stalledAt + 16});
+  }
+}
+
+TEST_F(FrameClock, StallsUnderASecondAreMadeUpBackToBack) {
+  sysSetFakeTicks(7000);
+  frameBaseTime = 7000;
+  sysAdvanceFakeTicks(500);
+  int backToBack = 0;
+  for (int i = 0; i < 100; ++i) {
+    const uint32_t before = frameFraction;
+    runFrame();
+    if (frameFraction == before) break;
+    ++backToBack;
+  }
+  // 30 frames are due within 500 ms (16 x 30 + 19 carries = 499).
+  EXPECT_EQ(backToBack, 30);
+  EXPECT_EQ(frameBaseTime, 7499u);
+  EXPECT_EQ(frameSkip, 1);
+}
+
+TEST_F(FrameClock, SurvivesTheWrapOfTheTickCount) {
+  const uint32_t start = 0xFFFFFF00u;
+  sysSetFakeTicks(start);
+  frameBaseTime = start;
+  const auto ran = runUntil(start + 1000);  // wraps after 256 ms
+  EXPECT_EQ(ran.size(), 60u);
+  const auto p = periods(ran, start);
+  for (uint32_t period : p) EXPECT_TRUE(period == 16 || period == 17) << period;
+  EXPECT_EQ(frameSkip, 1);
+  // A schedule just short of the wrap with a tick count just past it.
+  frameBaseTime = 0xFFFFFFF8u;
+  sysSetFakeTicks(7);  // 15 ms later
+  const uint32_t before = frameFraction;
+  runFrame();
+  EXPECT_EQ(frameFraction, before);
+  sysSetFakeTicks(8);
+  runFrame();
+  EXPECT_NE(frameFraction, before);
+  EXPECT_EQ(frameSkip, 1);
+}
+
+class WindowProcedure : public ::testing::Test {
+ protected:
+  void SetUp() override { resetGame(); }
+  void TearDown() override { resetGame(); }
+  std::vector<SysEvent> drain() {
+    std::vector<SysEvent> out;
+    SysEvent e;
+    while (sysPeekMessage(&e)) out.push_back(e);
+    return out;
+  }
+};
+
+TEST_F(WindowProcedure, EscapeAndF12CloseOnlyTheTitle) {
+  for (int s : {DemoStart, NewGame, StageReady, Playing, StageClear, GameOver, AllClear, Miss, MissFall, MissWait}) {
+    scene = s;
+    windowProcedure(SysEvent{SysMsgKeyDown, SysKeyEscape});
+    windowProcedure(SysEvent{SysMsgKeyDown, SysKeyF12});
+    EXPECT_TRUE(drain().empty()) << "scene " << s;
+  }
+  scene = Title;
+  windowProcedure(SysEvent{SysMsgKeyDown, 'q'});
+  windowProcedure(SysEvent{SysMsgKeyDown, 13});
+  EXPECT_TRUE(drain().empty());
+  for (uint32_t key : {uint32_t{SysKeyEscape}, uint32_t{SysKeyF12}}) {
+    resetGame();
+    windowProcedure(SysEvent{SysMsgKeyDown, key});
+    auto events = drain();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].message, SysMsgDestroy);
+    // Destroying the window posts the quit message with code 0.
+    windowProcedure(events[0]);
+    events = drain();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].message, SysMsgQuit);
+    EXPECT_EQ(events[0].param, 0u);
+  }
+}
+
+TEST_F(WindowProcedure, PointerMessages) {
+  EXPECT_EQ(liveX, 320);
+  EXPECT_EQ(liveY, 240);
+  // The halves of the position are unsigned 16-bit numbers.
+  windowProcedure(SysEvent{SysMsgMouseMove, 0xFFFF0001u});
+  EXPECT_EQ(liveX, 1);
+  EXPECT_EQ(liveY, 65535);
+  EXPECT_EQ(liveButton, 0);
+  windowProcedure(SysEvent{SysMsgButtonDown, (200u << 16) | 100u});
+  EXPECT_EQ(liveButton, 1);
+  EXPECT_EQ(liveX, 100);
+  EXPECT_EQ(liveY, 200);
+  windowProcedure(SysEvent{SysMsgMouseMove, (479u << 16) | 639u});
+  EXPECT_EQ(liveButton, 1);
+  // A button-up carries no position: the last one stays.
+  windowProcedure(SysEvent{SysMsgButtonUp, (5u << 16) | 5u});
+  EXPECT_EQ(liveButton, 0);
+  EXPECT_EQ(liveX, 639);
+  EXPECT_EQ(liveY, 479);
+  // The frame takes what the window procedure kept, and the button before it.
+  scene = NoScene;
+  windowProcedure(SysEvent{SysMsgButtonDown, (7u << 16) | 9u});
+  runFrameWork();
+  EXPECT_EQ(pointerX, 9);
+  EXPECT_EQ(pointerY, 7);
+  EXPECT_EQ(pointerButton, 1);
+  EXPECT_EQ(previousButton, 0);
+  runFrameWork();
+  EXPECT_EQ(previousButton, 1);
+}
+
+TEST(Entry, HelpVersionAndBadOptions) {
+  char name[] = "wendlop";
+  char help[] = "--help";
+  char version[] = "--version";
+  char bad[] = "--no-such-option";
+  char* withHelp[] = {name, help};
+  char* withVersion[] = {name, version};
+  char* withBad[] = {name, bad};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(wendlopMain(2, withHelp), 0);
+  EXPECT_EQ(wendlopMain(2, withVersion), 0);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("--record"), std::string::npos);
+  EXPECT_NE(out.find("Wendlop "), std::string::npos);
+  testing::internal::CaptureStderr();
+  EXPECT_NE(wendlopMain(2, withBad), 0);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("--no-such-option"), std::string::npos);
+}
+
+// A whole run headless: start-up, a queued Escape on the title, shut-down.
+TEST(Entry, StartsAndClosesHeadless) {
+  resetGame();
+  const auto here = std::filesystem::current_path();
+  setenv("WENDLOP_DATA", WENDLOP_SOURCE_DIR "/data", 1);
+  sysPushMessage(SysMsgKeyDown, SysKeyEscape);
+  char name[] = "wendlop";
+  char* argv[] = {name};
+  EXPECT_EQ(wendlopMain(1, argv), 0);
+  EXPECT_FALSE(recording);
+  EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(WENDLOP_SOURCE_DIR "/data"));
+  // --record is the same as Shift held at start.
+  sysPushMessage(SysMsgKeyDown, SysKeyF12);
+  char record[] = "--record";
+  char* withRecord[] = {name, record};
+  EXPECT_EQ(wendlopMain(2, withRecord), 0);
+  EXPECT_TRUE(recording);
+  std::filesystem::current_path(here);
+  unsetenv("WENDLOP_DATA");
+  resetGame();
+}
+
+// A missing data folder or unreadable pictures end the program with a line on
+// stderr and a failure code.
+TEST(Entry, FailsLoudlyWithoutData) {
+  resetGame();
+  const auto here = std::filesystem::current_path();
+  std::string empty = (std::filesystem::temp_directory_path() / "wendlop-nodata-XXXXXX").string();
+  ASSERT_NE(mkdtemp(empty.data()), nullptr);
+  char name[] = "wendlop";
+  char* argv[] = {name};
+
+  setenv("WENDLOP_DATA", (empty + "/missing").c_str(), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(wendlopMain(1, argv), 1);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("data folder"), std::string::npos) << err;
+
+  setenv("WENDLOP_DATA", empty.c_str(), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(wendlopMain(1, argv), 1);
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("display"), std::string::npos) << err;
+
+  std::filesystem::current_path(here);
+  unsetenv("WENDLOP_DATA");
+  std::filesystem::remove_all(empty);
+  resetGame();
+}
+
+}  // namespace

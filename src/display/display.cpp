@@ -84,7 +84,7 @@ void copyFrame(int frame, long long x, long long y) {
                (frameRow[frame] + FrameRowsTop) * SpriteSize, SpriteSize, SpriteSize, x, y, true);
 }
 
-// The window icon: the walker facing the player, its key colour transparent.
+// The window icon: the walker as it stands at the goal, its key colour transparent.
 void setIconFromSheet() {
   uint32_t icon[SpriteSize * SpriteSize];
   const int sx = frameColumn[IconFrame] * SpriteSize;

@@ -21,7 +21,8 @@ void noteEffect(int id) { frameEffects.push_back(id); }
 int usage() {
   std::fputs(
       "Usage: wendlop-sim --data DIR --stage N [--replay FILE] [--drag on|off]\n"
-      "                   [--max-frames K] [--trace FILE] [--timedemo]\n",
+      "                   [--max-frames K] [--trace FILE] [--timedemo]\n"
+      "                   [--screenshot-dir DIR [--screenshot-every N]]\n",
       stderr);
   return 2;
 }
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
   int stage = -1;
   bool drag = false;
   bool timedemo = false;
+  const char* screenshotDir = nullptr;
+  int screenshotEvery = 1;
   long maxFrames = 20000;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -70,6 +73,10 @@ int main(int argc, char** argv) {
       maxFrames = std::atol(argv[++i]);
     } else if (a == "--trace" && hasValue) {
       tracePath = argv[++i];
+    } else if (a == "--screenshot-dir" && hasValue) {
+      screenshotDir = argv[++i];
+    } else if (a == "--screenshot-every" && hasValue) {
+      screenshotEvery = std::atoi(argv[++i]);
     } else if (a == "--timedemo") {
       timedemo = true;
     } else {
@@ -80,6 +87,11 @@ int main(int argc, char** argv) {
 
   sysSetHeadless(true);
   // Paths given on the command line are taken from where the tool was started.
+  std::string shots;
+  if (screenshotDir && screenshotDir[0] != '/') {
+    shots = std::string(std::getenv("PWD") ? std::getenv("PWD") : ".") + "/" + screenshotDir;
+    screenshotDir = shots.c_str();
+  }
   std::string replayPath;
   if (replay) {
     replayPath = replay[0] == '/' ? replay : std::string(std::getenv("PWD") ? std::getenv("PWD") : ".") + "/" + replay;
@@ -108,7 +120,8 @@ int main(int argc, char** argv) {
     std::printf("stage=%d result=nostage\n", stage);
     return 1;
   }
-  if (timedemo && !initDisplay()) return 2;
+  if ((timedemo || screenshotDir) && !initDisplay()) return 2;
+  if (screenshotDir) setScreenshotDir(screenshotDir, screenshotEvery < 1 ? 1 : screenshotEvery);
   initGameValues();
 
   setReplayFile(replay ? replayPath.c_str() : "");

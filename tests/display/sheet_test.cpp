@@ -4,6 +4,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "canvas_model.h"
 #include "platform/video.h"
 

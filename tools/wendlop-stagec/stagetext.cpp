@@ -77,7 +77,7 @@ std::string checkStage(const uint8_t image[620], const StageCheck& check) {
   auto object = [&](int r, int c) { return static_cast<int8_t>(image[320 + Cols * r + c]); };
   char msg[160];
   // Pieces must be whole and consistent, or a click would write half of one.
-  for (int r = 0; r < Rows; ++r) {
+  for (int r = 0; r < Rows && check.wholePieces; ++r) {
     for (int c = 0; c < Cols; ++c) {
       int b, dr, dc;
       if (!pieceOf(tile(r, c), &b, &dr, &dc)) continue;

@@ -8,6 +8,7 @@
 struct StageCheck {
   bool enclosure = true;    // walls where the walker or a hazard could leave the grid
   bool singleStart = true;  // exactly one walker start, not in the top-left cell
+  bool wholePieces = true;  // every quarter of a 2 x 2 piece has its three partners
 };
 
 // Compiles stage text into a stage file image. On failure returns false and

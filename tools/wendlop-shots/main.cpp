@@ -1,0 +1,125 @@
+// wendlop-shots: the pictures of the README, made headless by the game's own
+// code: the title, a stage in play, a clear, a miss, game over and all clear.
+//   wendlop-shots --data DIR --out DIR [--play-stage N --play-frame K]
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/shell.h"
+#include "display/display.h"
+#include "flow/flow.h"
+#include "platform/platform.h"
+#include "world/world.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+fs::path outDir;
+
+bool save(const char* name) {
+  const std::string path = (outDir / name).string();
+  if (!saveCanvasPicture(path.c_str())) {
+    std::fprintf(stderr, "wendlop-shots: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("wrote %s\n", path.c_str());
+  return true;
+}
+
+void frame() { runFrameWork(); }
+
+void moveTo(int x, int y) { sysPushMessage(SysMsgMouseMove, static_cast<uint32_t>(x) | (static_cast<uint32_t>(y) << 16)); }
+
+void handleMessages() {
+  SysEvent e;
+  while (sysPeekMessage(&e)) windowProcedure(e);
+}
+
+// Runs frames until the scene whose step is about to run is `target`, then
+// runs that step too. False after `limit` frames without it.
+bool runUntilScene(int target, int limit) {
+  for (int i = 0; i < limit; ++i) {
+    handleMessages();
+    const int ran = scene;
+    frame();
+    if (ran == target) return true;
+  }
+  return false;
+}
+
+void demoOf(int stage) {
+  walker = Walker{};
+  replayIndex = 0;
+  setReplayFile(nullptr);
+  stageNumber = stage;
+  setScene(DemoStart);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* data = nullptr;
+  int playStage = 1, playFrame = 120;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--data") data = argv[i + 1];
+    else if (a == "--out") outDir = fs::absolute(argv[i + 1]);
+    else if (a == "--play-stage") playStage = std::atoi(argv[i + 1]);
+    else if (a == "--play-frame") playFrame = std::atoi(argv[i + 1]);
+  }
+  if (!data || outDir.empty()) {
+    std::fputs("Usage: wendlop-shots --data DIR --out DIR [--play-stage N --play-frame K]\n", stderr);
+    return 2;
+  }
+  sysSetHeadless(true);
+  fs::create_directories(outDir);
+  if (!sysChangeDirectory(data) || !initDisplay()) return 1;
+  bool ok = true;
+
+  // The title with the pointer resting beside the menu.
+  moveTo(300, 330);
+  for (int i = 0; i < 90; ++i) {
+    handleMessages();
+    frame();
+  }
+  ok = save("title.png") && ok;
+
+  // A stage in play, from its demonstration.
+  demoOf(playStage);
+  if (runUntilScene(Playing, 100)) {
+    for (int i = 1; i < playFrame && scene == Playing; ++i) frame();
+  }
+  ok = save("play.png") && ok;
+  // The same demonstration to its clear.
+  ok = runUntilScene(StageClear, 5000) && save("clear.png") && ok;
+
+  // A miss: the first stage with nobody at the mouse.
+  runUntilScene(Title, 10);
+  setReplayFile("");
+  walker = Walker{};
+  replayIndex = 0;
+  stageNumber = 1;
+  setScene(DemoStart);
+  ok = runUntilScene(Miss, 5000) && save("miss.png") && ok;
+
+  // Game over: a real game on its last life.
+  runUntilScene(Title, 1000);
+  setReplayFile(nullptr);
+  demoPlayback = false;
+  stageNumber = 1;
+  setScene(NewGame);
+  runUntilScene(StageReady, 10);
+  lives = 1;
+  sysPushMessage(SysMsgButtonDown, 200 | (200u << 16));
+  runUntilScene(Playing, 10);
+  sysPushMessage(SysMsgButtonUp, 0);
+  moveTo(600, 40);
+  ok = runUntilScene(GameOver, 5000) && save("gameover.png") && ok;
+
+  // All clear: past the last stage after fifty clears.
+  stageNumber = LastStage + 1;
+  stagesCleared = LastStage;
+  setScene(StageReady);
+  ok = runUntilScene(AllClear, 10) && save("allclear.png") && ok;
+  return ok ? 0 : 1;
+}

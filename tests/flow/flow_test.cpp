@@ -1,0 +1,380 @@
+// The game from the title on, run through the frame clock with a fake tick
+// count and a scripted pointer: scenes, lives, music calls and sounds.
+#include "world/game_fixture.h"
+
+using namespace testgame;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const Lines goalTiles = {"####################", "#.G................#"};
+const Lines deadlyTiles = {"####################", "#.................1#", "##^#################"};
+const Lines hazardTiles = {"####################", "#.................1#"};
+const Lines pacingTiles = {"####################", "#...#.............1#"};
+const Lines walkerAt1 = {"....................", ".>.................."};
+const Lines walkerAndHazard = {"....................", ".>....k............."};
+
+const std::string titleSong = "music load midi/a004pop3.mid";
+const std::string stageSong = "music load midi/a002pop1.mid";
+const std::string gameOverSong = "music load midi/a003pop2.mid";
+const std::string allClearSong = "music load midi/a005pop4.mid";
+
+class Flow : public GameTest {
+ protected:
+  // The program's start: the first frame enters the title.
+  void begin() {
+    initGameValues();
+    scene = Title;
+    frame();
+    ASSERT_EQ(scene, Title);
+  }
+  // A press on the title's text cell (col, row), held for one frame.
+  void pressTitle(int col, int row) {
+    buttonDown(16 * col + 8, 16 * row + 8);
+    frame();
+    buttonUp();
+  }
+  void pressStart() { pressTitle(13, 23); }
+  void pressDemo() { pressTitle(28, 23); }
+  // A press on a wall in the bottom-right corner: starts a stage, ends the
+  // game over and all clear pictures, and touches nothing else.
+  void pressAnywhere() {
+    buttonDown(620, 470);
+    frame();
+    buttonUp();
+  }
+  // Frames until `wanted`, pressing to start every stage.
+  int playUntil(int wanted, int limit = 20000) {
+    for (int i = 1; i <= limit; ++i) {
+      if (scene == StageReady && !demoPlayback) {
+        pressAnywhere();
+      } else {
+        frame();
+      }
+      if (scene == wanted) return i;
+    }
+    return -1;
+  }
+};
+
+TEST_F(Flow, TitleStartClearAndTheNextStage) {
+  writeStage(1, goalTiles, walkerAt1);
+  writeStage(2, goalTiles, walkerAt1);
+  begin();
+  EXPECT_EQ(eventLog(), (Lines{titleSong, "music play"}));
+  EXPECT_EQ(stageNumber, 1);
+  EXPECT_EQ(lives, 0);
+
+  // The button held from the title into the stage does not start it.
+  buttonDown(16 * 13 + 8, 16 * 23 + 8);
+  frame();
+  EXPECT_EQ(scene, NewGame);
+  frames(5);
+  EXPECT_EQ(scene, StageReady);
+  EXPECT_EQ(lives, 3);
+  EXPECT_EQ(timeLeft, 60);
+  buttonUp();
+  frame();
+  EXPECT_EQ(scene, StageReady);
+  pressAnywhere();
+  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(framesUntil(StageClear), 48);
+  EXPECT_EQ(framesUntil(StageReady), 120);  // the CLEAR! picture stands two seconds
+  frame();
+  EXPECT_EQ(stageNumber, 2);
+  EXPECT_EQ(stagesCleared, 1);
+  EXPECT_EQ(walker.col, 1);  // stage 2 is loaded
+  EXPECT_EQ(eventLog(), (Lines{titleSong, "music play", "fx 2", "music stop", "music unload", stageSong, "music play",
+                               "fx 7", stageSong, "music play"}));
+}
+
+TEST_F(Flow, ALifeIsLostThreeWays) {
+  struct Cause {
+    const char* name;
+    const Lines& tiles;
+    const Lines& objects;
+    int playingFrames;
+  };
+  const Cause causes[] = {{"deadly floor", deadlyTiles, walkerAt1, 16},
+                          {"hazard", hazardTiles, walkerAndHazard, 46},
+                          {"time", pacingTiles, walkerAt1, 3600}};
+  for (const Cause& cause : causes) {
+    SCOPED_TRACE(cause.name);
+    resetGame();
+    writeStage(1, cause.tiles, cause.objects);
+    begin();
+    pressStart();
+    playUntil(Playing);
+    // A switch block clicked in the lost attempt comes back with the restart.
+    buttonDown(18 * 32 + 16, 32 + 16);
+    frame();
+    buttonUp();
+    ASSERT_EQ(tileAt(1, 18), 35);
+    eventLog().clear();
+    EXPECT_EQ(framesUntil(Miss), cause.playingFrames - 1);
+    EXPECT_EQ(lives, 3);
+    EXPECT_EQ(framesUntil(MissFall), 60);
+    EXPECT_EQ(lives, 2);
+    const int falling = framesUntil(MissWait, 200);
+    EXPECT_GT(falling, 30);
+    EXPECT_GT(walker.y, 600);
+    EXPECT_EQ(walker.state, Dead);
+    EXPECT_EQ(framesUntil(StageReady), 90);
+    frame();
+    EXPECT_EQ(tileAt(1, 18), 1);
+    EXPECT_EQ(timeLeft, 60);
+    EXPECT_EQ(stars, 0);
+    Lines expected;
+    if (std::string(cause.name) == "time") {
+      for (int i = 0; i < 10; ++i) expected.push_back("fx 12");
+    }
+    for (const char* e : {"music stop", "fx 11", "fx 8"}) expected.push_back(e);
+    expected.push_back(stageSong);
+    expected.push_back("music play");
+    EXPECT_EQ(eventLog(), expected);
+  }
+}
+
+TEST_F(Flow, TimeLimitSoundsFromTenToOne) {
+  writeStage(1, pacingTiles, walkerAt1);
+  begin();
+  pressStart();
+  playUntil(Playing);
+  std::vector<int> warnedAt;
+  for (int f = 1; scene == Playing && f <= 4000; ++f) {
+    const int before = countOf("fx 12");
+    frame();
+    if (countOf("fx 12") != before) warnedAt.push_back(timeLeft);
+  }
+  EXPECT_EQ(warnedAt, (std::vector<int>{10, 9, 8, 7, 6, 5, 4, 3, 2, 1}));
+  EXPECT_EQ(scene, Miss);
+  EXPECT_EQ(timeLeft, 0);
+}
+
+TEST_F(Flow, TimeFramesCarryOver) {
+  // Lost at Playing frame 16: the restarted attempt's first unit is 44 frames.
+  writeStage(1, deadlyTiles, walkerAt1);
+  begin();
+  pressStart();
+  playUntil(Playing);
+  EXPECT_EQ(framesUntil(Miss), 16);
+  EXPECT_EQ(timeFrames, 16);
+  writeStage(1, pacingTiles, walkerAt1);  // the restart reads the map again
+  playUntil(Playing);
+  EXPECT_EQ(timeFrames, 16);
+  int f = 0;
+  while (timeLeft == 60 && f < 100) {
+    frame();
+    ++f;
+  }
+  EXPECT_EQ(f, 44);
+
+  // Standing on the goal stops TIME but not the count: the next stage's first
+  // frame lowers TIME at once.
+  resetGame();
+  const Lines farGoal = {"####################", "#...G..............#"};
+  writeStage(1, farGoal, walkerAt1);
+  writeStage(2, farGoal, walkerAt1);
+  begin();
+  pressStart();
+  playUntil(Playing);
+  EXPECT_EQ(timeFrames, 0);
+  EXPECT_EQ(framesUntil(StageClear), 80);
+  EXPECT_EQ(timeLeft, 60);
+  EXPECT_EQ(timeFrames, 80);
+  playUntil(Playing);
+  frame();
+  EXPECT_EQ(timeLeft, 59);
+  EXPECT_EQ(timeFrames, 0);
+}
+
+TEST_F(Flow, StarsAndTheExtraLife) {
+  writeStage(1, {"####################", "#.*****G...........#"}, walkerAt1);
+  begin();
+  pressStart();
+  playUntil(Playing);
+  eventLog().clear();
+  frames(63);
+  EXPECT_EQ(stars, 3);
+  EXPECT_EQ(bonusFrame, 0);
+  frame();  // the fourth
+  EXPECT_EQ(stars, 4);
+  EXPECT_EQ(lives, 4);
+  EXPECT_EQ(bonusFrame, 17);
+  EXPECT_EQ(bonusX, 160);
+  EXPECT_EQ(bonusY, 32);
+  EXPECT_EQ(bonusTimer, 40);
+  EXPECT_EQ(tileAt(1, 5), 0);
+  frame();
+  EXPECT_EQ(bonusY, 31);
+  frames(15);  // the fifth: a plain star sound, no life
+  EXPECT_EQ(stars, 5);
+  EXPECT_EQ(lives, 4);
+  EXPECT_EQ(eventsOf("fx"), (Lines{"fx 0", "fx 0", "fx 0", "fx 6", "fx 0"}));
+  frames(24);
+  EXPECT_EQ(bonusFrame, 0);  // drawn on 40 frames
+  EXPECT_EQ(bonusY, -8);
+}
+
+TEST_F(Flow, GameOverReturnsToTheStageWhereItEnded) {
+  writeStage(1, goalTiles, walkerAt1);
+  writeStage(2, deadlyTiles, walkerAt1);
+  begin();
+  // DRAG OFF before the game does not survive the return to the title.
+  pressTitle(18, 25);
+  EXPECT_EQ(dragMode, 0);
+  frame();
+  pressStart();
+  EXPECT_EQ(dragMode, 0);
+  eventLog().clear();
+  ASSERT_GT(playUntil(GameOver), 0);
+  EXPECT_EQ(stageNumber, 2);
+  EXPECT_EQ(lives, 0);
+  EXPECT_EQ(countOf("fx 11"), 3);
+  frames(30);
+  EXPECT_EQ(scene, GameOver);
+  const size_t before = eventLog().size();
+  pressAnywhere();
+  EXPECT_EQ(scene, Title);
+  frame();
+  EXPECT_EQ(stageNumber, 2);
+  EXPECT_EQ(dragMode, 1);
+  const Lines tail(eventLog().end() - 10, eventLog().end());
+  EXPECT_EQ(tail, (Lines{"music stop", "fx 11", "fx 8", "music unload", gameOverSong, "music play", "music stop",
+                         "music unload", titleSong, "music play"}));
+  EXPECT_EQ(eventLog().size(), before + 4);
+}
+
+TEST_F(Flow, FiftyClearsToAllClear) {
+  for (int n = 1; n <= 50; ++n) writeStage(n, goalTiles, walkerAt1);
+  begin();
+  pressStart();
+  ASSERT_GT(playUntil(AllClear, 20000), 0);
+  EXPECT_EQ(countOf("fx 7"), 50);
+  EXPECT_EQ(stageNumber, 1);
+  EXPECT_EQ(stagesCleared, 0);
+  const Lines tail(eventLog().end() - 3, eventLog().end());
+  EXPECT_EQ(tail, (Lines{"music unload", allClearSong, "music play"}));
+  frames(10);
+  EXPECT_EQ(scene, AllClear);
+  eventLog().clear();
+  pressAnywhere();
+  EXPECT_EQ(scene, Title);
+  frame();
+  EXPECT_EQ(stageNumber, 1);
+  EXPECT_EQ(eventLog(), (Lines{"music stop", "music unload", titleSong, "music play"}));
+}
+
+TEST_F(Flow, AGameStartedLateWrapsToStageOne) {
+  for (int n = 1; n <= 50; ++n) writeStage(n, goalTiles, walkerAt1);
+  begin();
+  stageNumber = 49;
+  pressStart();
+  ASSERT_GT(playUntil(StageClear), 0);
+  ASSERT_GT(playUntil(StageReady), 0);
+  ASSERT_GT(playUntil(StageClear), 0);
+  EXPECT_EQ(stageNumber, 50);
+  lives = 5;
+  // Stage 51 does not exist, and only two stages were cleared: stage 1 next.
+  int f = 0;
+  while (scene != Playing && f++ < 200) frame();
+  EXPECT_EQ(stageNumber, 1);
+  EXPECT_EQ(stagesCleared, 0);
+  EXPECT_EQ(scene, StageReady);
+  EXPECT_EQ(walker.col, 1);
+  pressAnywhere();
+  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(lives, 5);
+}
+
+TEST_F(Flow, StageSelectorRepeatsWhileHeld) {
+  begin();
+  stageNumber = 48;
+  eventLog().clear();
+  buttonDown(16 * 25 + 8, 16 * 23 + 8);
+  std::vector<int> shown;
+  for (int f = 1; f <= 40; ++f) {
+    frame();
+    shown.push_back(stageNumber);
+  }
+  EXPECT_EQ(shown[0], 49);
+  EXPECT_EQ(shown[33], 49);  // frame 34
+  EXPECT_EQ(shown[34], 50);  // frame 35
+  EXPECT_EQ(shown[39], 50);
+  EXPECT_EQ(eventLog(), (Lines{"fx 9", "fx 9"}));
+  // Held elsewhere for 35 frames, then moved onto the other arrow: a step on
+  // every frame.
+  moveTo(0, 0);
+  frames(3);
+  moveTo(16 * 20 + 8, 16 * 23 + 8);
+  frame();
+  EXPECT_EQ(stageNumber, 49);
+  frame();
+  EXPECT_EQ(stageNumber, 48);
+  buttonUp();
+  frame();
+  frame();
+  EXPECT_EQ(stageNumber, 48);
+  // Stage 1 does not go lower.
+  stageNumber = 1;
+  eventLog().clear();
+  pressTitle(20, 23);
+  EXPECT_EQ(stageNumber, 1);
+  EXPECT_TRUE(eventLog().empty());
+}
+
+TEST_F(Flow, DragSettingAtTitleEntries) {
+  begin();
+  pressTitle(18, 25);
+  EXPECT_EQ(dragMode, 0);
+  EXPECT_EQ(eventLog().back(), "fx 11");
+  frame();
+  // DEMO without a replay file: back to the title, which keeps the setting
+  // saved when DEMO was chosen.
+  pressDemo();
+  EXPECT_EQ(scene, DemoStart);
+  EXPECT_EQ(savedDragMode, 0);
+  frame();
+  EXPECT_EQ(scene, Title);
+  frame();
+  EXPECT_EQ(dragMode, 0);
+  EXPECT_FALSE(demoPlayback);
+  pressTitle(18, 25);
+  EXPECT_EQ(dragMode, 1);
+
+  // A recording run: DRAG forced OFF, and DEMO and the DRAG field do nothing.
+  resetGame();
+  recording = true;
+  begin();
+  EXPECT_EQ(dragMode, 0);
+  eventLog().clear();
+  pressTitle(18, 25);
+  frame();
+  pressDemo();
+  frame();
+  EXPECT_EQ(dragMode, 0);
+  EXPECT_EQ(scene, Title);
+  EXPECT_TRUE(eventLog().empty());
+}
+
+TEST_F(Flow, WithoutStageOneTheDemoGoesBackToTheTitle) {
+  std::vector<uint8_t> zeros(ReplayBytes, 0);
+  writeFile("replay/01.dat", zeros.data(), zeros.size());
+  begin();
+  pressStart();
+  EXPECT_EQ(framesUntil(Title, 20), 5);  // NewGame, StageReady, DemoStart, NewGame, StageReady
+  frames(100);
+  EXPECT_EQ(scene, Title);
+  EXPECT_FALSE(demoPlayback);
+  EXPECT_EQ(stageNumber, 1);
+  EXPECT_EQ(eventLog(), (Lines{titleSong, "music play", "fx 2", "music stop", "music unload", "music stop",
+                               "music stop", titleSong, "music play"}));
+
+  // Without a replay either: DemoStart goes to the title at once.
+  std::filesystem::remove(dir_ / "replay" / "01.dat");
+  pressStart();
+  EXPECT_EQ(framesUntil(Title, 20), 3);
+}
+
+}  // namespace

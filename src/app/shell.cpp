@@ -175,7 +175,10 @@ int wendlopMain(int argc, char** argv) {
       continue;
     }
     runFrame();
-    sysSleep(1);
+    // At least the millisecond's pause between ticks; when no frame is due
+    // yet, sleep until it is, unless a message arrives first.
+    const int32_t untilDue = static_cast<int32_t>(frameBaseTime + 16 - sysTicks());
+    sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
   }
 
   releaseDisplay();

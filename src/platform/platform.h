@@ -58,6 +58,9 @@ bool sysCreateWindow(const char* caption, int width, int height);
 void sysHidePointer();
 // Takes the next waiting message off the queue; false when none waits.
 bool sysPeekMessage(SysEvent* event);
+// Waits until a message may be waiting or `ms` milliseconds have passed,
+// whichever comes first; in headless mode it returns at once.
+void sysWaitMessage(uint32_t ms);
 void sysPostQuit(int code);
 void sysDestroyWindow();
 bool sysShiftHeld();

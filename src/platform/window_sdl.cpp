@@ -109,6 +109,16 @@ bool sysPeekMessage(SysEvent* event) {
   return false;
 }
 
+void sysWaitMessage(uint32_t ms) {
+  if (!posted.empty() || ms == 0) return;
+  if (!window) {
+    sysSleep(ms);
+    return;
+  }
+  // Leaves the event in SDL's queue for sysPeekMessage.
+  SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
+}
+
 void sysPostQuit(int code) { posted.push_back({SysMsgQuit, static_cast<uint32_t>(code)}); }
 
 void sysDestroyWindow() {

@@ -9,6 +9,7 @@
 #include "app/shell.h"
 #include "display/display.h"
 #include "flow/flow.h"
+#include "music/music.h"
 #include "platform/platform.h"
 #include "world/world.h"
 
@@ -48,13 +49,6 @@ bool runUntilScene(int target, int limit) {
   return false;
 }
 
-void demoOf(int stage) {
-  walker = Walker{};
-  replayIndex = 0;
-  setReplayFile(nullptr);
-  stageNumber = stage;
-  setScene(DemoStart);
-}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,14 +78,32 @@ int main(int argc, char** argv) {
   }
   ok = save("title.png") && ok;
 
-  // A stage in play, from its demonstration.
-  demoOf(playStage);
-  if (runUntilScene(Playing, 100)) {
-    for (int i = 1; i < playFrame && scene == Playing; ++i) frame();
+  // A stage in play: a real game whose mouse follows the stage's replay.
+  {
+    char name[32];
+    std::snprintf(name, sizeof name, "replay/%02d.dat", playStage);
+    static uint8_t records[ReplayBytes];
+    const long got = sysReadFile(name, records, sizeof records);
+    if (got < 0) std::fprintf(stderr, "wendlop-shots: no %s\n", name);
+    demoPlayback = false;
+    stageNumber = playStage;
+    setScene(NewGame);
+    runUntilScene(StageReady, 10);
+    liveButton = 1;
+    frame();  // the press that starts the stage
+    liveButton = 0;
+    for (int k = 0; scene == Playing && k < ReplayRecords; ++k) {
+      const uint8_t* r = records + k * ReplayRecordSize;
+      liveX = r[0] | (r[1] << 8);
+      liveY = r[2] | (r[3] << 8);
+      liveButton = r[4];
+      frame();
+      if (k + 1 == playFrame) ok = save("play.png") && ok;
+    }
+    ok = runUntilScene(StageClear, 5) && save("clear.png") && ok;
+    runUntilScene(StageReady, 200);
+    stopSong();
   }
-  ok = save("play.png") && ok;
-  // The same demonstration to its clear.
-  ok = runUntilScene(StageClear, 5000) && save("clear.png") && ok;
 
   // A miss: the first stage with nobody at the mouse.
   runUntilScene(Title, 10);

@@ -26,6 +26,15 @@ std::string replayName(const std::string& folder) {
   return folder + name;
 }
 
+// A short file plays as no input after its end, as a recording's unused tail
+// does: what an earlier demonstration left in the buffer must not replay.
+bool readReplayFile(const char* path) {
+  const long got = sysReadFile(path, replayBuffer, sizeof replayBuffer);
+  if (got < 0) return false;
+  std::memset(replayBuffer + got, 0, sizeof replayBuffer - static_cast<size_t>(got));
+  return true;
+}
+
 int clampedIndex() { return replayIndex < 0 ? 0 : (replayIndex >= ReplayRecords ? ReplayRecords - 1 : replayIndex); }
 }  // namespace
 
@@ -84,10 +93,10 @@ bool loadReplay() {
       std::memset(replayBuffer, 0, sizeof replayBuffer);
       return true;
     }
-    return sysReadFile(replayFile.c_str(), replayBuffer, sizeof replayBuffer) >= 0;
+    return readReplayFile(replayFile.c_str());
   }
-  if (!userFolder.empty() && sysReadFile(replayName(userFolder).c_str(), replayBuffer, sizeof replayBuffer) >= 0) {
+  if (!userFolder.empty() && readReplayFile(replayName(userFolder).c_str())) {
     return true;
   }
-  return sysReadFile(replayName("replay/").c_str(), replayBuffer, sizeof replayBuffer) >= 0;
+  return readReplayFile(replayName("replay/").c_str());
 }

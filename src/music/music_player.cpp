@@ -6,7 +6,6 @@
 // a song, so that after stopSong returns nothing of the stopped song follows
 // its reset. Every other change to the song happens while no timing thread
 // exists: playSong, unloadSong and teardown join the last thread first.
-#include <cstdio>
 #include <mutex>
 
 #include "music/music.h"

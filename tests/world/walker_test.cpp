@@ -185,6 +185,17 @@ TEST_F(Scenario, LedgeWaitEndedBySwitchingABlock) {
   EXPECT_TRUE(eventsOf("fx").empty());
 }
 
+TEST_F(Scenario, DeadlySideAheadStillRunsTheLedgeTest) {
+  start({"####################", "#..)...............#", "###.################"},
+        {"....................", ".>.................."});
+  playTo(15);
+  EXPECT_EQ(scene, Playing);
+  playTo(16);
+  EXPECT_EQ(scene, Miss);
+  EXPECT_EQ(walker.state, LedgeRight);  // the Miss picture shows it waiting at the edge
+  EXPECT_EQ(walker.col, 2);
+}
+
 TEST_F(Scenario, SlowFloorUnderTheArrivalCell) {
   start({"####################", "#..................#", "###s################"},
         {"....................", ".>.................."});

@@ -288,6 +288,36 @@ TEST_F(Flow, AGameStartedLateWrapsToStageOne) {
   EXPECT_EQ(lives, 5);
 }
 
+TEST_F(Flow, SkipPhaseAdvancesOnlyWhereItShould) {
+  writeStage(1, deadlyTiles, walkerAt1);
+  frameSkip = 3;
+  begin();
+  EXPECT_EQ(skipPhase, 1);  // the title advances it
+  frame();
+  EXPECT_EQ(skipPhase, 2);
+  pressStart();
+  frame();  // NewGame starts every game drawn
+  EXPECT_EQ(skipPhase, 0);
+  pressAnywhere();  // StageReady leaves it
+  EXPECT_EQ(skipPhase, 0);
+  std::vector<int> phases;
+  while (scene == Playing) {
+    frame();
+    phases.push_back(skipPhase);
+  }
+  EXPECT_EQ(phases.size(), 16u);
+  EXPECT_EQ((std::vector<int>(phases.begin(), phases.begin() + 4)), (std::vector<int>{1, 2, 0, 1}));
+  frame();  // the Miss picture is always drawn
+  EXPECT_EQ(scene, Miss);
+  EXPECT_EQ(skipPhase, 0);
+  framesUntil(MissFall);
+  frame();
+  EXPECT_EQ(skipPhase, 1);
+  framesUntil(MissWait);
+  frame();
+  EXPECT_EQ(skipPhase, 0);
+}
+
 TEST_F(Flow, StageSelectorRepeatsWhileHeld) {
   begin();
   stageNumber = 48;

@@ -1,0 +1,367 @@
+#include "solver.h"
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+#include "app/shell.h"
+#include "flow/flow.h"
+
+void saveGame(GameSnapshot* out) {
+  GameSnapshot& s = *out;
+  std::memcpy(s.map, stageMap, sizeof s.map);
+  s.walker = walker;
+  s.hazardCount = hazardCount;
+  s.hazards.assign(hazards, hazards + hazardCount);
+  s.phase16 = phase16;
+  s.phase64 = phase64;
+  s.scene = scene;
+  s.sceneEntered = sceneEntered;
+  s.stageNumber = stageNumber;
+  s.stagesCleared = stagesCleared;
+  s.dragMode = dragMode;
+  s.savedDragMode = savedDragMode;
+  s.selectorHold = selectorHold;
+  s.fallSpeed = fallSpeed;
+  s.lives = lives;
+  s.stars = stars;
+  s.timeLeft = timeLeft;
+  s.timeFrames = timeFrames;
+  s.bonusX = bonusX;
+  s.bonusY = bonusY;
+  s.bonusFrame = bonusFrame;
+  s.bonusTimer = bonusTimer;
+  s.pointerX = pointerX;
+  s.pointerY = pointerY;
+  s.pointerButton = pointerButton;
+  s.previousButton = previousButton;
+  s.demoPlayback = demoPlayback;
+  s.replayIndex = replayIndex;
+  s.lastCol = lastCol;
+  s.lastRow = lastRow;
+  s.frameSkip = frameSkip;
+  s.skipPhase = skipPhase;
+  s.frameDrawn = frameDrawn;
+}
+
+void restoreGame(const GameSnapshot& s) {
+  std::memcpy(stageMap, s.map, sizeof s.map);
+  walker = s.walker;
+  hazardCount = s.hazardCount;
+  std::copy(s.hazards.begin(), s.hazards.end(), hazards);
+  phase16 = s.phase16;
+  phase64 = s.phase64;
+  scene = s.scene;
+  sceneEntered = s.sceneEntered;
+  stageNumber = s.stageNumber;
+  stagesCleared = s.stagesCleared;
+  dragMode = s.dragMode;
+  savedDragMode = s.savedDragMode;
+  selectorHold = s.selectorHold;
+  fallSpeed = s.fallSpeed;
+  lives = s.lives;
+  stars = s.stars;
+  timeLeft = s.timeLeft;
+  timeFrames = s.timeFrames;
+  bonusX = s.bonusX;
+  bonusY = s.bonusY;
+  bonusFrame = s.bonusFrame;
+  bonusTimer = s.bonusTimer;
+  pointerX = s.pointerX;
+  pointerY = s.pointerY;
+  pointerButton = s.pointerButton;
+  previousButton = s.previousButton;
+  demoPlayback = s.demoPlayback;
+  replayIndex = s.replayIndex;
+  lastCol = s.lastCol;
+  lastRow = s.lastRow;
+  frameSkip = s.frameSkip;
+  skipPhase = s.skipPhase;
+  frameDrawn = s.frameDrawn;
+}
+
+namespace {
+struct Hasher {
+  uint64_t h = 0x243F6A8885A308D3ull;
+  void add(uint64_t v) {
+    h = (h ^ v) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+  }
+  void addBytes(const uint8_t* p, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t v;
+      std::memcpy(&v, p + i, 8);
+      add(v);
+    }
+    uint64_t tail = 0;
+    std::memcpy(&tail, p + i, n - i);
+    add(tail ^ (static_cast<uint64_t>(n) << 56));
+  }
+};
+
+uint64_t pack(int32_t a, int32_t b) { return static_cast<uint32_t>(a) | static_cast<uint64_t>(static_cast<uint32_t>(b)) << 32; }
+}  // namespace
+
+uint64_t worldKey() {
+  Hasher k;
+  k.addBytes(stageMap + TileLayerOffset, GridRows * GridColumns);
+  const Walker& w = walker;
+  k.add(pack(w.x, w.y));
+  k.add(pack(w.col, w.row));
+  k.add(pack(w.state, w.resumeState));
+  k.add(pack(w.stepsLeft, w.stepDelay));
+  k.add(pack(w.stepTick, w.rowFrames));
+  k.add(pack(w.timer, w.clickCooldown));
+  k.add(pack(phase16, phase64));
+  k.add(pack(pointerButton, hazardCount));
+  for (int i = 0; i < hazardCount; ++i) {
+    const Hazard& h = hazards[i];
+    k.add(static_cast<uint64_t>(h.x) | static_cast<uint64_t>(h.y) << 16 | static_cast<uint64_t>(static_cast<uint16_t>(h.dx)) << 32 |
+          static_cast<uint64_t>(static_cast<uint16_t>(h.dy)) << 48);
+    k.add(static_cast<uint64_t>(static_cast<uint16_t>(h.col)) | static_cast<uint64_t>(static_cast<uint16_t>(h.row)) << 16 |
+          static_cast<uint64_t>(static_cast<uint16_t>(h.dcol)) << 32 |
+          static_cast<uint64_t>(static_cast<uint16_t>(h.drow)) << 48);
+    k.add(static_cast<uint64_t>(static_cast<uint16_t>(h.stepsPerCell)) |
+          static_cast<uint64_t>(static_cast<uint16_t>(h.stepsLeft)) << 16 |
+          static_cast<uint64_t>(static_cast<uint16_t>(h.state)) << 32);
+    k.add(pack(h.tick, h.period));
+  }
+  return k.h == 0 ? 1 : k.h;
+}
+
+bool startAttempt(int stage) {
+  if (!loadStage(stage)) return false;
+  walker = Walker{};
+  replayIndex = 0;
+  pointerX = 320;
+  pointerY = 240;
+  pointerButton = previousButton = 0;
+  lastCol = lastRow = 0;
+  bonusX = bonusY = bonusFrame = bonusTimer = 0;
+  frameSkip = 1;
+  skipPhase = 0;
+  recording = false;
+  initGameValues();
+  // A recording of no input: playFrame writes each frame's record just before
+  // the frame reads it.
+  setReplayFile("");
+  stageNumber = stage;
+  dragMode = savedDragMode = 0;
+  demoPlayback = true;
+  setScene(DemoStart);
+  for (int i = 0; i < 8 && scene != Playing; ++i) runFrameWork();
+  return scene == Playing;
+}
+
+FrameResult playFrame(const Press* press) {
+  const int k = replayIndex < 0 ? 0 : (replayIndex >= ReplayRecords ? ReplayRecords - 1 : replayIndex);
+  int x = pointerX, y = pointerY, button = 0;
+  if (press) {
+    // Where the replay maker points for the same solution line.
+    if (press->onWalker) {
+      x = walker.x + 16;
+      y = walker.y;
+    } else {
+      x = press->col * CellSize + 16;
+      y = press->row * CellSize + 16;
+    }
+    button = 1;
+  }
+  uint8_t* r = replayBuffer + k * ReplayRecordSize;
+  r[0] = static_cast<uint8_t>(x);
+  r[1] = static_cast<uint8_t>(x >> 8);
+  r[2] = static_cast<uint8_t>(y);
+  r[3] = static_cast<uint8_t>(y >> 8);
+  r[4] = static_cast<uint8_t>(button);
+  r[5] = 0;
+  runFrameWork();
+  if (scene == Playing) return FrameResult::Playing;
+  return scene == StageClear ? FrameResult::Clear : FrameResult::Lost;
+}
+
+bool playSolution(int stage, const std::vector<Press>& presses, int* playingFrames) {
+  int played = 0;
+  if (playingFrames) *playingFrames = 0;
+  if (!startAttempt(stage)) return false;
+  size_t next = 0;
+  for (;;) {
+    const Press* press = nullptr;
+    if (next < presses.size() && presses[next].frame == replayIndex) press = &presses[next++];
+    const FrameResult r = playFrame(press);
+    ++played;
+    if (playingFrames) *playingFrames = played;
+    if (r != FrameResult::Playing) return r == FrameResult::Clear && next == presses.size();
+  }
+}
+
+std::string formatSolution(const std::vector<Press>& presses) {
+  std::string out;
+  char line[64];
+  for (const Press& p : presses) {
+    if (p.onWalker)
+      std::snprintf(line, sizeof line, "walker %d\n", p.frame);
+    else
+      std::snprintf(line, sizeof line, "press %d %d %d\n", p.frame, p.row, p.col);
+    out += line;
+  }
+  return out;
+}
+
+namespace {
+// What has been searched: a state (by key) at a frame with presses to spare.
+// Lossy on purpose: a slot lost to another state only costs a search again.
+struct Slot {
+  uint64_t key;
+  int32_t frame;
+  int32_t budget;
+};
+
+class Search {
+ public:
+  Search(int stage, const SolveOptions& o) : stage_(stage), options_(o) {
+    const int bits = o.tableBits < 10 ? 10 : (o.tableBits > 28 ? 28 : o.tableBits);
+    mask_ = (size_t{1} << bits) - 1;
+    table_ = std::make_unique<Slot[]>(mask_ + 1);
+    std::memset(table_.get(), 0, sizeof(Slot) * (mask_ + 1));
+    const int depth = o.maxPresses + 2;
+    here_.resize(depth);
+    after_.resize(depth);
+    tried_.resize(depth);
+    for (auto& s : here_) s.hazards.reserve(HazardCapacity);
+    for (auto& s : after_) s.hazards.reserve(HazardCapacity);
+    step_ = o.step < 1 ? 1 : o.step;
+    started_ = std::chrono::steady_clock::now();
+  }
+
+  SolveResult run() {
+    SolveResult result;
+    for (int presses = 0; presses <= options_.maxPresses && !timedOut_; ++presses) {
+      if (!startAttempt(stage_)) break;
+      path_.clear();
+      if (explore(presses, 0)) {
+        result.found = true;
+        result.presses = path_;
+        break;
+      }
+      if (!timedOut_) result.provenNone = presses;
+    }
+    result.timedOut = timedOut_;
+    result.frames = frames_;
+    result.nodes = nodes_;
+    result.seconds = elapsed();
+    return result;
+  }
+
+ private:
+  double elapsed() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  }
+
+  FrameResult frame(const Press* press) {
+    if ((++frames_ & 4095) == 0 && elapsed() > options_.seconds) timedOut_ = true;
+    return playFrame(press);
+  }
+
+  // True when this state, or the same state earlier with as many presses to
+  // spare, has been searched already; otherwise notes it.
+  bool seen(int budget) {
+    const uint64_t key = worldKey();
+    Slot& s = table_[key & mask_];
+    if (s.key == key && s.frame <= replayIndex && s.budget >= budget) return true;
+    s = Slot{key, replayIndex, budget};
+    return false;
+  }
+
+  void candidates(const GameSnapshot& at, std::vector<Press>* out) {
+    out->clear();
+    out->push_back(Press{replayIndex, true, 0, 0});
+    for (int row = 0; row < GridRows; ++row) {
+      for (int col = 0; col < GridColumns; ++col) {
+        const int cls = tileClass[at.map[TileLayerOffset + row * GridColumns + col]];
+        if (cls >= SwitchSingle && cls <= SwitchBottomRight) out->push_back(Press{replayIndex, false, row, col});
+      }
+    }
+  }
+
+  // Plays on from the current Playing frame, branching at every grid frame
+  // into each press that changes the world. True with the presses in path_
+  // when the stage is cleared.
+  bool explore(int budget, int depth) {
+    for (;;) {
+      if (timedOut_) return false;
+      const int p = replayIndex;
+      const bool gridFrame = p > 0 && p % step_ == 0;
+      if (gridFrame && seen(budget)) return false;
+      // The frame before a press must have the button up.
+      if (!gridFrame || budget == 0 || pointerButton != 0) {
+        const FrameResult r = frame(nullptr);
+        if (r == FrameResult::Clear) return true;
+        if (r == FrameResult::Lost) return false;
+        continue;
+      }
+      ++nodes_;
+      GameSnapshot& start = here_[depth];
+      saveGame(&start);
+      const FrameResult plain = frame(nullptr);
+      if (plain == FrameResult::Clear) return true;
+      GameSnapshot& next = after_[depth];
+      saveGame(&next);
+      std::vector<uint64_t>& tried = tried_[depth];
+      tried.clear();
+      tried.push_back(worldKey());
+      std::vector<Press> options;
+      restoreGame(start);
+      candidates(start, &options);
+      for (const Press& press : options) {
+        restoreGame(start);
+        const FrameResult r = frame(&press);
+        if (r == FrameResult::Lost) continue;
+        path_.push_back(press);
+        if (r == FrameResult::Clear) return true;
+        const uint64_t key = worldKey();
+        bool same = false;
+        for (uint64_t t : tried) same = same || t == key;
+        if (!same) {
+          tried.push_back(key);
+          if (explore(budget - 1, depth + 1)) return true;
+        }
+        path_.pop_back();
+        if (timedOut_) return false;
+      }
+      restoreGame(next);
+      if (plain == FrameResult::Lost) return false;
+    }
+  }
+
+  int stage_;
+  SolveOptions options_;
+  int step_ = 4;
+  size_t mask_ = 0;
+  std::unique_ptr<Slot[]> table_;
+  std::vector<GameSnapshot> here_, after_;
+  std::vector<std::vector<uint64_t>> tried_;
+  std::vector<Press> path_;
+  long long frames_ = 0, nodes_ = 0;
+  bool timedOut_ = false;
+  std::chrono::steady_clock::time_point started_;
+};
+}  // namespace
+
+SolveResult solveStage(int stage, const SolveOptions& options) {
+  SolveOptions o = options;
+  if (o.maxPresses < 0) o.maxPresses = 0;
+  Search search(stage, o);
+  SolveResult result = search.run();
+  if (result.found) {
+    int frames = 0;
+    // The search branched from saved states; a clear counts only when the
+    // same presses clear the stage from its start.
+    if (playSolution(stage, result.presses, &frames)) {
+      result.playingFrames = frames;
+    } else {
+      result.found = false;
+    }
+  }
+  return result;
+}

@@ -20,6 +20,7 @@ int skipPhase = 0;
 int frameDrawn = 0;
 int liveX = 320, liveY = 240;
 int liveButton = 0;
+int liveClickPending = 0;
 
 void initGameValues() {
   frameBaseTime = sysTicks();
@@ -82,6 +83,7 @@ void windowProcedure(const SysEvent& event) {
       break;
     case SysMsgButtonDown:
       liveButton = 1;
+      liveClickPending = 1;
       liveX = static_cast<int>(event.param & 0xFFFFu);
       liveY = static_cast<int>(event.param >> 16);
       break;

@@ -13,6 +13,9 @@ extern int skipPhase;           // 0..frameSkip-1; nothing is drawn while not 0
 extern int frameDrawn;          // a scene drew a new picture this frame
 extern int liveX, liveY;        // pointer in client pixels, from the last mouse message
 extern int liveButton;          // 1 from left-button-down until left-button-up
+// A left-button-down arrived since the pointer was last sampled: a click whose
+// release comes within the same frame (a touchpad tap) still counts as a press.
+extern int liveClickPending;
 
 void initGameValues();
 // One tick of the main loop: runs a frame when the frame clock says one is due.

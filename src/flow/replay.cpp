@@ -57,7 +57,8 @@ void samplePointer() {
   } else {
     pointerX = liveX;
     pointerY = liveY;
-    pointerButton = liveButton;
+    pointerButton = (liveButton || liveClickPending) ? 1 : 0;
+    liveClickPending = 0;
   }
 }
 

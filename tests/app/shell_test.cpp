@@ -192,6 +192,21 @@ TEST_F(WindowProcedure, PointerMessages) {
   EXPECT_EQ(previousButton, 1);
 }
 
+// A tap: down and up between two frames. The frame after it sees one press,
+// the next one the button up again.
+TEST_F(WindowProcedure, ATapBetweenFramesIsOnePress) {
+  scene = NoScene;
+  runFrameWork();
+  windowProcedure(SysEvent{SysMsgButtonDown, (7u << 16) | 9u});
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  EXPECT_EQ(liveButton, 0);
+  runFrameWork();
+  EXPECT_EQ(pointerButton, 1);
+  EXPECT_EQ(previousButton, 0);
+  runFrameWork();
+  EXPECT_EQ(pointerButton, 0);
+}
+
 TEST(Entry, HelpVersionAndBadOptions) {
   char name[] = "wendlop";
   char help[] = "--help";

@@ -86,6 +86,7 @@ inline void resetGame() {
   liveX = 320;
   liveY = 240;
   liveButton = 0;
+  liveClickPending = 0;
   eventLog().clear();
   playEffectObserver = noteEffect;
   musicObserver = noteMusic;

@@ -292,7 +292,7 @@ void putMatch(BitWriter& w, int length, int distance) {
 
 constexpr int WindowSize = 32768;
 constexpr int HashBits = 15;
-constexpr int MaxChain = 24;
+constexpr int MaxChain = 16;
 constexpr int MaxMatch = 258;
 int hashHead[1 << HashBits];
 int hashPrev[WindowSize];
@@ -318,6 +318,13 @@ void deflateFixed(const uint8_t* data, int n, std::vector<uint8_t>* out) {
       const int limit = std::min(MaxMatch, n - i);
       int candidate = hashHead[hashAt(data + i)];
       for (int chain = 0; chain < MaxChain && candidate >= 0 && i - candidate < WindowSize; ++chain) {
+        // A candidate that cannot beat the best so far fails here, mostly.
+        if (bestLength > 0 && data[candidate + bestLength] != data[i + bestLength]) {
+          const int next = hashPrev[candidate & (WindowSize - 1)];
+          if (next >= candidate) break;
+          candidate = next;
+          continue;
+        }
         int length = 0;
         while (length < limit && data[candidate + length] == data[i + length]) ++length;
         if (length > bestLength) {
@@ -371,10 +378,16 @@ void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colo
     pngRows[row * rowBytes] = 0;
     std::memcpy(&pngRows[row * rowBytes + 1], pixels + static_cast<size_t>(row) * width, width);
   }
+  // Adler-32, reduced every 5552 bytes: the most that cannot overflow 32 bits.
   uint32_t a = 1, b = 0;
-  for (uint8_t v : pngRows) {
-    a = (a + v) % 65521;
-    b = (b + a) % 65521;
+  for (size_t done = 0; done < pngRows.size();) {
+    const size_t end = std::min(pngRows.size(), done + 5552);
+    for (; done < end; ++done) {
+      a += pngRows[done];
+      b += a;
+    }
+    a %= 65521;
+    b %= 65521;
   }
   chunk = beginChunk(out, "IDAT");
   out->insert(out->end(), {0x78, 0x01});

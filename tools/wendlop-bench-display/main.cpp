@@ -1,13 +1,15 @@
-// wendlop-bench-display [--frames N] [--window]
+// wendlop-bench-display [--frames N] [--window] [--data DIR]
 // Composes a full Playing frame (backdrop, 300 tiles, walker, 10 hazards,
 // cursor, two status lines) with the stand-in sheets and prints microseconds
 // per composed frame and per present. Headless unless --window is given, which
-// presents into a real window (needs a display, e.g. Xvfb).
+// presents into a real window (needs a display, e.g. Xvfb). With --data the
+// sheets are DIR/bmp/gamebg.bmp and DIR/bmp/test.bmp instead.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "app/shell.h"
@@ -40,13 +42,16 @@ double microsecondsSince(std::chrono::steady_clock::time_point start, int count)
 int main(int argc, char** argv) {
   int frames = 2000;
   bool window = false;
+  const char* data = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
       frames = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--window") == 0) {
       window = true;
+    } else if (std::strcmp(argv[i], "--data") == 0 && i + 1 < argc) {
+      data = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: wendlop-bench-display [--frames N] [--window]\n");
+      std::fprintf(stderr, "usage: wendlop-bench-display [--frames N] [--window] [--data DIR]\n");
       return 2;
     }
   }
@@ -54,8 +59,20 @@ int main(int argc, char** argv) {
   sysSetHeadless(!window);
   if (window && !sysCreateWindow("wendlop-bench-display", CanvasWidth, CanvasHeight)) return 1;
 
-  SpriteSheet = makeTestSpriteSheet();
-  BackdropSheet = makeTestBackdropSheet();
+  if (data) {
+    std::string why;
+    const std::string folder(data);
+    if (!loadSheet((folder + "/bmp/gamebg.bmp").c_str(), 640, 768, &SpriteSheet, &why) ||
+        !loadSheet((folder + "/bmp/test.bmp").c_str(), 640, 1440, &BackdropSheet, &why)) {
+      std::fprintf(stderr, "wendlop-bench-display: %s\n", why.c_str());
+      return 1;
+    }
+    const uint32_t key = matchColour(SpriteSheet, 0x0000FF00);
+    SpriteSheet.key = key == 0xFFFFFFFFu ? NoColourKey : static_cast<int>(key);
+  } else {
+    SpriteSheet = makeTestSpriteSheet();
+    BackdropSheet = makeTestBackdropSheet();
+  }
   if (!sysInitVideo(&FrameCanvas[0][0], CanvasWidth, CanvasHeight)) {
     std::fprintf(stderr, "wendlop-bench-display: %s\n", sysVideoError());
     return 1;

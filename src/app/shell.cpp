@@ -151,13 +151,15 @@ int wendlopMain(int argc, char** argv) {
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
 
+  // Paths given on the command line are meant from where the game was started.
+  const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
   const char* data = sysFindDataFolder();
   if (!data || !sysChangeDirectory(data)) {
     std::fprintf(stderr, "wendlop: cannot find the game's data folder (set WENDLOP_DATA to it)\n");
     return 1;
   }
   if (const char* user = sysUserDataFolder()) setUserReplayFolder((std::string(user) + "/replay").c_str());
-  if (options.screenshotDir) setScreenshotDir(options.screenshotDir, options.screenshotEvery);
+  if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
 
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
   sysHidePointer();

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // ---- Headless mode -------------------------------------------------------
 // Tests and tools run the game without a window, audio device or real clock.
@@ -33,6 +34,8 @@ long sysReadFile(const char* path, void* buffer, size_t capacity);
 bool sysWriteFileAtomic(const char* path, const void* data, size_t n);
 bool sysIsDirectory(const char* path);
 bool sysChangeDirectory(const char* path);
+// `path` made absolute against the current working folder (it need not exist).
+std::string sysAbsolutePath(const char* path);
 // Environment variable, or nullptr.
 const char* sysGetEnv(const char* name);
 

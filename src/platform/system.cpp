@@ -124,6 +124,13 @@ bool sysIsDirectory(const char* path) {
 
 bool sysChangeDirectory(const char* path) { return path && chdir(path) == 0; }
 
+std::string sysAbsolutePath(const char* path) {
+  if (!path || path[0] == '/') return path ? path : "";
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) return path;
+  return std::string(cwd) + "/" + path;
+}
+
 const char* sysGetEnv(const char* name) {
   const char* v = std::getenv(name);
   return (v && *v) ? v : nullptr;

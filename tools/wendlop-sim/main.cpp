@@ -88,13 +88,13 @@ int main(int argc, char** argv) {
   sysSetHeadless(true);
   // Paths given on the command line are taken from where the tool was started.
   std::string shots;
-  if (screenshotDir && screenshotDir[0] != '/') {
-    shots = std::string(std::getenv("PWD") ? std::getenv("PWD") : ".") + "/" + screenshotDir;
+  if (screenshotDir) {
+    shots = sysAbsolutePath(screenshotDir);
     screenshotDir = shots.c_str();
   }
   std::string replayPath;
   if (replay) {
-    replayPath = replay[0] == '/' ? replay : std::string(std::getenv("PWD") ? std::getenv("PWD") : ".") + "/" + replay;
+    replayPath = sysAbsolutePath(replay);
   }
   FILE* trace = nullptr;
   if (tracePath) {

@@ -139,7 +139,9 @@ bool startAttempt(int stage) {
   pointerButton = previousButton = 0;
   lastCol = lastRow = 0;
   bonusX = bonusY = bonusFrame = bonusTimer = 0;
-  frameSkip = 1;
+  // Pictures only every tenth frame, as the game draws when it falls behind:
+  // nothing but the pictures depends on it, and drawing is most of a frame.
+  frameSkip = 10;
   skipPhase = 0;
   recording = false;
   initGameValues();

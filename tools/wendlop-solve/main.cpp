@@ -12,9 +12,11 @@ namespace {
 int usage() {
   std::fputs(
       "Usage: wendlop-solve --data DIR --stage N [--max-presses K] [--step F] [--seconds S]\n"
+      "                     [--table-bits B]\n"
       "  Searches presses on switchable cells and on the walker at Playing frames\n"
       "  that are multiples of F (default 4), with DRAG OFF, for the fewest that\n"
-      "  clear stage N; K presses at most (default 8), S seconds at most (default 60).\n",
+      "  clear stage N; K presses at most (default 8), S seconds at most (default 60).\n"
+      "  --table-bits B: remember 2^B searched states (default 23, 16 bytes each).\n",
       stderr);
   return 2;
 }
@@ -45,6 +47,8 @@ int main(int argc, char** argv) {
       options.maxPresses = static_cast<int>(v);
     } else if (a == "--step" && v >= 1 && v <= 3600) {
       options.step = static_cast<int>(v);
+    } else if (a == "--table-bits" && v >= 10 && v <= 28) {
+      options.tableBits = static_cast<int>(v);
     } else if (a == "--seconds" && v > 0) {
       options.seconds = v;
     } else {

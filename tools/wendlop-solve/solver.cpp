@@ -312,9 +312,11 @@ class Search {
       std::vector<uint64_t>& tried = tried_[depth];
       tried.clear();
       tried.push_back(worldKey());
+      // The press acts after the frame's tile animation, on the tiles as the
+      // plain frame leaves them.
       std::vector<Press> options;
       restoreGame(start);
-      candidates(start, &options);
+      candidates(next, &options);
       for (const Press& press : options) {
         restoreGame(start);
         const FrameResult r = frame(&press);

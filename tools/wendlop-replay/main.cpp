@@ -47,8 +47,10 @@ bool parseSolution(const std::string& text, std::vector<Action>* actions, std::s
       *error = "line " + std::to_string(lineNumber) + ": expected 'press FRAME ROW COL' or 'walker FRAME'";
       return false;
     }
-    if (a.frame < 0 || a.frame >= ReplayRecords - 1 || (!a.onWalker && !insideGrid(a.row, a.col))) {
-      *error = "line " + std::to_string(lineNumber) + ": frame or cell out of range";
+    // In playback the frames before Playing already read record 0, so a press
+    // in Playing frame 0 would be seen as a button held down.
+    if (a.frame < 1 || a.frame >= ReplayRecords - 1 || (!a.onWalker && !insideGrid(a.row, a.col))) {
+      *error = "line " + std::to_string(lineNumber) + ": frame (1 to 3598) or cell out of range";
       return false;
     }
     actions->push_back(a);

@@ -60,6 +60,8 @@ extern int replayIndex;
 extern uint8_t replayBuffer[ReplayBytes];
 
 bool isPress();
+// Stores one sample as record `index` of the replay buffer, in the file's layout.
+void putReplayRecord(int index, int x, int y, int button);
 void samplePointer();
 void recordingStep();
 bool saveReplay();

@@ -45,6 +45,16 @@ void setUserReplayFolder(const char* folder) {
 
 const char* userReplayFolder() { return userFolder.c_str(); }
 
+void putReplayRecord(int index, int x, int y, int button) {
+  if (index < 0 || index >= ReplayRecords) return;
+  uint8_t* record = replayBuffer + index * ReplayRecordSize;
+  record[0] = static_cast<uint8_t>(x);
+  record[1] = static_cast<uint8_t>(x >> 8);
+  record[2] = static_cast<uint8_t>(y);
+  record[3] = static_cast<uint8_t>(y >> 8);
+  record[4] = static_cast<uint8_t>(button);
+}
+
 bool isPress() { return pointerButton == 1 && previousButton == 0; }
 
 void samplePointer() {
@@ -67,12 +77,7 @@ void recordingStep() {
     char index[16];
     std::snprintf(index, sizeof index, "%d", replayIndex);
     drawText(35, 0, index);
-    uint8_t* record = replayBuffer + clampedIndex() * ReplayRecordSize;
-    record[0] = static_cast<uint8_t>(pointerX);
-    record[1] = static_cast<uint8_t>(pointerX >> 8);
-    record[2] = static_cast<uint8_t>(pointerY);
-    record[3] = static_cast<uint8_t>(pointerY >> 8);
-    record[4] = static_cast<uint8_t>(pointerButton);
+    putReplayRecord(clampedIndex(), pointerX, pointerY, pointerButton);
   }
   if (replayIndex < ReplayRecords - 1) replayIndex += 1;
 }

@@ -75,15 +75,6 @@ void target(const Action& a, int* x, int* y) {
   }
 }
 
-void putRecord(int index, int x, int y, int button) {
-  uint8_t* r = replayBuffer + index * ReplayRecordSize;
-  r[0] = static_cast<uint8_t>(x);
-  r[1] = static_cast<uint8_t>(x >> 8);
-  r[2] = static_cast<uint8_t>(y);
-  r[3] = static_cast<uint8_t>(y >> 8);
-  r[4] = static_cast<uint8_t>(button);
-  r[5] = 0;
-}
 
 // Plays the stage as a demonstration while writing each Playing frame's
 // record just before that frame samples it. True when the stage is cleared.
@@ -128,7 +119,7 @@ bool build(int stage, const std::vector<Action>& actions, int* playingFrames, st
           y = fromY + (ty - fromY) * (k - start) / span;
         }
       }
-      putRecord(k, x, y, button);
+      putReplayRecord(k, x, y, button);
       ++*playingFrames;
     }
     runFrameWork();

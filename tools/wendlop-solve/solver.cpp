@@ -170,13 +170,7 @@ FrameResult playFrame(const Press* press) {
     }
     button = 1;
   }
-  uint8_t* r = replayBuffer + k * ReplayRecordSize;
-  r[0] = static_cast<uint8_t>(x);
-  r[1] = static_cast<uint8_t>(x >> 8);
-  r[2] = static_cast<uint8_t>(y);
-  r[3] = static_cast<uint8_t>(y >> 8);
-  r[4] = static_cast<uint8_t>(button);
-  r[5] = 0;
+  putReplayRecord(k, x, y, button);
   runFrameWork();
   if (scene == Playing) return FrameResult::Playing;
   return scene == StageClear ? FrameResult::Clear : FrameResult::Lost;

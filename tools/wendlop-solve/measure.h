@@ -1,0 +1,74 @@
+// Measures of how hard a stage is, for the solver report: an exhaustive search
+// whose size does not depend on the machine or on the order it tries things,
+// the timing slack of each press of a written solution, and hazards that stand
+// still for long while that solution plays.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "solver.h"
+
+struct MeasureOptions {
+  int maxPresses = 7;  // 7 at most
+  int step = 4;          // presses only at Playing frames that are multiples of this
+  double seconds = 600;  // wall-clock budget; only decides whether the search finishes
+};
+
+struct StageMeasure {
+  bool found = false;        // a solution with at most maxPresses presses
+  int fewest = -1;           // its number of presses
+  int provenNone = -1;       // no solution with this many presses or fewer (-1: not even 0)
+  bool timedOut = false;
+  // Positions expanded by the passes that prove there is no solution with
+  // fewer than `fewest` presses. A position is a world state at a frame of the
+  // grid with a number of presses still to spend (at least one); each is
+  // expanded once, so the count is the number of such positions reachable,
+  // whatever the order of the search and the speed of the machine.
+  long long effort = 0;
+  // Positions first expanded by the pass at `fewest` presses, which is run to
+  // its end to collect every minimal solution.
+  long long finalEffort = 0;
+  // Distinct minimal solutions: different choices of things to press (the
+  // walker, a cell, a whole piece), whatever the order and the frames...
+  long long solutions = 0;
+  // ... and different sequences of them, where the order counts.
+  long long orders = 0;
+  bool solutionsCounted = false;  // false when there were too many to keep
+  std::vector<Press> example;     // one minimal solution
+  int playingFrames = 0;          // of the example
+  long long frames = 0;           // frames simulated
+  double seconds = 0;
+};
+
+// Searches 0, 1, 2, ... presses, each pass to its end.
+StageMeasure measureStage(int stage, const MeasureOptions& options);
+
+// How far one press of a solution can move, alone, and the stage still be
+// cleared: every frame from `frame - earlier` to `frame + later` clears.
+struct PressWindow {
+  int earlier = 0, later = 0;
+  // The scan stopped at a neighbouring press, at the start or end of the
+  // attempt, or at the scan's limit, rather than at a frame that fails.
+  bool earlierOpen = false, laterOpen = false;
+  int width() const { return earlier + later + 1; }
+};
+// False when the solution does not clear the stage as written.
+bool pressWindows(int stage, const std::vector<Press>& presses, std::vector<PressWindow>* out, int limit = 600);
+
+// A hazard that keeps choosing its next crossing, not moving, for `frames`
+// Playing frames in a row from Playing frame `from`, standing in (row, col).
+struct HazardStall {
+  int hazard = 0;
+  int row = 0, col = 0;
+  int from = 0;
+  int frames = 0;
+  bool toEnd = false;  // still standing when the attempt ended
+};
+// Plays the solution and lists the stalls of at least `minFrames` frames.
+// False when the solution does not clear the stage.
+bool hazardStalls(int stage, const std::vector<Press>& presses, int minFrames, std::vector<HazardStall>* out);
+
+// Reads a written solution ("press FRAME ROW COL", "walker FRAME", ';'
+// comments), sorted by frame.
+bool parseSolution(const std::string& text, std::vector<Press>* out, std::string* error);

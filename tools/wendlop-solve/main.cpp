@@ -68,6 +68,7 @@ void printMeasure(int stage, const SolveOptions& options) {
   const StageMeasure m = measureStage(stage, o);
   if (m.found) {
     std::printf("stage=%d result=solved presses=%d playing=%d", stage, m.fewest, m.playingFrames);
+    if (m.timedOut) std::printf(" timeout=yes");
   } else if (m.timedOut) {
     std::printf("stage=%d result=timeout", stage);
   } else {
@@ -75,8 +76,12 @@ void printMeasure(int stage, const SolveOptions& options) {
   }
   std::printf(" none-up-to=%d effort=%lld", m.provenNone, m.effort);
   if (m.found) {
-    const char* more = m.solutionsCounted ? "" : "+";
-    std::printf(" final-effort=%lld solutions=%lld%s orders=%lld%s", m.finalEffort, m.solutions, more, m.orders, more);
+    if (m.solutionsComplete) {
+      const char* more = m.solutionsCounted ? "" : "+";
+      std::printf(" final-effort=%lld solutions=%lld%s orders=%lld%s", m.finalEffort, m.solutions, more, m.orders, more);
+    } else {
+      std::printf(" final-effort=%lld+ solutions=? orders=?", m.finalEffort);
+    }
   }
   std::printf(" max-presses=%d step=%d frames=%lld seconds=%.1f\n", o.maxPresses, o.step, m.frames, m.seconds);
   if (m.found) std::fputs(formatSolution(m.example).c_str(), stdout);

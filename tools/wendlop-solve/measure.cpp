@@ -130,13 +130,25 @@ class ExhaustiveSearch {
     for (int presses = 0; presses <= options_.maxPresses; ++presses) {
       if (!startAttempt(stage_)) break;
       const int32_t set = walk(presses, 0);
-      if (timedOut_) break;
+      if (timedOut_) {
+        // Out of time in the pass that found a clear: the fewest is known,
+        // though not every solution with it.
+        if (cleared_) {
+          m.found = true;
+          m.fewest = presses;
+          m.effort = before;
+          m.finalEffort = nodes_ - before;
+          m.example = firstClear_;
+        }
+        break;
+      }
       if (set != 0) {
         m.found = true;
         m.fewest = presses;
         m.effort = before;
         m.finalEffort = nodes_ - before;
         m.solutionsCounted = !capped_;
+        m.solutionsComplete = true;
         m.orders = static_cast<long long>(sets_[set].size());
         m.solutions = countChoices(sets_[set]);
         m.example = decode(sets_[set].front());
@@ -242,6 +254,13 @@ class ExhaustiveSearch {
     }
   }
 
+  void noteClear(const Press* last) {
+    if (cleared_) return;
+    cleared_ = true;
+    firstClear_ = path_;
+    if (last) firstClear_.push_back(*last);
+  }
+
   // Plays on from here and returns the set of press sequences, of at most
   // `budget` presses, that clear the stage from here.
   int32_t walk(int budget, int depth) {
@@ -272,6 +291,7 @@ class ExhaustiveSearch {
           pending.push_back(Pending{key, p, branches});
           if (plain == FrameResult::Clear) {
             tail = 1;
+            noteClear(nullptr);
             break;
           }
           if (plain == FrameResult::Lost) break;
@@ -279,7 +299,10 @@ class ExhaustiveSearch {
         }
       }
       const FrameResult r = frame(nullptr);
-      if (r == FrameResult::Clear) tail = 1;
+      if (r == FrameResult::Clear) {
+        tail = 1;
+        noteClear(nullptr);
+      }
       if (r != FrameResult::Playing) break;
     }
     // Each position leads to what its presses lead to and to all that the
@@ -316,6 +339,7 @@ class ExhaustiveSearch {
       const FrameResult r = frame(&press);
       if (r == FrameResult::Lost) continue;
       if (r == FrameResult::Clear) {
+        noteClear(&press);
         set = unite(set, prepend(targetOf(press), 1));
         continue;
       }
@@ -324,7 +348,9 @@ class ExhaustiveSearch {
       const uint64_t key = worldKey();
       if (std::find(tried.begin(), tried.end(), key) != tried.end()) continue;
       tried.push_back(key);
+      path_.push_back(press);
       const int32_t after = walk(budget - 1, depth + 1);
+      path_.pop_back();
       if (timedOut_) break;
       set = unite(set, prepend(targetOf(press), after));
     }
@@ -344,6 +370,9 @@ class ExhaustiveSearch {
   std::vector<std::vector<uint64_t>> tried_;
   std::vector<std::vector<Press>> choices_;
   std::vector<std::vector<Pending>> pending_;
+  std::vector<Press> path_;        // the presses that led here
+  std::vector<Press> firstClear_;  // the first clear reached, with its frames
+  bool cleared_ = false;
   long long frames_ = 0, nodes_ = 0;
   bool timedOut_ = false;
   std::chrono::steady_clock::time_point started_;
@@ -401,9 +430,10 @@ StageMeasure measureStage(int stage, const MeasureOptions& options) {
   o.maxPresses = std::clamp(o.maxPresses, 0, MostCounted);
   StageMeasure m = ExhaustiveSearch(stage, o).run();
   if (m.found) {
-    std::vector<Press> timed;
+    std::vector<Press> timed = m.example;
     int frames = 0;
-    if (SequenceTiming(m.example, o.step).find(stage, &timed) && playSolution(stage, timed, &frames)) {
+    const bool haveFrames = !m.solutionsComplete;
+    if ((haveFrames || SequenceTiming(m.example, o.step).find(stage, &timed)) && playSolution(stage, timed, &frames)) {
       m.example = timed;
       m.playingFrames = frames;
     } else {

@@ -35,6 +35,9 @@ struct StageMeasure {
   // ... and different sequences of them, where the order counts.
   long long orders = 0;
   bool solutionsCounted = false;  // false when there were too many to keep
+  // False when the time ran out in the pass at `fewest`: a clear was reached
+  // there, but the solutions were not all collected.
+  bool solutionsComplete = false;
   std::vector<Press> example;     // one minimal solution
   int playingFrames = 0;          // of the example
   long long frames = 0;           // frames simulated

@@ -201,7 +201,7 @@ class SheetFiles : public ::testing::Test {
   }
   void TearDown() override {
     releaseDisplay();
-    displayReady = 0;
+    display.displayReady = 0;
     setScreenshotDir(nullptr, 1);
     fs::current_path(home);
     fs::remove_all(folder);
@@ -232,16 +232,16 @@ TEST_F(SheetFiles, StartsFromTheSheetsAndPresentsThroughTheBackdropColours) {
   write("bmp/test.bmp", file);
 
   sysSetFakeTicks(5000);
-  frameBaseTime = 1;
+  frameClock.frameBaseTime = 1;
   std::string said;
   ASSERT_EQ(start(&said), 1) << said;
   EXPECT_EQ(said, "");
-  EXPECT_EQ(displayReady, 1);
-  EXPECT_EQ(frameBaseTime, 5000u);  // initGameValues ran
+  EXPECT_EQ(display.displayReady, 1);
+  EXPECT_EQ(frameClock.frameBaseTime, 1u);  // the display does not start the game
   EXPECT_EQ(SpriteSheet.key, TestKey);
   EXPECT_EQ(std::memcmp(gamePalette, backdrop.colours, sizeof gamePalette), 0);
 
-  skipPhase = 0;
+  display.drawing = true;
   drawBackdrop(0);
   for (int x = 0; x < 16; ++x) FrameCanvas[479][x] = 40;
   presentFrame();
@@ -279,7 +279,7 @@ TEST_F(SheetFiles, PresentsKeepTheWholePictureInStep) {
   ASSERT_TRUE(writeTestSheets("."));
   std::string said;
   ASSERT_EQ(start(&said), 1) << said;
-  skipPhase = 0;
+  display.drawing = true;
   drawBackdrop(0);
   presentFrame();
   EXPECT_TRUE(showsCanvas(gamePalette));
@@ -310,7 +310,7 @@ TEST_F(SheetFiles, EachMissingOrBadSheetEndsTheStartWithOneLineNamingIt) {
 
   EXPECT_EQ(start(&said), 0);
   EXPECT_EQ(said, "wendlop: cannot start the display: bmp/gamebg.bmp is missing or cannot be opened\n");
-  EXPECT_EQ(displayReady, 0);
+  EXPECT_EQ(display.displayReady, 0);
 
   ASSERT_TRUE(writeTestSheets("."));
   fs::remove("bmp/test.bmp");
@@ -343,7 +343,7 @@ TEST_F(SheetFiles, EachMissingOrBadSheetEndsTheStartWithOneLineNamingIt) {
   write("bmp/gamebg.bmp", {'h', 'e', 'l', 'l', 'o'});
   EXPECT_EQ(start(&said), 0);
   EXPECT_EQ(said, "wendlop: cannot start the display: bmp/gamebg.bmp is not a BMP file\n");
-  EXPECT_EQ(displayReady, 0);
+  EXPECT_EQ(display.displayReady, 0);
 
   // Nothing is shown by a display that did not start.
   repaintWindow();
@@ -538,7 +538,7 @@ TEST_F(SheetFiles, PicturesOfTheCanvas) {
   ASSERT_TRUE(writeTestSheets("."));
   std::string said;
   ASSERT_EQ(start(&said), 1) << said;
-  skipPhase = 0;
+  display.drawing = true;
   drawBackdrop(1);
   drawText(3, 3, "PICTURE");
 

@@ -12,6 +12,7 @@ struct FrameClock {
   int frameSkip = 1;           // 1..10: one frame in frameSkip is drawn
   int skipPhase = 0;           // 0..frameSkip-1; nothing is drawn while not 0
   bool frameDrawn = false;     // a scene drew a new picture this frame
+  bool operator==(const FrameClock&) const = default;
 };
 extern FrameClock frameClock;
 void resetFrameClock();

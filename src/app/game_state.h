@@ -21,6 +21,7 @@ struct GameSnapshot {
   HazardTable hazardTable;
   TileAnimation tileAnimation;
   PointerTrack pointerTrack;
+  bool operator==(const GameSnapshot&) const = default;
 };
 
 void saveGame(GameSnapshot* out);

@@ -29,6 +29,7 @@ struct Bonus {
   int bonusX = 0, bonusY = 0;
   int bonusFrame = 0;  // 0: none showing
   int bonusTimer = 0;
+  bool operator==(const Bonus&) const = default;
 };
 
 // Everything the scene machine keeps from one frame to the next.
@@ -52,6 +53,7 @@ struct GameFlow {
   bool recording = false;      // for the whole run: cleared stages are saved as replays
   bool demoPlayback = false;
   int replayIndex = 0;         // the Playing frame's record in the replay buffer
+  bool operator==(const GameFlow&) const = default;
 };
 extern GameFlow flow;
 
@@ -98,6 +100,7 @@ struct LivePointer {
   // A left-button-down arrived since the pointer was last sampled: a click
   // whose release comes within the same frame (a touchpad tap) still counts.
   bool liveClickPending = false;
+  bool operator==(const LivePointer&) const = default;
 };
 
 // Stores one sample as record `index` of the replay buffer, in the file's layout.

@@ -70,6 +70,7 @@ extern const std::array<uint8_t, 256> tileSound;
 struct TileAnimation {
   int phase16 = 0;  // 0..15
   int phase64 = 0;  // 0..63
+  bool operator==(const TileAnimation&) const = default;
 };
 extern TileAnimation tileAnimation;
 
@@ -121,6 +122,7 @@ struct Walker {
   int32_t clickCooldown;
   int32_t walkPhase;
   int32_t walkPhaseTick;
+  bool operator==(const Walker&) const = default;
 };
 extern Walker walker;
 
@@ -155,6 +157,7 @@ struct PointerSample {
   int x = 320, y = 240;
   int button = 0;
   int previousButton = 0;
+  bool operator==(const PointerSample&) const = default;
 };
 bool isPress(const PointerSample& pointer);
 
@@ -163,6 +166,7 @@ bool isPress(const PointerSample& pointer);
 struct PointerTrack {
   int lastCol = 0;
   int lastRow = 0;
+  bool operator==(const PointerTrack&) const = default;
 };
 extern PointerTrack pointerTrack;
 
@@ -181,6 +185,7 @@ struct Hazard {
   int16_t state;  // a HazardState
   int32_t tick;
   int32_t period;
+  bool operator==(const Hazard&) const = default;
 };
 enum HazardState {
   HazardStopped = 0,   // gone for good: reached row 0; neither drawn nor deadly
@@ -202,6 +207,13 @@ struct HazardTable {
     const int n = hazardCount < 0 ? 0 : (hazardCount > HazardCapacity ? HazardCapacity : hazardCount);
     for (int i = 0; i < n; ++i) hazards[i] = other.hazards[i];
     return *this;
+  }
+  bool operator==(const HazardTable& other) const {
+    if (hazardCount != other.hazardCount) return false;
+    const int n = hazardCount < 0 ? 0 : (hazardCount > HazardCapacity ? HazardCapacity : hazardCount);
+    for (int i = 0; i < n; ++i)
+      if (!(hazards[i] == other.hazards[i])) return false;
+    return true;
   }
 };
 extern HazardTable hazardTable;

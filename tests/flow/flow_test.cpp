@@ -29,14 +29,27 @@ class Flow : public GameTest {
     frame();
     ASSERT_EQ(flow.scene, Title);
   }
-  // A press on the title's text cell (col, row), held for one frame.
-  void pressTitle(int col, int row) {
-    buttonDown(16 * col + 8, 16 * row + 8);
+  // The middle of the title item that does `action`, in pixels.
+  static void itemPoint(TitleAction action, int* x, int* y) {
+    for (int i = 0; i < titleItemCount; ++i) {
+      const TitleItem& item = titleItems[i];
+      if (item.action != action) continue;
+      *x = 16 * (item.column + item.width / 2) + 8;
+      *y = 16 * item.row + 8;
+      return;
+    }
+    ADD_FAILURE() << "no title item does this";
+  }
+  // A press on the title item, held for one frame.
+  void pressTitle(TitleAction action) {
+    int x = 0, y = 0;
+    itemPoint(action, &x, &y);
+    buttonDown(x, y);
     frame();
     buttonUp();
   }
-  void pressStart() { pressTitle(13, 23); }
-  void pressDemo() { pressTitle(28, 23); }
+  void pressStart() { pressTitle(TitleAction::Start); }
+  void pressDemo() { pressTitle(TitleAction::Demo); }
   // A press on a wall in the bottom-right corner: starts a stage, ends the
   // game over and all clear pictures, and touches nothing else.
   void pressAnywhere() {
@@ -67,7 +80,9 @@ TEST_F(Flow, TitleStartClearAndTheNextStage) {
   EXPECT_EQ(flow.lives, 0);
 
   // The button held from the title into the stage does not start it.
-  buttonDown(16 * 13 + 8, 16 * 23 + 8);
+  int startX = 0, startY = 0;
+  itemPoint(TitleAction::Start, &startX, &startY);
+  buttonDown(startX, startY);
   frame();
   EXPECT_EQ(flow.scene, NewGame);
   frames(5);
@@ -222,7 +237,7 @@ TEST_F(Flow, GameOverReturnsToTheStageWhereItEnded) {
   writeStage(2, deadlyTiles, walkerAt1);
   begin();
   // DRAG OFF before the game does not survive the return to the title.
-  pressTitle(18, 25);
+  pressTitle(TitleAction::Drag);
   EXPECT_EQ(flow.dragMode, 0);
   frame();
   pressStart();
@@ -322,7 +337,10 @@ TEST_F(Flow, StageSelectorRepeatsWhileHeld) {
   begin();
   flow.stageNumber = 48;
   eventLog().clear();
-  buttonDown(16 * 25 + 8, 16 * 23 + 8);
+  int nextX = 0, nextY = 0, previousX = 0, previousY = 0;
+  itemPoint(TitleAction::NextStage, &nextX, &nextY);
+  itemPoint(TitleAction::PreviousStage, &previousX, &previousY);
+  buttonDown(nextX, nextY);
   std::vector<int> shown;
   for (int f = 1; f <= 40; ++f) {
     frame();
@@ -337,7 +355,7 @@ TEST_F(Flow, StageSelectorRepeatsWhileHeld) {
   // every frame.
   moveTo(0, 0);
   frames(3);
-  moveTo(16 * 20 + 8, 16 * 23 + 8);
+  moveTo(previousX, previousY);
   frame();
   EXPECT_EQ(flow.stageNumber, 49);
   frame();
@@ -349,14 +367,14 @@ TEST_F(Flow, StageSelectorRepeatsWhileHeld) {
   // Stage 1 does not go lower.
   flow.stageNumber = 1;
   eventLog().clear();
-  pressTitle(20, 23);
+  pressTitle(TitleAction::PreviousStage);
   EXPECT_EQ(flow.stageNumber, 1);
   EXPECT_TRUE(eventLog().empty());
 }
 
 TEST_F(Flow, DragSettingAtTitleEntries) {
   begin();
-  pressTitle(18, 25);
+  pressTitle(TitleAction::Drag);
   EXPECT_EQ(flow.dragMode, 0);
   EXPECT_EQ(eventLog().back(), "fx 11");
   frame();
@@ -370,7 +388,7 @@ TEST_F(Flow, DragSettingAtTitleEntries) {
   frame();
   EXPECT_EQ(flow.dragMode, 0);
   EXPECT_FALSE(flow.demoPlayback);
-  pressTitle(18, 25);
+  pressTitle(TitleAction::Drag);
   EXPECT_EQ(flow.dragMode, 1);
 
   // A recording run: DRAG forced OFF, and DEMO and the DRAG field do nothing.
@@ -379,7 +397,7 @@ TEST_F(Flow, DragSettingAtTitleEntries) {
   begin();
   EXPECT_EQ(flow.dragMode, 0);
   eventLog().clear();
-  pressTitle(18, 25);
+  pressTitle(TitleAction::Drag);
   frame();
   pressDemo();
   frame();
@@ -408,3 +426,37 @@ TEST_F(Flow, WithoutStageOneTheDemoGoesBackToTheTitle) {
 }
 
 }  // namespace
+
+// Every text cell an item covers acts on it, and the cells around it do not:
+// what the title draws is where it may be pressed.
+TEST_F(Flow, TitleItemsActOverTheCellsTheyAreDrawnIn) {
+  writeStage(1, goalTiles, walkerAt1);
+  for (int i = 0; i < titleItemCount; ++i) {
+    const TitleItem& item = titleItems[i];
+    if (item.action == TitleAction::None) continue;
+    for (int column = item.column - 1; column <= item.column + item.width; ++column) {
+      const bool inside = column >= item.column && column < item.column + item.width;
+      for (int y : {16 * item.row, 16 * item.row + 15}) {
+        begin();
+        flow.stageNumber = 2;
+        eventLog().clear();
+        buttonDown(16 * column + (inside ? 15 : 8), y);
+        frame();
+        buttonUp();
+        const TitleItem* under = titleItemAt(column, item.row);
+        const TitleAction acted = flow.scene == NewGame     ? TitleAction::Start
+                                  : flow.scene == DemoStart ? TitleAction::Demo
+                                  : !flow.dragMode          ? TitleAction::Drag
+                                  : flow.stageNumber == 1   ? TitleAction::PreviousStage
+                                  : flow.stageNumber == 3   ? TitleAction::NextStage
+                                                            : TitleAction::None;
+        EXPECT_EQ(acted, under ? under->action : TitleAction::None) << "item " << i << " column " << column;
+        if (inside) {
+          EXPECT_EQ(acted, item.action) << "item " << i << " column " << column;
+        }
+        resetGameForTest();
+      }
+    }
+  }
+}
+

@@ -237,4 +237,14 @@ TEST_F(Replay, AFolderThatCannotBeMadeLosesNothing) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(userFolder_), {}), 1);
 }
 
+// Without a folder of the user's own there is nowhere to record: the data
+// folder may be the installed one that every user shares.
+TEST_F(Replay, WithoutAUserFolderNothingIsWrittenBesideTheData) {
+  setUserReplayFolder("");
+  flow.stageNumber = 4;
+  std::memset(replayBuffer, 7, sizeof replayBuffer);
+  EXPECT_FALSE(saveReplay());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "replay"));
+}
+
 }  // namespace

@@ -49,12 +49,27 @@ enum SysMessage {
   SysMsgMouseMove,   // param: x in the low 16 bits, y in the high 16 bits
   SysMsgButtonDown,  // left button; param as for a move
   SysMsgButtonUp,    // left button; no position
+  SysMsgFocusLost,   // the window no longer has the keyboard (another window was chosen)
 };
 struct SysEvent {
   int message;
   uint32_t param;
 };
-enum { SysKeyEscape = 27, SysKeyF12 = 123 };
+// Key codes: characters as themselves (lower case), the others as below.
+enum SysKey : uint32_t {
+  SysKeyEnter = 13,  // either Enter key
+  SysKeyEscape = 27,
+  SysKeySpace = 32,
+  SysKeyPlus = 43,
+  SysKeyMinus = 45,
+  SysKeyEquals = 61,  // the unshifted '+' key of most layouts
+  SysKeyF12 = 123,
+  SysKeyPause = 0x10001,
+  SysKeyUp = 0x10002,
+  SysKeyDown = 0x10003,
+  SysKeyKeypadPlus = 0x10004,
+  SysKeyKeypadMinus = 0x10005,
+};
 
 // Creates the fixed-size window whose client area is width x height.
 bool sysCreateWindow(const char* caption, int width, int height);
@@ -82,3 +97,6 @@ const char* sysFindDataFolder();
 // The user's own data folder ($XDG_DATA_HOME/wendlop or ~/.local/share/wendlop),
 // nullptr when neither variable says where it is.
 const char* sysUserDataFolder();
+// The user's settings folder ($XDG_CONFIG_HOME/wendlop or ~/.config/wendlop),
+// nullptr when neither variable says where it is.
+const char* sysUserConfigFolder();

@@ -22,6 +22,13 @@ uint32_t keyCode(SDL_Keycode key) {
   switch (key) {
     case SDLK_ESCAPE: return SysKeyEscape;
     case SDLK_F12: return SysKeyF12;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return SysKeyEnter;
+    case SDLK_PAUSE: return SysKeyPause;
+    case SDLK_UP: return SysKeyUp;
+    case SDLK_DOWN: return SysKeyDown;
+    case SDLK_KP_PLUS: return SysKeyKeypadPlus;
+    case SDLK_KP_MINUS: return SysKeyKeypadMinus;
     default: return static_cast<uint32_t>(key) & 0xFFFFu;
   }
 }
@@ -43,6 +50,10 @@ bool translate(const SDL_Event& e, SysEvent* out) {
       }
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
         *out = {SysMsgPaint, 0};
+        return true;
+      }
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+        *out = {SysMsgFocusLost, 0};
         return true;
       }
       return false;

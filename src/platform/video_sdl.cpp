@@ -78,6 +78,28 @@ void presentThroughSdl(SDL_Window* window, SDL_Surface* target, const SDL_Rect& 
   }
 }
 
+// The first and one past the last place where two rows differ, in [from, to),
+// which must hold a difference: eight bytes at a time, then byte by byte.
+int firstDifference(const uint8_t* a, const uint8_t* b, int from, int to) {
+  for (uint64_t x, y; from + 8 <= to; from += 8) {
+    std::memcpy(&x, a + from, 8);
+    std::memcpy(&y, b + from, 8);
+    if (x != y) break;
+  }
+  while (a[from] == b[from]) ++from;
+  return from;
+}
+
+int endOfDifference(const uint8_t* a, const uint8_t* b, int from, int to) {
+  for (uint64_t x, y; to - 8 >= from; to -= 8) {
+    std::memcpy(&x, a + to - 8, 8);
+    std::memcpy(&y, b + to - 8, 8);
+    if (x != y) break;
+  }
+  while (a[to - 1] == b[to - 1]) --to;
+  return to;
+}
+
 void addUpdate(int top, int bottom, int left, int right) {
   updates.push_back(SDL_Rect{fit.x + left * fit.scale, fit.y + top * fit.scale, (right - left) * fit.scale,
                              (bottom - top) * fit.scale});
@@ -199,8 +221,8 @@ void sysPresent(int x, int y, int width, int height) {
         runTop = -1;
         continue;
       }
-      while (now[left] == was[left]) ++left;
-      while (now[right - 1] == was[right - 1]) --right;
+      left = firstDifference(now, was, x0, x1);
+      right = endOfDifference(now, was, left, x1);
     }
     scaleCanvasRect(canvasPixels, canvasWidth, left, row, right - left, 1, mapped, fit.scale, picture, pitch);
     std::memcpy(was + left, now + left, static_cast<size_t>(right - left));

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
-# cpu-share.sh [--play] [--display :N] [--screen WxH] [--wm] WENDLOP [SECONDS] [-- GAME ARGS...]
+# cpu-share.sh [--play [--stage N]] [--display :N] [--screen WxH] [--wm] WENDLOP [SECONDS] [-- GAME ARGS...]
 # Starts a virtual X server, runs the game in a real window on it and prints
 # the game's processor share (user + system seconds per wall second, from
 # /proc) over SECONDS (default 20) after a 3-second settling time, and the X
 # server's beside it (it copies what the game presents onto its screen).
 # With no input the game stays on the title screen; --play keeps starting the
 # demonstration from there (needs xdotool), so that stages are played.
+#   --stage N      with --play: the demonstration of stage N (default 1)
 #   --display :N   use this display number (default: the first free one from :90)
 #   --screen WxH   the virtual screen's size (default 1024x768); a scaled
 #                  window needs room, e.g. 2048x1536 for --scale 3
 #   --wm           run openbox as the window manager (fullscreen needs one)
 set -euo pipefail
-play=0 display="" screen=1024x768 wm=0
+play=0 stage=1 display="" screen=1024x768 wm=0
 while [ $# -gt 0 ]; do
   case $1 in
     --play) play=1; shift ;;
+    --stage) stage=$2; shift 2 ;;
     --display) display=$2; shift 2 ;;
     --screen) screen=$2; shift 2 ;;
     --wm) wm=1; shift ;;
@@ -57,7 +59,15 @@ sleep 3
 kill -0 "$game_pid" 2>/dev/null || { echo "cpu-share: the game ended early" >&2; exit 1; }
 window=$(DISPLAY=$display xdotool search --name '^Wendlop' 2>/dev/null | head -1 || true)
 if [ -n "$window" ]; then
-  geometry=$(DISPLAY=$display xdotool getwindowgeometry --shell "$window")
+  # A window manager may still be making the window fullscreen: wait until
+  # its size holds still.
+  geometry=""
+  for _ in $(seq 20); do
+    now=$(DISPLAY=$display xdotool getwindowgeometry --shell "$window")
+    [ "$now" = "$geometry" ] && break
+    geometry=$now
+    sleep 0.5
+  done
   width=$(echo "$geometry" | sed -n 's/^WIDTH=//p')
   height=$(echo "$geometry" | sed -n 's/^HEIGHT=//p')
   echo "window: ${width} x ${height}"
@@ -72,6 +82,11 @@ if [ "$play" = 1 ]; then
   [ "$scale" -ge 1 ] || scale=1
   x=$(( (width - 640 * scale) / 2 + 480 * scale ))
   y=$(( (height - 480 * scale) / 2 + 376 * scale ))
+  # The arrow that raises the stage number is text cell 25 of the same row.
+  next=$(( (width - 640 * scale) / 2 + 408 * scale ))
+  clicks=()
+  for _ in $(seq 2 "$stage"); do clicks+=(mousedown 1 sleep 0.1 mouseup 1 sleep 0.1); done
+  DISPLAY=$display xdotool mousemove --window "$window" "$next" "$y" "${clicks[@]}"
   (while :; do
     DISPLAY=$display xdotool mousemove --window "$window" "$x" "$y" mousedown 1 sleep 0.2 mouseup 1
     sleep 1

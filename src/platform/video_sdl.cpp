@@ -9,7 +9,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -37,12 +36,6 @@ uint32_t mapped[256];  // the colour table in the window surface's pixel values
 std::vector<uint8_t> shown;
 bool shownValid = false;
 std::vector<SDL_Rect> updates;
-
-// Through SDL's renderer instead (WENDLOP_PRESENTER=renderer), for measuring
-// the two ways side by side.
-SDL_Renderer* renderer = nullptr;
-SDL_Texture* texture = nullptr;
-std::vector<uint32_t> rowBuffer;
 
 // Headless.
 uint32_t headlessColours[256];
@@ -141,20 +134,7 @@ bool sysInitVideo(const uint8_t* canvas, int width, int height) {
   // over a millisecond of processor time per present, against a tenth of that
   // for X11 shared memory. The environment variable still overrides this.
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
-  const char* presenter = SDL_getenv("WENDLOP_PRESENTER");
-  if (presenter && SDL_strcmp(presenter, "renderer") == 0) {
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    renderer = SDL_CreateRenderer(window, -1, 0);
-    if (!renderer) {
-      videoError = std::string("no renderer (") + SDL_GetError() + ")";
-      return false;
-    }
-    SDL_RendererInfo info;
-    SDL_GetRendererInfo(renderer, &info);
-    std::fprintf(stderr, "wendlop: presenting through the %s renderer\n", info.name);
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
-    rowBuffer.assign(static_cast<size_t>(width) * height, 0);
-  } else if (!SDL_GetWindowSurface(window)) {
+  if (!SDL_GetWindowSurface(window)) {
     videoError = std::string("the window gives no surface to draw in (") + SDL_GetError() + ")";
     return false;
   }
@@ -208,30 +188,6 @@ void sysPresent(int x, int y, int width, int height) {
   }
 
   SDL_Window* window = sysSdlWindow();
-  if (renderer) {
-    const SDL_Palette* palette = indexedCanvas->format->palette;
-    uint32_t argb[256];
-    for (int i = 0; i < 256; ++i)
-      argb[i] = 0xFF000000u | (palette->colors[i].r << 16) | (palette->colors[i].g << 8) | palette->colors[i].b;
-    if (!shownValid) {
-      y0 = 0;
-      y1 = canvasHeight;
-    }
-    // Only the rows given change in the texture; the whole window is drawn again.
-    scaleCanvasRect(canvasPixels, canvasWidth, 0, y0, canvasWidth, y1 - y0, argb, 1, rowBuffer.data(), canvasWidth);
-    SDL_Rect rows{0, y0, canvasWidth, y1 - y0};
-    SDL_UpdateTexture(texture, &rows, rowBuffer.data() + static_cast<size_t>(y0) * canvasWidth, canvasWidth * 4);
-    int outWidth = 0, outHeight = 0;
-    SDL_GetRendererOutputSize(renderer, &outWidth, &outHeight);
-    fit = fitPicture(outWidth, outHeight, canvasWidth, canvasHeight);
-    SDL_Rect place{fit.x, fit.y, fit.width, fit.height};
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, &place);
-    SDL_RenderPresent(renderer);
-    shownValid = true;
-    return;
-  }
   SDL_Surface* target = window ? SDL_GetWindowSurface(window) : nullptr;
   if (!target) return;  // the window went away: show nothing rather than fail
   if (target != lastTarget || target->w != lastTargetWidth || target->h != lastTargetHeight ||
@@ -313,10 +269,6 @@ const uint32_t* sysPresentedPicture() {
 }
 
 void sysShutdownVideo() {
-  if (texture) SDL_DestroyTexture(texture);
-  texture = nullptr;
-  if (renderer) SDL_DestroyRenderer(renderer);
-  renderer = nullptr;
   if (indexedCanvas) SDL_FreeSurface(indexedCanvas);
   indexedCanvas = nullptr;
   lastTarget = nullptr;

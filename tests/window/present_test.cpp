@@ -137,16 +137,4 @@ TEST_F(Window, FirstSizeFitsTheDisplay) {
   EXPECT_EQ(sysWindowScale(), 1);
 }
 
-TEST(Headless, FullscreenIsOnlyRemembered) {
-  sysSetHeadless(true);
-  sysSetWindowStart(3, true);
-  ASSERT_TRUE(sysCreateWindow("headless", W, H));
-  EXPECT_TRUE(sysWindowFullscreen());
-  EXPECT_EQ(sysWindowScale(), 3);
-  sysSetFullscreen(false);
-  EXPECT_FALSE(sysWindowFullscreen());
-  sysShutdownWindow();
-  sysSetWindowStart(0, false);
-}
-
 }  // namespace

@@ -157,8 +157,15 @@ const char* usage =
     "                         (the same as holding Shift while the game starts)\n"
     "  --screenshot-dir DIR   save presented frames as pictures in DIR\n"
     "  --screenshot-every N   with --screenshot-dir: every Nth presented frame (default 1)\n"
+    "  --scale N              open the window at N times 640 x 480, N from 1 to 8\n"
+    "                         (default: the largest that fits the screen)\n"
+    "  --fullscreen           start fullscreen\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
+    "\n"
+    "Keys: F11 or Alt+Enter switches between the window and fullscreen;\n"
+    "Escape or F12 on the title closes the game. The window can be resized:\n"
+    "the picture takes the largest whole multiple that fits.\n"
     "\n"
     "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n";
 
@@ -166,6 +173,8 @@ struct Options {
   bool record = false;
   const char* screenshotDir = nullptr;
   int screenshotEvery = 1;
+  int scale = 0;  // 0: the largest that fits the screen
+  bool fullscreen = false;
 };
 
 // 0 to go on, otherwise 1 + the exit code.
@@ -187,6 +196,15 @@ int parseOptions(int argc, char** argv, Options& options) {
     } else if (std::strcmp(a, "--screenshot-every") == 0 && i + 1 < argc) {
       options.screenshotEvery = std::atoi(argv[++i]);
       if (options.screenshotEvery < 1) options.screenshotEvery = 1;
+    } else if (std::strcmp(a, "--scale") == 0 && i + 1 < argc) {
+      const char* n = argv[++i];
+      if (std::strlen(n) != 1 || n[0] < '1' || n[0] > '8') {
+        std::fprintf(stderr, "wendlop: --scale takes a whole number from 1 to 8, not '%s'\n", n);
+        return 3;
+      }
+      options.scale = n[0] - '0';
+    } else if (std::strcmp(a, "--fullscreen") == 0) {
+      options.fullscreen = true;
     } else {
       std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", a);
       return 3;
@@ -220,6 +238,7 @@ int wendlopMain(int argc, char** argv) {
   loadProgress();
   if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
 
+  sysSetWindowStart(options.scale, options.fullscreen);
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
   sysHidePointer();
   initSoundBank();

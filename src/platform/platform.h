@@ -71,8 +71,29 @@ enum SysKey : uint32_t {
   SysKeyKeypadMinus = 0x10005,
 };
 
-// Creates the fixed-size window whose client area is width x height.
+// Creates the window for a picture of width x height. It opens at a whole
+// multiple of that size (see sysSetWindowStart), the user may resize it down
+// to width x height, and the picture is drawn at the largest whole multiple
+// that fits, centred between black bars. Pointer positions reach the program
+// in picture pixels; over the bars they are clamped to the picture's edge.
+// F11 and Alt+Enter switch between the window and fullscreen and never reach
+// the program as key messages.
 bool sysCreateWindow(const char* caption, int width, int height);
+// How sysCreateWindow opens the window: scale 1 to 8 at that multiple of the
+// picture, 0 at the largest that fits the screen's usable area with the
+// window's frame; fullscreen opens it fullscreen, and leaving fullscreen then
+// gives the window that the scale says.
+void sysSetWindowStart(int scale, bool fullscreen);
+// Fullscreen on the desktop's own mode, or back to the window's size and place
+// from before. Headless this only records the choice.
+void sysSetFullscreen(bool on);
+bool sysWindowFullscreen();
+// The window's size as a window (while fullscreen, the one it goes back to) as
+// the largest whole multiple of the picture it holds, 1 to 8: the scale that
+// opens the same window again.
+int sysWindowScale();
+// Hides the system pointer while it is over the picture (the program draws its
+// own there); over the bars it stays visible.
 void sysHidePointer();
 // Takes the next waiting message off the queue; false when none waits.
 bool sysPeekMessage(SysEvent* event);

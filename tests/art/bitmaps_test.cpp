@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <string>
 
 #include "art/bmp_reader.h"
+#include "flow/flow.h"
+#include "world/world.h"
 
 namespace {
 
@@ -105,6 +108,15 @@ class Sheets : public ::testing::Test {
       p.insert(p.end(), t.begin(), t.end());
     }
     return p;
+  }
+
+  // Visible pixels of a frame, one 64-bit mask per row (bit x for column x).
+  static std::array<uint64_t, 64> frameMask(int f) {
+    std::array<uint64_t, 64> m{};
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x)
+        if (sprites->at(frameColumn[f] * 64 + x, 512 + frameRow[f] * 64 + y) != key) m[size_t(y)] |= uint64_t(1) << x;
+    return m;
   }
 
   static IndexedBmp* sprites;
@@ -223,14 +235,60 @@ TEST_F(Sheets, CursorsPointAtTheHotSpot) {
   EXPECT_GE(right.y1, 32);
 }
 
-TEST_F(Sheets, HazardIsAboutFortyPixelsAndCentred) {
+TEST_F(Sheets, HazardLooksLikeTouchingWhereItTouches) {
+  // Every place of a walking walker round a hazard, judged by the game's own
+  // contact test against whether the two pictures overlap on the screen (the
+  // walker's frame drawn at (x - 16, y - 32), the hazard's at its position).
   Box b = frameBox(16);
   ASSERT_FALSE(b.empty());
-  EXPECT_NEAR(b.x1 - b.x0 + 1, 40, 6);
-  EXPECT_NEAR(b.y1 - b.y0 + 1, 40, 6);
-  EXPECT_NEAR(b.x0 + b.x1, 63, 3);
-  EXPECT_NEAR(b.y0 + b.y1, 63, 3);
+  EXPECT_NEAR(b.x0 + b.x1, 63, 1) << "the contact reaches as far to the left as to the right";
+  EXPECT_GE(b.x1 - b.x0 + 1, 30) << "too small to read as a danger";
   EXPECT_FALSE(frameBox(17).empty()) << "extra-life badge";
+
+  const auto hazard = frameMask(16);
+  const int hx = 300, hy = 200;
+  for (int f : {0, 1, 2, 8, 9, 10}) {
+    const auto body = frameMask(f);
+    int worstAbove = 0, sameRowMisses = 0, besideMisses = 0;
+    std::string firstBeside;
+    for (int dy = -70; dy <= 100; ++dy)
+      for (int dx = -80; dx <= 80; ++dx) {
+        const int wx = hx + 16 + dx, wy = hy + dy;
+        // Walker frame pixel (x, y) lies on hazard frame pixel (x + across, y + down).
+        const int across = (wx - 16) - hx, down = (wy - 32) - hy;
+        bool overlap = false;
+        for (int y = 0; y < 64 && !overlap; ++y) {
+          if (y + down < 0 || y + down >= 64 || std::abs(across) >= 64) continue;
+          const uint64_t row = across >= 0 ? body[size_t(y)] << across : body[size_t(y)] >> -across;
+          overlap = (row & hazard[size_t(y + down)]) != 0;
+        }
+        scene = Playing;
+        walker.x = wx;
+        walker.y = wy;
+        hazardCount = 1;
+        hazards[0] = Hazard{};
+        hazards[0].x = uint16_t(hx);
+        hazards[0].y = uint16_t(hy);
+        hazards[0].state = 2;
+        hazardContact();
+        const bool touches = scene == Miss;
+        if (overlap && !touches) {
+          // Only a walker above the hazard may seem to touch it without doing so:
+          // the contact reaches 40 pixels below the hazard's cell but only 16 above
+          // it, and a picture low enough to follow that would sink into the floor.
+          if (dy >= 0 && besideMisses++ == 0) firstBeside = std::to_string(dx) + "," + std::to_string(dy);
+          worstAbove = std::max(worstAbove, -dy);
+        }
+        // Side by side in one row, the walker is hit when the pictures meet,
+        // give or take the one pixel between the two edges of the contact box.
+        if (dy == 16 && touches && !overlap && std::abs(dx) < 28) ++sameRowMisses;
+      }
+    EXPECT_EQ(besideMisses, 0) << "frame " << f << " seems hit beside the hazard, first at " << firstBeside;
+    EXPECT_LE(worstAbove, 12) << "frame " << f << ": the hazard's top reaches far above where it hits";
+    EXPECT_EQ(sameRowMisses, 0) << "frame " << f << " is hit in the hazard's row before the pictures meet";
+  }
+  hazardCount = 0;
+  scene = Title;
 }
 
 TEST_F(Sheets, OpenBlinkingBlockIsNeverTakenForASwitchBlock) {

@@ -31,7 +31,7 @@ class MeasureTest : public GameTest {
     int count = 0;
     EXPECT_TRUE(startAttempt(stage));
     for (;;) {
-      if (replayIndex > 0 && replayIndex % step == 0) ++count;
+      if (flow.replayIndex > 0 && flow.replayIndex % step == 0) ++count;
       if (playFrame(nullptr) != FrameResult::Playing) return count;
     }
   }

@@ -245,11 +245,11 @@ class ExhaustiveSearch {
   // frame's tile animation.
   void candidates(std::vector<Press>* out) const {
     out->clear();
-    out->push_back(Press{replayIndex, true, 0, 0});
+    out->push_back(Press{flow.replayIndex, true, 0, 0});
     for (int row = 0; row < GridRows; ++row) {
       for (int col = 0; col < GridColumns; ++col) {
         const int cls = tileClass[tileAt(row, col)];
-        if (cls >= SwitchSingle && cls <= SwitchBottomRight) out->push_back(Press{replayIndex, false, row, col});
+        if (cls >= SwitchSingle && cls <= SwitchBottomRight) out->push_back(Press{flow.replayIndex, false, row, col});
       }
     }
   }
@@ -269,8 +269,8 @@ class ExhaustiveSearch {
     int32_t tail = 0;
     for (;;) {
       if (timedOut_) return 0;
-      const int p = replayIndex;
-      if (p > 0 && p % step_ == 0 && pointerButton == 0) {
+      const int p = flow.replayIndex;
+      if (p > 0 && p % step_ == 0 && flow.pointer.button == 0) {
         const uint64_t key = worldKey();
         if (budget == 0) {
           if (const int known = zero_.find(key, p)) {
@@ -394,8 +394,8 @@ class SequenceTiming {
  private:
   bool go(size_t next) {
     for (;;) {
-      const int p = replayIndex;
-      if (next < order_.size() && p > 0 && p % step_ == 0 && pointerButton == 0) {
+      const int p = flow.replayIndex;
+      if (next < order_.size() && p > 0 && p % step_ == 0 && flow.pointer.button == 0) {
         // Each (world, frame, presses made) is tried once: it failed before.
         const uint64_t key = worldKey();
         const uint64_t mark = mix(key ^ static_cast<uint64_t>(p) << 32 ^ next);
@@ -478,7 +478,7 @@ bool pressWindows(int stage, const std::vector<Press>& presses, std::vector<Pres
 bool hazardStalls(int stage, const std::vector<Press>& presses, int minFrames, std::vector<HazardStall>* out) {
   out->clear();
   if (!startAttempt(stage)) return false;
-  std::vector<HazardStall> runs(static_cast<size_t>(hazardCount));
+  std::vector<HazardStall> runs(static_cast<size_t>(hazardTable.hazardCount));
   auto close = [&](size_t i, bool toEnd) {
     if (runs[i].frames >= minFrames) {
       runs[i].toEnd = toEnd;
@@ -488,14 +488,14 @@ bool hazardStalls(int stage, const std::vector<Press>& presses, int minFrames, s
   };
   size_t next = 0;
   for (;;) {
-    const int frame = replayIndex;
+    const int frame = flow.replayIndex;
     const Press* press = nullptr;
     if (next < presses.size() && presses[next].frame == frame) press = &presses[next++];
     const FrameResult r = playFrame(press);
     // Hazards wait while the walker stands on the goal; that is no stall.
     if (walker.state != AtGoal) {
       for (size_t i = 0; i < runs.size(); ++i) {
-        const Hazard& h = hazards[i];
+        const Hazard& h = hazardTable.hazards[i];
         if (h.state == 1) {
           if (runs[i].frames == 0) runs[i] = HazardStall{static_cast<int>(i), h.row, h.col, frame, 0, false};
           ++runs[i].frames;

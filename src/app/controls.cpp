@@ -131,6 +131,13 @@ void endDemonstration() {
 }
 }  // namespace
 
+void resetControls() {
+  pauseState = PauseState{};
+  noticeText[0] = '\0';
+  noticeShown = false;
+  volumeBeforeMute = 100;
+}
+
 bool stageInPlay(Scene scene) {
   switch (scene) {
     case StageReady:
@@ -207,7 +214,11 @@ bool controlKey(uint32_t key) {
       }
       return true;
     case SysKeyEscape:
-      if (pauseState.paused) {
+      if (pauseState.paused && flow.demoPlayback) {
+        // The paused demonstration's line offers Escape as its end.
+        resumeGame();
+        endDemonstration();
+      } else if (pauseState.paused) {
         resumeGame();
       } else if (flow.demoPlayback && flow.scene != Title) {
         endDemonstration();

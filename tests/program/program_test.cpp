@@ -39,7 +39,7 @@ Result run(const std::string& env, const std::string& args, double seconds = 0) 
   fs::create_directories(dir);
   const std::string out = (dir / "out").string(), err = (dir / "err").string();
   const std::string command = "env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy HOME=" + dir.string() +
-                              " XDG_DATA_HOME=" + dir.string() + " " + env + " " + game + " " + args + " >" + out +
+                              " XDG_DATA_HOME=" + dir.string() + " XDG_CONFIG_HOME=" + dir.string() + "/config " + env + " " + game + " " + args + " >" + out +
                               " 2>" + err;
   pid_t pid = fork();
   if (pid == 0) {

@@ -3,7 +3,7 @@
 # behaviour sanitizers, and the threaded music code again under the thread sanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/deps.sh
+scripts/deps.sh --all
 jobs=$(nproc)
 
 # No window or sound card needed: SDL runs on its dummy drivers.

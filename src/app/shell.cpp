@@ -8,61 +8,77 @@
 #include <string>
 
 #include "display/display.h"
-#include "flow/flow.h"
 #include "music/music.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
-uint32_t frameBaseTime = 0;
-uint32_t frameFraction = 0;
-int frameSkip = 1;
-int skipPhase = 0;
-int frameDrawn = 0;
-int liveX = 320, liveY = 240;
-int liveButton = 0;
-int liveClickPending = 0;
+FrameClock frameClock;
+LivePointer livePointer;
 
-void initGameValues() {
-  frameBaseTime = sysTicks();
-  sceneEntered = 1;
-  stageNumber = 1;
+namespace {
+constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
+constexpr uint32_t FramePeriodFraction = 666;
+constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
+constexpr int MostFrameSkip = 10;
+
+// Drawing follows the skip phase: the primitives draw only on its frames of 0.
+void setSkipPhase(int phase) {
+  frameClock.skipPhase = phase;
+  display.drawing = phase == 0;
+}
+}  // namespace
+
+void resetFrameClock() {
+  frameClock = FrameClock{};
+  display.drawing = true;
 }
 
-void advanceSkipPhase() { skipPhase = (skipPhase + 1) % frameSkip; }
+void advanceSkipPhase() { setSkipPhase((frameClock.skipPhase + 1) % frameClock.frameSkip); }
+void resetSkipPhase() { setSkipPhase(0); }
+void restartFrameClock() { frameClock.frameBaseTime = sysTicks(); }
+
+void initGameValues() {
+  restartFrameClock();
+  flow.sceneEntered = true;
+  flow.stageNumber = 1;
+}
 
 void runFrameWork() {
-  samplePointer();
+  FrameClock& c = frameClock;
+  setSkipPhase(c.skipPhase);
+  samplePointer(livePointer);
   runScene();
   char text[32];
-  if (skipPhase == 0) {
-    std::snprintf(text, sizeof text, "SKIPLV %d", frameSkip);
+  if (c.skipPhase == 0) {
+    std::snprintf(text, sizeof text, "SKIPLV %d", c.frameSkip);
     drawText(30, 29, text);
   }
-  if (recording) drawText(30, 0, "REC");
-  if (demoPlayback) drawText(15, 15, "DEMOPLAY");
-  if (skipPhase == 0 && frameDrawn && displayReady) {
+  if (flow.recording) drawText(30, 0, "REC");
+  if (flow.demoPlayback) drawText(15, 15, "DEMOPLAY");
+  if (c.skipPhase == 0 && c.frameDrawn && display.displayReady) {
     presentFrame();
-    frameDrawn = 0;
+    c.frameDrawn = false;
   }
 }
 
 void runFrame() {
+  FrameClock& c = frameClock;
   const uint32_t now = sysTicks();
   // Differences, not sums, so that the schedule survives the tick count's wrap.
-  const int32_t behind = static_cast<int32_t>(now - frameBaseTime);
-  if (behind < 16) return;
-  if (behind > 1000) {
-    frameBaseTime = now;
-    if (frameSkip < 10) frameSkip += 1;
+  const int32_t behind = static_cast<int32_t>(now - c.frameBaseTime);
+  if (behind < static_cast<int32_t>(FramePeriodMs)) return;
+  if (behind > StallMs) {
+    c.frameBaseTime = now;
+    if (c.frameSkip < MostFrameSkip) c.frameSkip += 1;
     return;
   }
-  frameFraction += 666;
+  c.frameFraction += FramePeriodFraction;
   uint32_t carry = 0;
-  if (frameFraction >= 1000) {
-    frameFraction -= 1000;
+  if (c.frameFraction >= 1000) {
+    c.frameFraction -= 1000;
     carry = 1;
   }
-  frameBaseTime += 16 + carry;
+  c.frameBaseTime += FramePeriodMs + carry;
   runFrameWork();
 }
 
@@ -75,20 +91,20 @@ void windowProcedure(const SysEvent& event) {
       repaintWindow();
       break;
     case SysMsgKeyDown:
-      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && scene == Title) sysDestroyWindow();
+      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) sysDestroyWindow();
       break;
     case SysMsgMouseMove:
-      liveX = static_cast<int>(event.param & 0xFFFFu);
-      liveY = static_cast<int>(event.param >> 16);
+      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
+      livePointer.liveY = static_cast<int>(event.param >> 16);
       break;
     case SysMsgButtonDown:
-      liveButton = 1;
-      liveClickPending = 1;
-      liveX = static_cast<int>(event.param & 0xFFFFu);
-      liveY = static_cast<int>(event.param >> 16);
+      livePointer.liveButton = true;
+      livePointer.liveClickPending = true;
+      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
+      livePointer.liveY = static_cast<int>(event.param >> 16);
       break;
     case SysMsgButtonUp:
-      liveButton = 0;
+      livePointer.liveButton = false;
       break;
     default:
       break;
@@ -160,7 +176,8 @@ int wendlopMain(int argc, char** argv) {
                  data ? data : looked.c_str());
     return 1;
   }
-  if (const char* user = sysUserDataFolder()) setUserReplayFolder((std::string(user) + "/replay").c_str());
+  const char* user = sysUserDataFolder();
+  if (user) setUserReplayFolder((std::string(user) + "/replay").c_str());
   if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
 
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
@@ -170,8 +187,14 @@ int wendlopMain(int argc, char** argv) {
     sysShutdownWindow();
     return 1;
   }
-  // The stage buffer is a fixed block that lives for the whole run.
-  if (sysShiftHeld() || options.record) recording = true;
+  initGameValues();
+  if (sysShiftHeld() || options.record) {
+    if (user) {
+      flow.recording = true;
+    } else {
+      std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
+    }
+  }
 
   for (;;) {
     SysEvent event;
@@ -183,7 +206,7 @@ int wendlopMain(int argc, char** argv) {
     runFrame();
     // At least the millisecond's pause between ticks; when no frame is due
     // yet, sleep until it is, unless a message arrives first.
-    const int32_t untilDue = static_cast<int32_t>(frameBaseTime + 16 - sysTicks());
+    const int32_t untilDue = static_cast<int32_t>(frameClock.frameBaseTime + FramePeriodMs - sysTicks());
     sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
   }
 

@@ -31,7 +31,7 @@ class Replay : public GameTest {
   }
   void begin() {
     initGameValues();
-    scene = Title;
+    flow.scene = Title;
     frame();
   }
   void press(int x, int y) {
@@ -45,7 +45,7 @@ class Replay : public GameTest {
     press(16 * 13 + 8, 16 * 23 + 8);
     frame();  // NewGame
     press(620, 470);
-    EXPECT_EQ(scene, Playing);
+    EXPECT_EQ(flow.scene, Playing);
     frames(19);
     press(4 * 32 + 16, 32 + 16);
     const int rest = framesUntil(StageClear, 500);
@@ -62,9 +62,9 @@ class Replay : public GameTest {
 };
 
 TEST_F(Replay, RecordingWritesTheClearedAttempt) {
-  recording = true;
+  flow.recording = true;
   begin();
-  EXPECT_EQ(dragMode, 0);
+  EXPECT_EQ(flow.dragMode, 0);
   const int playing = recordAClear();
   EXPECT_EQ(playing, 112);
 
@@ -95,14 +95,14 @@ TEST_F(Replay, RecordingWritesTheClearedAttempt) {
 }
 
 TEST_F(Replay, DemoOfARecordingClearsTheStageAgain) {
-  recording = true;
+  flow.recording = true;
   begin();
   const int playing = recordAClear();
   const auto recorded = readAll(std::filesystem::path(userFolder_) / "01.dat");
 
   // A new run without recording. The shipped replay (no input) is read only
   // when the user has none.
-  resetGame();
+  resetGameForTest();
   setUserReplayFolder(userFolder_.c_str());
   std::vector<uint8_t> idle(ReplayBytes, 0);
   writeFile("replay/01.dat", idle.data(), idle.size());
@@ -113,17 +113,17 @@ TEST_F(Replay, DemoOfARecordingClearsTheStageAgain) {
   buttonDown(600, 300);
   int demoPlaying = 0;
   bool cleared = false;
-  for (int f = 0; f < 1000 && scene != Title; ++f) {
-    if (scene == Playing) ++demoPlaying;
-    if (scene == StageClear) cleared = true;
+  for (int f = 0; f < 1000 && flow.scene != Title; ++f) {
+    if (flow.scene == Playing) ++demoPlaying;
+    if (flow.scene == StageClear) cleared = true;
     frame();
   }
   buttonUp();
   EXPECT_TRUE(cleared);
   EXPECT_EQ(demoPlaying, playing);
-  EXPECT_EQ(stageNumber, 1);
+  EXPECT_EQ(flow.stageNumber, 1);
   frame();
-  EXPECT_FALSE(demoPlayback);
+  EXPECT_FALSE(flow.demoPlayback);
   EXPECT_EQ(eventLog(), (Lines{"fx 2", "music load midi/a002pop1.mid", "music play", "fx 2",
                                "music load midi/a004pop3.mid", "music play"}));
   // Playing it back wrote nothing.
@@ -134,26 +134,26 @@ TEST_F(Replay, DemoOfARecordingClearsTheStageAgain) {
   std::filesystem::remove(std::filesystem::path(userFolder_) / "01.dat");
   press(16 * 28 + 8, 16 * 23 + 8);
   bool missed = false;
-  for (int f = 0; f < 5000 && scene != Title; ++f) {
-    missed = missed || scene == Miss;
+  for (int f = 0; f < 5000 && flow.scene != Title; ++f) {
+    missed = missed || flow.scene == Miss;
     frame();
   }
   EXPECT_TRUE(missed);
-  EXPECT_EQ(scene, Title);
+  EXPECT_EQ(flow.scene, Title);
 }
 
 TEST_F(Replay, ShortFileFillsTheRestWithNoInput) {
-  recording = true;
+  flow.recording = true;
   begin();
   recordAClear();
   auto bytes = readAll(std::filesystem::path(userFolder_) / "01.dat");
   bytes.resize(20 * ReplayRecordSize + 3);  // up to the click and half a record
   writeFile("user/wendlop/replay/01.dat", bytes.data(), bytes.size());
 
-  resetGame();
+  resetGameForTest();
   setUserReplayFolder(userFolder_.c_str());
   std::memset(replayBuffer, 0xA5, sizeof replayBuffer);  // an earlier demonstration's leftovers
-  stageNumber = 1;
+  flow.stageNumber = 1;
   ASSERT_TRUE(loadReplay());
   EXPECT_EQ(std::memcmp(replayBuffer, bytes.data(), bytes.size()), 0);
   for (size_t i = bytes.size(); i < sizeof replayBuffer; ++i) ASSERT_EQ(replayBuffer[i], 0) << "byte " << i;
@@ -162,8 +162,8 @@ TEST_F(Replay, ShortFileFillsTheRestWithNoInput) {
   begin();
   press(16 * 28 + 8, 16 * 23 + 8);
   bool cleared = false;
-  for (int f = 0; f < 1000 && scene != Title; ++f) {
-    cleared = cleared || scene == StageClear;
+  for (int f = 0; f < 1000 && flow.scene != Title; ++f) {
+    cleared = cleared || flow.scene == StageClear;
     frame();
   }
   EXPECT_TRUE(cleared);
@@ -176,7 +176,7 @@ TEST_F(Replay, ShortFileFillsTheRestWithNoInput) {
 }
 
 TEST_F(Replay, SamplesFromTheBuffer) {
-  demoPlayback = true;
+  flow.demoPlayback = true;
   uint8_t* r = replayBuffer;
   // Record 0: (0x1234, 0xFEDC) little-endian, button 1.
   const uint8_t first[6] = {0x34, 0x12, 0xDC, 0xFE, 1, 0};
@@ -185,32 +185,32 @@ TEST_F(Replay, SamplesFromTheBuffer) {
   std::memcpy(r, first, 6);
   std::memcpy(r + 6, second, 6);
   std::memcpy(r + 12, third, 6);
-  replayIndex = 0;
-  samplePointer();
-  EXPECT_EQ(pointerX, 0x1234);
-  EXPECT_EQ(pointerY, 0xFEDC);
-  EXPECT_TRUE(isPress());
-  replayIndex = 1;
-  samplePointer();
-  EXPECT_EQ(pointerButton, 2);
-  EXPECT_FALSE(isPress());
-  replayIndex = 2;
-  samplePointer();
-  EXPECT_EQ(previousButton, 2);
-  EXPECT_FALSE(isPress());  // a press is exactly 1 after 0
+  flow.replayIndex = 0;
+  samplePointer(livePointer);
+  EXPECT_EQ(flow.pointer.x, 0x1234);
+  EXPECT_EQ(flow.pointer.y, 0xFEDC);
+  EXPECT_TRUE(isPress(flow.pointer));
+  flow.replayIndex = 1;
+  samplePointer(livePointer);
+  EXPECT_EQ(flow.pointer.button, 2);
+  EXPECT_FALSE(isPress(flow.pointer));
+  flow.replayIndex = 2;
+  samplePointer(livePointer);
+  EXPECT_EQ(flow.pointer.previousButton, 2);
+  EXPECT_FALSE(isPress(flow.pointer));  // a press is exactly 1 after 0
 
   // The index stops at the last record; so does recording.
-  demoPlayback = false;
-  recording = true;
-  pointerX = 70000;  // only the low 16 bits are kept
-  pointerY = 9;
-  pointerButton = 1;
-  replayIndex = ReplayRecords - 2;
+  flow.demoPlayback = false;
+  flow.recording = true;
+  flow.pointer.x = 70000;  // only the low 16 bits are kept
+  flow.pointer.y = 9;
+  flow.pointer.button = 1;
+  flow.replayIndex = ReplayRecords - 2;
   recordingStep();
   recordingStep();
-  pointerX = 11;
+  flow.pointer.x = 11;
   recordingStep();
-  EXPECT_EQ(replayIndex, ReplayRecords - 1);
+  EXPECT_EQ(flow.replayIndex, ReplayRecords - 1);
   const uint8_t* last = replayBuffer + 6 * (ReplayRecords - 1);
   EXPECT_EQ(last[0] | (last[1] << 8), 11);
   const uint8_t* before = replayBuffer + 6 * (ReplayRecords - 2);
@@ -220,7 +220,7 @@ TEST_F(Replay, SamplesFromTheBuffer) {
 TEST_F(Replay, AFolderThatCannotBeMadeLosesNothing) {
   writeFile("blocked", "x", 1);
   setUserReplayFolder((dir_ / "blocked" / "replay").c_str());
-  stageNumber = 3;
+  flow.stageNumber = 3;
   EXPECT_FALSE(saveReplay());
   EXPECT_EQ(std::filesystem::file_size(dir_ / "blocked"), 1u);
 
@@ -235,6 +235,16 @@ TEST_F(Replay, AFolderThatCannotBeMadeLosesNothing) {
   EXPECT_EQ(bytes.front(), 9);
   EXPECT_EQ(bytes.back(), 9);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(userFolder_), {}), 1);
+}
+
+// Without a folder of the user's own there is nowhere to record: the data
+// folder may be the installed one that every user shares.
+TEST_F(Replay, WithoutAUserFolderNothingIsWrittenBesideTheData) {
+  setUserReplayFolder("");
+  flow.stageNumber = 4;
+  std::memset(replayBuffer, 7, sizeof replayBuffer);
+  EXPECT_FALSE(saveReplay());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "replay"));
 }
 
 }  // namespace

@@ -80,20 +80,30 @@ TEST(Program, StartsAndClosesCleanly) {
   EXPECT_LE(lines(r.err), 2) << r.err;
 }
 
+TEST(Program, RecordingWithoutAUserFolderSaysSoAndPlaysOn) {
+  const fs::path before = fs::path(data) / "replay";
+  const auto count = [&] { return std::distance(fs::directory_iterator(before), {}); };
+  const auto files = count();
+  Result r = run("WENDLOP_DATA=" + data + " HOME= XDG_DATA_HOME=", "--record", 1.0);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("wendlop: not recording:"), std::string::npos) << r.err;
+  EXPECT_EQ(count(), files);
+}
+
 // A copy of the program elsewhere looks for its data only where an installed
 // copy has it, relative to itself: nothing of the build folder is baked in.
 TEST(Program, FindsItsDataBesideItselfWhereverItIs) {
   const fs::path root = fs::temp_directory_path() / ("wendlop-moved-" + std::to_string(getpid()));
   fs::create_directories(root / "bin");
-  const fs::path data = fs::weakly_canonical(root / "bin" / WENDLOP_DATA_FROM_BINARY);
+  const fs::path beside = fs::weakly_canonical(root / "bin" / WENDLOP_DATA_FROM_BINARY);
   fs::copy_file(game, root / "bin" / "wendlop");
 
   Result r = run("", "", 0, (root / "bin" / "wendlop").string());
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("data folder (looked in " + data.string() + ";"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("data folder (looked in " + beside.string() + ";"), std::string::npos) << r.err;
 
-  fs::create_directories(data.parent_path());
-  fs::create_directory_symlink(fs::path(WENDLOP_SOURCE_DIR) / "data", data);
+  fs::create_directories(beside.parent_path());
+  fs::create_directory_symlink(fs::path(WENDLOP_SOURCE_DIR) / "data", beside);
   r = run("", "", 1.0, (root / "bin" / "wendlop").string());
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err.find("data folder"), std::string::npos) << r.err;

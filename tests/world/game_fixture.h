@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/game_state.h"
 #include "app/shell.h"
 #include "flow/flow.h"
 #include "music/music.h"
@@ -49,44 +50,12 @@ inline int countOf(const std::string& event) {
 }
 
 // Every global that a test may have changed, back to its value at program start.
-inline void resetGame() {
+inline void resetGameForTest() {
   sysSetHeadless(true);
   sysSetFakeTicks(1000);
   sysShutdownWindow();  // drops queued messages and the "destroyed" note
-  walker = Walker{};
-  for (auto& h : hazards) h = Hazard{};
-  hazardCount = 0;
-  std::memset(stageMap, 0, sizeof stageMap);
-  phase16 = phase64 = 0;
-  lastCol = lastRow = 0;
-  scene = Title;
-  sceneEntered = 0;
-  stageNumber = 1;
-  stagesCleared = 0;
-  dragMode = 1;
-  savedDragMode = 1;
-  selectorHold = 0;
-  fallSpeed = 0;
-  lives = stars = timeLeft = timeFrames = 0;
-  bonusX = bonusY = bonusFrame = bonusTimer = 0;
-  pointerX = 320;
-  pointerY = 240;
-  pointerButton = previousButton = 0;
-  recording = false;
-  demoPlayback = false;
-  replayIndex = 0;
-  std::memset(replayBuffer, 0, sizeof replayBuffer);
-  setReplayFile(nullptr);
-  setUserReplayFolder("");
-  frameBaseTime = 1000;
-  frameFraction = 0;
-  frameSkip = 1;
-  skipPhase = 0;
-  frameDrawn = 0;
-  liveX = 320;
-  liveY = 240;
-  liveButton = 0;
-  liveClickPending = 0;
+  resetGame();
+  frameClock.frameBaseTime = 1000;
   eventLog().clear();
   playEffectObserver = noteEffect;
   musicObserver = noteMusic;
@@ -123,7 +92,7 @@ inline uint8_t& objectByte(Image& image, int row, int col) {
 class GameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    resetGame();
+    resetGameForTest();
     oldDir_ = std::filesystem::current_path();
     std::string pattern = (std::filesystem::temp_directory_path() / "wendlop-test-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -135,7 +104,7 @@ class GameTest : public ::testing::Test {
     std::filesystem::current_path(oldDir_);
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
-    resetGame();
+    resetGameForTest();
   }
 
   std::filesystem::path dir_;
@@ -156,11 +125,11 @@ class GameTest : public ::testing::Test {
 
   // Loads stage n as a stage start does and enters Playing without a click.
   void startPlaying(int n) {
-    stageNumber = n;
+    flow.stageNumber = n;
     newGameReset();
     setScene(StageReady);
     runFrameWork();
-    ASSERT_EQ(scene, StageReady) << "stage " << n << " did not load";
+    ASSERT_EQ(flow.scene, StageReady) << "stage " << n << " did not load";
     setScene(Playing);
     eventLog().clear();
   }
@@ -169,10 +138,10 @@ class GameTest : public ::testing::Test {
   // at a time until the clock says a frame is due.
   void frame() {
     for (int ms = 0; ms < 100; ++ms) {
-      const uint32_t before = frameFraction;
+      const uint32_t before = frameClock.frameFraction;
       sysAdvanceFakeTicks(1);
       runFrame();
-      if (frameFraction != before) return;
+      if (frameClock.frameFraction != before) return;
     }
     FAIL() << "no frame became due";
   }
@@ -180,10 +149,10 @@ class GameTest : public ::testing::Test {
     for (int i = 0; i < n; ++i) frame();
   }
   // Frames until the scene is `wanted`; the number run, or -1 after `limit`.
-  int framesUntil(int wanted, int limit = 10000) {
+  int framesUntil(Scene wanted, int limit = 10000) {
     for (int i = 1; i <= limit; ++i) {
       frame();
-      if (scene == wanted) return i;
+      if (flow.scene == wanted) return i;
     }
     return -1;
   }

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     stageMap[TileLayerOffset + i] = static_cast<uint8_t>((i * 11) % 97 + 1);
   walker.x = 0;
   walker.y = 416;
-  skipPhase = 0;
+  display.drawing = true;
 
   for (int i = 0; i < 50; ++i) composePlayingFrame(i);  // warm the caches
   auto start = std::chrono::steady_clock::now();

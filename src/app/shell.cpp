@@ -7,7 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/controls.h"
+#include "app/settings.h"
 #include "display/display.h"
+#include "flow/progress.h"
 #include "music/music.h"
 #include "sound/sound.h"
 #include "world/world.h"
@@ -55,13 +58,18 @@ void runFrameWork() {
   }
   if (flow.recording) drawText(30, 0, "REC");
   if (flow.demoPlayback) drawText(15, 15, "DEMOPLAY");
-  if (c.skipPhase == 0 && c.frameDrawn && display.displayReady) {
+  if (presentWithNotice()) {
+    c.frameDrawn = false;
+  } else if (c.skipPhase == 0 && c.frameDrawn && display.displayReady) {
     presentFrame();
     c.frameDrawn = false;
   }
 }
 
 void runFrame() {
+  // No frame runs while the game is paused: the world, the time and the
+  // replay stand still.
+  if (pauseState.paused) return;
   FrameClock& c = frameClock;
   const uint32_t now = sysTicks();
   // Differences, not sums, so that the schedule survives the tick count's wrap.
@@ -91,17 +99,32 @@ void windowProcedure(const SysEvent& event) {
       repaintWindow();
       break;
     case SysMsgKeyDown:
-      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) sysDestroyWindow();
+      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
+        sysDestroyWindow();
+      } else {
+        controlKey(event.param);
+      }
+      break;
+    case SysMsgFocusLost:
+      controlFocusLost();
       break;
     case SysMsgMouseMove:
       livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
       livePointer.liveY = static_cast<int>(event.param >> 16);
+      controlPointer(livePointer.liveX, livePointer.liveY, false);
       break;
     case SysMsgButtonDown:
-      livePointer.liveButton = true;
-      livePointer.liveClickPending = true;
       livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
       livePointer.liveY = static_cast<int>(event.param >> 16);
+      // A press on the pause menu, or one that ends a demonstration, is
+      // not the game's.
+      if (pauseState.paused) {
+        controlPointer(livePointer.liveX, livePointer.liveY, true);
+        break;
+      }
+      if (endDemonstrationByPress()) break;
+      livePointer.liveButton = true;
+      livePointer.liveClickPending = true;
       break;
     case SysMsgButtonUp:
       livePointer.liveButton = false;
@@ -109,6 +132,19 @@ void windowProcedure(const SysEvent& event) {
     default:
       break;
   }
+}
+
+void noteTitleChoice(TitleAction action) {
+  const Settings before = settings;
+  if (action == TitleAction::Drag) settings.drag = flow.dragMode;
+  if (action == TitleAction::Start || action == TitleAction::Demo) settings.lastStage = flow.stageNumber;
+  if (!(settings == before)) saveSettings();
+}
+
+void applySettingsToGame() {
+  flow.savedDragMode = settings.drag;
+  flow.stageNumber = settings.lastStage;
+  titleObserver = noteTitleChoice;
 }
 
 namespace {
@@ -121,8 +157,15 @@ const char* usage =
     "                         (the same as holding Shift while the game starts)\n"
     "  --screenshot-dir DIR   save presented frames as pictures in DIR\n"
     "  --screenshot-every N   with --screenshot-dir: every Nth presented frame (default 1)\n"
+    "  --scale N              open the window at N times 640 x 480, N from 1 to 8\n"
+    "                         (default: the largest that fits the screen)\n"
+    "  --fullscreen           start fullscreen\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
+    "\n"
+    "Keys: F11 or Alt+Enter switches between the window and fullscreen;\n"
+    "Escape or F12 on the title closes the game. The window can be resized:\n"
+    "the picture takes the largest whole multiple that fits.\n"
     "\n"
     "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n";
 
@@ -130,6 +173,8 @@ struct Options {
   bool record = false;
   const char* screenshotDir = nullptr;
   int screenshotEvery = 1;
+  int scale = 0;  // 0: the largest that fits the screen
+  bool fullscreen = false;
 };
 
 // 0 to go on, otherwise 1 + the exit code.
@@ -151,6 +196,15 @@ int parseOptions(int argc, char** argv, Options& options) {
     } else if (std::strcmp(a, "--screenshot-every") == 0 && i + 1 < argc) {
       options.screenshotEvery = std::atoi(argv[++i]);
       if (options.screenshotEvery < 1) options.screenshotEvery = 1;
+    } else if (std::strcmp(a, "--scale") == 0 && i + 1 < argc) {
+      const char* n = argv[++i];
+      if (std::strlen(n) != 1 || n[0] < '1' || n[0] > '8') {
+        std::fprintf(stderr, "wendlop: --scale takes a whole number from 1 to 8, not '%s'\n", n);
+        return 3;
+      }
+      options.scale = n[0] - '0';
+    } else if (std::strcmp(a, "--fullscreen") == 0) {
+      options.fullscreen = true;
     } else {
       std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", a);
       return 3;
@@ -177,17 +231,26 @@ int wendlopMain(int argc, char** argv) {
     return 1;
   }
   const char* user = sysUserDataFolder();
-  if (user) setUserReplayFolder((std::string(user) + "/replay").c_str());
+  if (user) {
+    setUserReplayFolder((std::string(user) + "/replay").c_str());
+    setProgressFile(std::string(user) + "/progress");
+  }
+  if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  loadSettings();
+  loadProgress();
   if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
 
+  sysSetWindowStart(options.scale, options.fullscreen);
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
   sysHidePointer();
   initSoundBank();
+  applyVolume();
   if (!initDisplay()) {
     sysShutdownWindow();
     return 1;
   }
   initGameValues();
+  applySettingsToGame();
   if (sysShiftHeld() || options.record) {
     if (user) {
       flow.recording = true;
@@ -201,6 +264,12 @@ int wendlopMain(int argc, char** argv) {
     if (sysPeekMessage(&event)) {
       if (event.message == SysMsgQuit) break;
       windowProcedure(event);
+      continue;
+    }
+    if (pauseState.paused) {
+      // Nothing runs: wait for the player, or for the notice to run out.
+      pausedTick();
+      sysWaitMessage(pausedWaitMs());
       continue;
     }
     runFrame();

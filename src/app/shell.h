@@ -17,6 +17,10 @@ void runFrame();
 // step, overlay texts, present. The simulator runs it without a clock.
 void runFrameWork();
 void windowProcedure(const SysEvent& event);
+// The settings that the game itself reads: DRAG for the title, the stage the
+// selector starts at; and the title's choices kept in them from then on.
+void applySettingsToGame();
+void noteTitleChoice(TitleAction action);
 
 // The program's entry: returns the process exit code.
 int wendlopMain(int argc, char** argv);

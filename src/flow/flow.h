@@ -77,6 +77,10 @@ extern const TitleItem titleItems[];
 extern const int titleItemCount;
 // The item drawn over text cell (column, row), or nullptr.
 const TitleItem* titleItemAt(int column, int row);
+// Sees every title item that acts (a stage chosen, a game or demonstration
+// started, DRAG switched), after it has acted; the shell keeps the choices
+// in the settings. nullptr when nobody listens.
+extern void (*titleObserver)(TitleAction action);
 
 // ---- Status line, time limit, lives and stars -----------------------------
 void drawStatusLine();

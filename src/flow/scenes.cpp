@@ -6,11 +6,13 @@
 #include "app/frame_clock.h"
 #include "display/display.h"
 #include "flow/flow.h"
+#include "flow/progress.h"
 #include "music/music.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
 GameFlow flow;
+void (*titleObserver)(TitleAction action) = nullptr;
 
 // Row 23: "[START] \x1d 05 \x1c [DEMO]", row 25: "DRAG [ON ]", and the credit
 // line under them. The gaps between items on a row are drawn as spaces.
@@ -61,6 +63,19 @@ void titleItemText(const TitleItem& item, char* out, size_t size) {
   }
 }
 
+// Once anything has been cleared, the stage on the selector says whether it
+// was, and with how much time to spare at best.
+void drawProgressLine() {
+  if (!anyProgress()) return;
+  const int stage = flow.stageNumber;
+  char line[40];
+  if (stage >= 1 && stage <= LastStage && progress.bestTime[stage] > 0)
+    std::snprintf(line, sizeof line, "CLEARED  BEST TIME %d", progress.bestTime[stage]);
+  else
+    std::snprintf(line, sizeof line, "NOT CLEARED YET");
+  drawText(12, 21, line);
+}
+
 // Each row of items as one text from its first item, gaps as spaces.
 void drawTitleMenu() {
   for (int first = 0; first < titleItemCount;) {
@@ -79,6 +94,10 @@ void drawTitleMenu() {
   }
 }
 
+void observeTitle(TitleAction action) {
+  if (titleObserver) titleObserver(action);
+}
+
 void titleMenu(const PointerSample& pointer) {
   const TitleItem* item = titleItemAt(pointer.x / TextCell, pointer.y / TextCell);
   const TitleAction action = item ? item->action : TitleAction::None;
@@ -88,10 +107,12 @@ void titleMenu(const PointerSample& pointer) {
       if (action == TitleAction::PreviousStage && flow.stageNumber > 1) {
         playEffect(SoundTurn);
         flow.stageNumber -= 1;
+        observeTitle(action);
       }
       if (action == TitleAction::NextStage && flow.stageNumber < LastStage) {
         playEffect(SoundTurn);
         flow.stageNumber += 1;
+        observeTitle(action);
       }
     }
   } else {
@@ -103,16 +124,19 @@ void titleMenu(const PointerSample& pointer) {
     playEffect(SoundSwitch);
     stopSong();
     unloadSong();
+    observeTitle(action);
   }
   if (action == TitleAction::Demo && !flow.recording) {
     playEffect(SoundSwitch);
     flow.savedDragMode = flow.dragMode;
     flow.dragMode = false;
     setScene(DemoStart);
+    observeTitle(action);
   }
   if (action == TitleAction::Drag && !flow.recording) {
     playEffect(SoundMiss);
     flow.dragMode = !flow.dragMode;
+    observeTitle(action);
   }
 }
 
@@ -136,6 +160,7 @@ void stepTitle() {
   advanceSkipPhase();
   drawBackdrop(0);
   drawTitleMenu();
+  drawProgressLine();
   drawLogo(64, 190);
   drawCursor(flow.pointer.x, flow.pointer.y);
   frameClock.frameDrawn = true;
@@ -237,6 +262,7 @@ void stepStageClear() {
       saveReplay();
       restartFrameClock();
     }
+    if (!flow.demoPlayback && noteClear(flow.stageNumber, flow.timeLeft)) restartFrameClock();
   }
   if (walker.clickCooldown > 0) walker.clickCooldown -= 1;
   if (walker.clickCooldown > 0) return;

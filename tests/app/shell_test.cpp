@@ -220,10 +220,22 @@ TEST(Entry, HelpVersionAndBadOptions) {
   EXPECT_EQ(wendlopMain(2, withVersion), 0);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("--record"), std::string::npos);
+  EXPECT_NE(out.find("--scale N"), std::string::npos);
+  EXPECT_NE(out.find("--fullscreen"), std::string::npos);
+  EXPECT_NE(out.find("F11"), std::string::npos);
   EXPECT_NE(out.find("Wendlop "), std::string::npos);
   testing::internal::CaptureStderr();
   EXPECT_NE(wendlopMain(2, withBad), 0);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("--no-such-option"), std::string::npos);
+  // Scales outside 1 to 8 end the program before it opens anything.
+  char scale[] = "--scale";
+  for (const char* n : {"0", "9", "12", "-1", "2x", ""}) {
+    std::string value = n;
+    char* withScale[] = {name, scale, value.data()};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(wendlopMain(3, withScale), 2) << n;
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("--scale"), std::string::npos) << n;
+  }
 }
 
 // A whole run headless: start-up, a queued Escape on the title, shut-down.
@@ -243,6 +255,15 @@ TEST(Entry, StartsAndClosesHeadless) {
   char* withRecord[] = {name, record};
   EXPECT_EQ(wendlopMain(2, withRecord), 0);
   EXPECT_TRUE(flow.recording);
+  // The window options reach the window; headless they are only remembered.
+  sysPushMessage(SysMsgKeyDown, SysKeyEscape);
+  char scale[] = "--scale", three[] = "3", fullscreen[] = "--fullscreen";
+  char* withWindow[] = {name, scale, three, fullscreen};
+  EXPECT_EQ(wendlopMain(4, withWindow), 0);
+  EXPECT_EQ(sysWindowScale(), 3);
+  EXPECT_TRUE(sysWindowFullscreen());
+  sysSetWindowStart(0, false);
+  sysSetFullscreen(false);
   std::filesystem::current_path(here);
   unsetenv("WENDLOP_DATA");
   resetGameForTest();

@@ -241,9 +241,11 @@ int wendlopMain(int argc, char** argv) {
 
   // Paths given on the command line are meant from where the game was started.
   const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
-  const char* data = sysFindDataFolder();
+  std::string looked;
+  const char* data = sysFindDataFolder(&looked);
   if (!data || !sysChangeDirectory(data)) {
-    std::fprintf(stderr, "wendlop: cannot find the game's data folder (set WENDLOP_DATA to it)\n");
+    std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
+                 data ? data : looked.c_str());
     return 1;
   }
   const char* user = sysUserDataFolder();

@@ -262,16 +262,16 @@ TEST_F(Sheets, HazardLooksLikeTouchingWhereItTouches) {
           const uint64_t row = across >= 0 ? body[size_t(y)] << across : body[size_t(y)] >> -across;
           overlap = (row & hazard[size_t(y + down)]) != 0;
         }
-        scene = Playing;
+        flow.scene = Playing;
         walker.x = wx;
         walker.y = wy;
-        hazardCount = 1;
-        hazards[0] = Hazard{};
-        hazards[0].x = uint16_t(hx);
-        hazards[0].y = uint16_t(hy);
-        hazards[0].state = 2;
+        hazardTable.hazardCount = 1;
+        hazardTable.hazards[0] = Hazard{};
+        hazardTable.hazards[0].x = uint16_t(hx);
+        hazardTable.hazards[0].y = uint16_t(hy);
+        hazardTable.hazards[0].state = 2;
         hazardContact();
-        const bool touches = scene == Miss;
+        const bool touches = flow.scene == Miss;
         if (overlap && !touches) {
           // Only a walker above the hazard may seem to touch it without doing so:
           // the contact reaches 40 pixels below the hazard's cell but only 16 above
@@ -287,8 +287,8 @@ TEST_F(Sheets, HazardLooksLikeTouchingWhereItTouches) {
     EXPECT_LE(worstAbove, 12) << "frame " << f << ": the hazard's top reaches far above where it hits";
     EXPECT_EQ(sameRowMisses, 0) << "frame " << f << " is hit in the hazard's row before the pictures meet";
   }
-  hazardCount = 0;
-  scene = Title;
+  hazardTable.hazardCount = 0;
+  flow.scene = Title;
 }
 
 TEST_F(Sheets, OpenBlinkingBlockIsNeverTakenForASwitchBlock) {

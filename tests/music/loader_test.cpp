@@ -231,6 +231,27 @@ TEST(MusicPlayerWithoutOutput, RefusesEverythingAndSaysWhyOnce) {
   sysMidiSelect(SysMidiRecorder);
 }
 
+// A SoundFont whose header is right but whose body is damaged: one line of
+// ours with the synthesizer's reason, and nothing from the libraries beneath.
+TEST(MusicPlayerWithoutOutput, ADamagedSoundFontIsNamedInOneLineOfOurs) {
+  sysSetHeadless(true);
+  sysMidiSelect(SysMidiOffline);
+  Bytes font = {'R', 'I', 'F', 'F', 0x40, 0, 0, 0, 's', 'f', 'b', 'k'};
+  font.resize(200, 0x5A);
+  const std::string path = writeTemp("damaged.sf2", font);
+  setenv("WENDLOP_SOUNDFONT", path.c_str(), 1);
+  testing::internal::CaptureStderr();
+  constructMusicPlayer();
+  const std::string said = testing::internal::GetCapturedStderr();
+  unsetenv("WENDLOP_SOUNDFONT");
+  EXPECT_FALSE(musicPlayer.ready);
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_EQ(said.rfind("wendlop: no music: cannot load the SoundFont " + path + " (", 0), 0u) << said;
+  EXPECT_EQ(said.find("CRITICAL"), std::string::npos) << said;
+  teardownMusicPlayer();
+  sysMidiSelect(SysMidiRecorder);
+}
+
 TEST(MusicPlayerObserver, SeesEveryCallReadyOrNot) {
   static std::vector<std::string> seen;
   seen.clear();

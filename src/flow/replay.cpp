@@ -85,7 +85,13 @@ void recordingStep() {
 bool saveReplay() {
   // The installed data folder may be read-only: recordings go to the user's own.
   const std::string folder = userFolder.empty() ? std::string("replay/") : userFolder;
-  return sysWriteFileAtomic(replayName(folder).c_str(), replayBuffer, sizeof replayBuffer);
+  const std::string path = replayName(folder);
+  std::string why;
+  if (sysWriteFileAtomic(path.c_str(), replayBuffer, sizeof replayBuffer, &why)) return true;
+  // Every lost recording is said, with the system's reason: the player may
+  // free the disc or mend the folder before the next stage is cleared.
+  std::fprintf(stderr, "wendlop: replay not saved: %s %s\n", path.c_str(), why.c_str());
+  return false;
 }
 
 void setReplayFile(const char* path) {

@@ -185,7 +185,8 @@ void stepStageClear() {
     frameDrawn = 1;
     walker.clickCooldown = 120;
     if (recording) {
-      saveReplay();
+      // The game plays on; the player sees at once that this clear was not kept.
+      if (!saveReplay()) drawText(12, 17, "REPLAY NOT SAVED");
       frameBaseTime = sysTicks();
     }
   }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: once under the address and undefined-
-# behaviour sanitizers, and the threaded music code again under the thread sanitizer.
+# behaviour sanitizers, the threaded music code again under the thread sanitizer,
+# and a short run of every fuzzing harness (scripts/fuzz.sh runs them longer).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
@@ -24,3 +25,7 @@ if command -v setarch >/dev/null 2>&1 && setarch "$(uname -m)" -R true 2>/dev/nu
   tsan_run=(setarch "$(uname -m)" -R)
 fi
 (cd build/tsan && "${tsan_run[@]}" ctest --output-on-failure -j"$jobs" --timeout 600)
+
+# A few seconds a harness: enough to catch a reader that breaks on its seeds or
+# on their first mutations, short enough for every run.
+scripts/fuzz.sh 6

@@ -76,22 +76,6 @@ void sysClose(SysFile* file) {
   delete file;
 }
 
-long sysReadFile(const char* path, void* buffer, size_t capacity) {
-  SysFile* f = sysOpenRead(path);
-  if (!f) return -1;
-  size_t total = 0;
-  auto* out = static_cast<unsigned char*>(buffer);
-  while (total < capacity) {
-    size_t want = capacity - total;
-    int chunk = want > (1u << 30) ? (1 << 30) : static_cast<int>(want);
-    int got = sysRead(f, out + total, chunk);
-    if (got <= 0) break;
-    total += static_cast<size_t>(got);
-  }
-  sysClose(f);
-  return static_cast<long>(total);
-}
-
 namespace {
 // The system's words for an error number; unlike strerror, safe on any thread.
 std::string errorText(int error) { return std::error_code(error, std::generic_category()).message(); }
@@ -122,7 +106,7 @@ SysReadResult sysReadWholeFile(const char* path, size_t limit, std::vector<uint8
     *why = "cannot be read (" + errorText(error) + ")";
     return SysReadFailed;
   }
-  struct stat st;
+  struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const bool folder = S_ISDIR(st.st_mode);
     close(fd);
@@ -151,6 +135,14 @@ SysReadResult sysReadWholeFile(const char* path, size_t limit, std::vector<uint8
   }
   close(fd);
   return SysReadOk;
+}
+
+long sysReadFile(const char* path, void* buffer, size_t capacity) {
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (sysReadWholeFile(path, capacity, &bytes, &why) != SysReadOk) return -1;
+  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
+  return static_cast<long>(bytes.size());
 }
 
 // mkdir -p; errno tells why when it fails.

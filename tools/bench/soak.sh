@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# soak.sh [--display N] [--seconds S] WENDLOP
+# soak.sh [--display N] [--seconds S] WENDLOP [-- GAME ARGS...]
 # Runs the real game for S seconds (default 600) in a virtual X server with the
 # dummy audio driver, starting a demonstration whenever the title is back, each
 # of the next stage, and reports the game's resident memory at the start, after
@@ -16,7 +16,9 @@ while [ $# -gt 1 ]; do
     *) break ;;
   esac
 done
-game=${1:?usage: soak.sh [--display N] [--seconds S] WENDLOP}
+game=${1:?usage: soak.sh [--display N] [--seconds S] WENDLOP [-- GAME ARGS...]}
+shift
+[ "${1:-}" = "--" ] && shift
 [ "$seconds" -ge 70 ] || { echo "soak: run for at least 70 seconds" >&2; exit 2; }
 if [ -z "$display" ]; then
   for n in $(seq 90 120); do
@@ -40,7 +42,7 @@ trap cleanup EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 
 # Recordings, were any made, go to a folder of the run's own.
-DISPLAY=$display SDL_AUDIODRIVER=dummy XDG_DATA_HOME=$home "$game" >"$home/game.log" 2>&1 &
+DISPLAY=$display SDL_AUDIODRIVER=dummy XDG_DATA_HOME=$home "$game" "$@" >"$home/game.log" 2>&1 &
 game_pid=$!
 sleep 3
 kill -0 "$game_pid" 2>/dev/null || { echo "soak: the game ended early:" >&2; cat "$home/game.log" >&2; exit 1; }

@@ -70,7 +70,7 @@ struct SongReader {
   int take(uint8_t* out, int n) {
     const size_t left = at < size ? size - at : 0;
     const int got = static_cast<size_t>(n) < left ? n : static_cast<int>(left);
-    std::memcpy(out, bytes + at, static_cast<size_t>(got));
+    if (got > 0) std::memcpy(out, bytes + at, static_cast<size_t>(got));  // an empty file has no bytes at all
     at += static_cast<size_t>(got);
     musicPlayer.bytesRead = got;
     return got;

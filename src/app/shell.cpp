@@ -7,62 +7,86 @@
 #include <cstring>
 #include <string>
 
+#include "app/controls.h"
+#include "app/settings.h"
 #include "display/display.h"
-#include "flow/flow.h"
+#include "flow/progress.h"
 #include "music/music.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
-uint32_t frameBaseTime = 0;
-uint32_t frameFraction = 0;
-int frameSkip = 1;
-int skipPhase = 0;
-int frameDrawn = 0;
-int liveX = 320, liveY = 240;
-int liveButton = 0;
-int liveClickPending = 0;
+FrameClock frameClock;
+LivePointer livePointer;
 
-void initGameValues() {
-  frameBaseTime = sysTicks();
-  sceneEntered = 1;
-  stageNumber = 1;
+namespace {
+constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
+constexpr uint32_t FramePeriodFraction = 666;
+constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
+constexpr int MostFrameSkip = 10;
+
+// Drawing follows the skip phase: the primitives draw only on its frames of 0.
+void setSkipPhase(int phase) {
+  frameClock.skipPhase = phase;
+  display.drawing = phase == 0;
+}
+}  // namespace
+
+void resetFrameClock() {
+  frameClock = FrameClock{};
+  display.drawing = true;
 }
 
-void advanceSkipPhase() { skipPhase = (skipPhase + 1) % frameSkip; }
+void advanceSkipPhase() { setSkipPhase((frameClock.skipPhase + 1) % frameClock.frameSkip); }
+void resetSkipPhase() { setSkipPhase(0); }
+void restartFrameClock() { frameClock.frameBaseTime = sysTicks(); }
+
+void initGameValues() {
+  restartFrameClock();
+  flow.sceneEntered = true;
+  flow.stageNumber = 1;
+}
 
 void runFrameWork() {
-  samplePointer();
+  FrameClock& c = frameClock;
+  setSkipPhase(c.skipPhase);
+  samplePointer(livePointer);
   runScene();
   char text[32];
-  if (skipPhase == 0) {
-    std::snprintf(text, sizeof text, "SKIPLV %d", frameSkip);
+  if (c.skipPhase == 0) {
+    std::snprintf(text, sizeof text, "SKIPLV %d", c.frameSkip);
     drawText(30, 29, text);
   }
-  if (recording) drawText(30, 0, "REC");
-  if (demoPlayback) drawText(15, 15, "DEMOPLAY");
-  if (skipPhase == 0 && frameDrawn && displayReady) {
+  if (flow.recording) drawText(30, 0, "REC");
+  if (flow.demoPlayback) drawText(15, 15, "DEMOPLAY");
+  if (presentWithNotice()) {
+    c.frameDrawn = false;
+  } else if (c.skipPhase == 0 && c.frameDrawn && display.displayReady) {
     presentFrame();
-    frameDrawn = 0;
+    c.frameDrawn = false;
   }
 }
 
 void runFrame() {
+  // No frame runs while the game is paused: the world, the time and the
+  // replay stand still.
+  if (pauseState.paused) return;
+  FrameClock& c = frameClock;
   const uint32_t now = sysTicks();
   // Differences, not sums, so that the schedule survives the tick count's wrap.
-  const int32_t behind = static_cast<int32_t>(now - frameBaseTime);
-  if (behind < 16) return;
-  if (behind > 1000) {
-    frameBaseTime = now;
-    if (frameSkip < 10) frameSkip += 1;
+  const int32_t behind = static_cast<int32_t>(now - c.frameBaseTime);
+  if (behind < static_cast<int32_t>(FramePeriodMs)) return;
+  if (behind > StallMs) {
+    c.frameBaseTime = now;
+    if (c.frameSkip < MostFrameSkip) c.frameSkip += 1;
     return;
   }
-  frameFraction += 666;
+  c.frameFraction += FramePeriodFraction;
   uint32_t carry = 0;
-  if (frameFraction >= 1000) {
-    frameFraction -= 1000;
+  if (c.frameFraction >= 1000) {
+    c.frameFraction -= 1000;
     carry = 1;
   }
-  frameBaseTime += 16 + carry;
+  c.frameBaseTime += FramePeriodMs + carry;
   runFrameWork();
 }
 
@@ -75,24 +99,52 @@ void windowProcedure(const SysEvent& event) {
       repaintWindow();
       break;
     case SysMsgKeyDown:
-      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && scene == Title) sysDestroyWindow();
+      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
+        sysDestroyWindow();
+      } else {
+        controlKey(event.param);
+      }
+      break;
+    case SysMsgFocusLost:
+      controlFocusLost();
       break;
     case SysMsgMouseMove:
-      liveX = static_cast<int>(event.param & 0xFFFFu);
-      liveY = static_cast<int>(event.param >> 16);
+      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
+      livePointer.liveY = static_cast<int>(event.param >> 16);
+      controlPointer(livePointer.liveX, livePointer.liveY, false);
       break;
     case SysMsgButtonDown:
-      liveButton = 1;
-      liveClickPending = 1;
-      liveX = static_cast<int>(event.param & 0xFFFFu);
-      liveY = static_cast<int>(event.param >> 16);
+      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
+      livePointer.liveY = static_cast<int>(event.param >> 16);
+      // A press on the pause menu, or one that ends a demonstration, is
+      // not the game's.
+      if (pauseState.paused) {
+        controlPointer(livePointer.liveX, livePointer.liveY, true);
+        break;
+      }
+      if (endDemonstrationByPress()) break;
+      livePointer.liveButton = true;
+      livePointer.liveClickPending = true;
       break;
     case SysMsgButtonUp:
-      liveButton = 0;
+      livePointer.liveButton = false;
       break;
     default:
       break;
   }
+}
+
+void noteTitleChoice(TitleAction action) {
+  const Settings before = settings;
+  if (action == TitleAction::Drag) settings.drag = flow.dragMode;
+  if (action == TitleAction::Start || action == TitleAction::Demo) settings.lastStage = flow.stageNumber;
+  if (!(settings == before)) saveSettings();
+}
+
+void applySettingsToGame() {
+  flow.savedDragMode = settings.drag;
+  flow.stageNumber = settings.lastStage;
+  titleObserver = noteTitleChoice;
 }
 
 namespace {
@@ -105,8 +157,15 @@ const char* usage =
     "                         (the same as holding Shift while the game starts)\n"
     "  --screenshot-dir DIR   save presented frames as pictures in DIR\n"
     "  --screenshot-every N   with --screenshot-dir: every Nth presented frame (default 1)\n"
+    "  --scale N              open the window at N times 640 x 480, N from 1 to 8\n"
+    "                         (default: the largest that fits the screen)\n"
+    "  --fullscreen           start fullscreen\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
+    "\n"
+    "Keys: F11 or Alt+Enter switches between the window and fullscreen;\n"
+    "Escape or F12 on the title closes the game. The window can be resized:\n"
+    "the picture takes the largest whole multiple that fits.\n"
     "\n"
     "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n";
 
@@ -114,6 +173,8 @@ struct Options {
   bool record = false;
   const char* screenshotDir = nullptr;
   int screenshotEvery = 1;
+  int scale = 0;  // 0: the largest that fits the screen
+  bool fullscreen = false;
 };
 
 // 0 to go on, otherwise 1 + the exit code.
@@ -135,6 +196,15 @@ int parseOptions(int argc, char** argv, Options& options) {
     } else if (std::strcmp(a, "--screenshot-every") == 0 && i + 1 < argc) {
       options.screenshotEvery = std::atoi(argv[++i]);
       if (options.screenshotEvery < 1) options.screenshotEvery = 1;
+    } else if (std::strcmp(a, "--scale") == 0 && i + 1 < argc) {
+      const char* n = argv[++i];
+      if (std::strlen(n) != 1 || n[0] < '1' || n[0] > '8') {
+        std::fprintf(stderr, "wendlop: --scale takes a whole number from 1 to 8, not '%s'\n", n);
+        return 3;
+      }
+      options.scale = n[0] - '0';
+    } else if (std::strcmp(a, "--fullscreen") == 0) {
+      options.fullscreen = true;
     } else {
       std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", a);
       return 3;
@@ -158,18 +228,34 @@ int wendlopMain(int argc, char** argv) {
     std::fprintf(stderr, "wendlop: cannot find the game's data folder (set WENDLOP_DATA to it)\n");
     return 1;
   }
-  if (const char* user = sysUserDataFolder()) setUserReplayFolder((std::string(user) + "/replay").c_str());
+  const char* user = sysUserDataFolder();
+  if (user) {
+    setUserReplayFolder((std::string(user) + "/replay").c_str());
+    setProgressFile(std::string(user) + "/progress");
+  }
+  if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  loadSettings();
+  loadProgress();
   if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
 
+  sysSetWindowStart(options.scale, options.fullscreen);
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
   sysHidePointer();
   initSoundBank();
+  applyVolume();
   if (!initDisplay()) {
     sysShutdownWindow();
     return 1;
   }
-  // The stage buffer is a fixed block that lives for the whole run.
-  if (sysShiftHeld() || options.record) recording = true;
+  initGameValues();
+  applySettingsToGame();
+  if (sysShiftHeld() || options.record) {
+    if (user) {
+      flow.recording = true;
+    } else {
+      std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
+    }
+  }
 
   for (;;) {
     SysEvent event;
@@ -178,10 +264,16 @@ int wendlopMain(int argc, char** argv) {
       windowProcedure(event);
       continue;
     }
+    if (pauseState.paused) {
+      // Nothing runs: wait for the player, or for the notice to run out.
+      pausedTick();
+      sysWaitMessage(pausedWaitMs());
+      continue;
+    }
     runFrame();
     // At least the millisecond's pause between ticks; when no frame is due
     // yet, sleep until it is, unless a message arrives first.
-    const int32_t untilDue = static_cast<int32_t>(frameBaseTime + 16 - sysTicks());
+    const int32_t untilDue = static_cast<int32_t>(frameClock.frameBaseTime + FramePeriodMs - sysTicks());
     sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
   }
 

@@ -1,22 +1,15 @@
 // The application shell: start-up and shut-down order, the window procedure,
-// the main loop and the 60-frames-per-second frame clock.
+// the main loop and the frame clock.
 #pragma once
 
-#include <cstdint>
-
+#include "app/frame_clock.h"
+#include "flow/flow.h"
 #include "platform/platform.h"
 
-extern uint32_t frameBaseTime;  // ms tick at which the last frame was scheduled
-extern uint32_t frameFraction;  // thousandths of a ms not yet added to frameBaseTime
-extern int frameSkip;           // 1..10: one frame in frameSkip is drawn
-extern int skipPhase;           // 0..frameSkip-1; nothing is drawn while not 0
-extern int frameDrawn;          // a scene drew a new picture this frame
-extern int liveX, liveY;        // pointer in client pixels, from the last mouse message
-extern int liveButton;          // 1 from left-button-down until left-button-up
-// A left-button-down arrived since the pointer was last sampled: a click whose
-// release comes within the same frame (a touchpad tap) still counts as a press.
-extern int liveClickPending;
+extern LivePointer livePointer;
 
+// The frame clock starts from now, stage 1 is chosen and the Title scene's
+// entry actions are due.
 void initGameValues();
 // One tick of the main loop: runs a frame when the frame clock says one is due.
 void runFrame();
@@ -24,8 +17,10 @@ void runFrame();
 // step, overlay texts, present. The simulator runs it without a clock.
 void runFrameWork();
 void windowProcedure(const SysEvent& event);
-// Title, Playing and MissFall thin out drawing with this at the start of each frame.
-void advanceSkipPhase();
+// The settings that the game itself reads: DRAG for the title, the stage the
+// selector starts at; and the title's choices kept in them from then on.
+void applySettingsToGame();
+void noteTitleChoice(TitleAction action);
 
 // The program's entry: returns the process exit code.
 int wendlopMain(int argc, char** argv);

@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
 #include "display/surface.h"
 #include "platform/platform.h"
 #include "platform/video.h"
 #include "world/world.h"
 
-int32_t displayReady = 0;
+DisplayState display;
 Surface SpriteSheet;
 Surface BackdropSheet;
 uint8_t gamePalette[256][3];
@@ -36,7 +35,7 @@ constexpr int LogoHeight = 128;
 constexpr int SpriteSheetWidth = 640;
 constexpr int SpriteSheetHeight = 768;
 constexpr int BackdropCount = 3;
-constexpr int IconFrame = 6;
+constexpr int IconFrame = FrameFacing;
 constexpr uint32_t PureGreen = 0x0000FF00;  // 0x00BBGGRR
 constexpr const char* SpriteSheetPath = "bmp/gamebg.bmp";
 constexpr const char* BackdropSheetPath = "bmp/test.bmp";
@@ -118,7 +117,7 @@ bool loadSheet(const char* path, int minWidth, int minHeight, Surface* out, std:
 
 int initDisplay() {
   releaseDisplay();
-  displayReady = 0;
+  display.displayReady = false;
   std::string why;
   if (!loadSheet(SpriteSheetPath, SpriteSheetWidth, SpriteSheetHeight, &SpriteSheet, &why) ||
       !loadSheet(BackdropSheetPath, CanvasWidth, CanvasHeight * BackdropCount, &BackdropSheet,
@@ -144,8 +143,7 @@ int initDisplay() {
   setIconFromSheet();
   presentedFrames = 0;
   shownValid = false;
-  displayReady = 1;
-  initGameValues();
+  display.displayReady = true;
   return 1;
 }
 
@@ -161,7 +159,7 @@ int releaseDisplay() {
 // of rows or nothing at all, and every row not sent is work saved for the
 // window system as well.
 void presentFrame() {
-  if (!displayReady) return;
+  if (!display.displayReady) return;
   int first = 0, last = CanvasHeight - 1;
   if (shownValid) {
     while (first < CanvasHeight && std::memcmp(FrameCanvas[first], shownCanvas[first], CanvasWidth) == 0)
@@ -178,14 +176,14 @@ void presentFrame() {
 }
 
 void repaintWindow() {
-  if (!displayReady) return;
+  if (!display.displayReady) return;
   std::memcpy(shownCanvas, FrameCanvas, sizeof shownCanvas);
   shownValid = true;
   sysPresent(0, 0, CanvasWidth, CanvasHeight);
 }
 
 void reapplyPalette() {
-  if (!displayReady) return;
+  if (!display.displayReady) return;
   sysSetPalette(gamePalette);
   shownValid = false;  // every pixel's colour may have changed
 }
@@ -211,7 +209,7 @@ bool saveCanvasPicture(const char* path) {
 // ---- Primitives ---------------------------------------------------------------
 
 void drawText(int column, int row, const char* text) {
-  if (skipPhase != 0 || !text) return;
+  if (!display.drawing || !text) return;
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
     const int c = *p;
     // The font has glyphs for 0..127 only; higher codes leave their cell as it is.
@@ -229,34 +227,40 @@ void drawText(int column, int row, const char* text) {
 }
 
 void drawBackdrop(int index) {
-  if (skipPhase != 0 || index < 0 || index >= BackdropSheet.height / CanvasHeight) return;
+  if (!display.drawing || index < 0 || index >= BackdropSheet.height / CanvasHeight) return;
   copyToCanvas(BackdropSheet, 0, index * CanvasHeight, CanvasWidth, CanvasHeight, 0, 0, false);
 }
 
 void drawLogo(int x, int y) {
-  if (skipPhase != 0) return;
+  if (!display.drawing) return;
   copyToCanvas(SpriteSheet, LogoX, LogoY, LogoWidth, LogoHeight, x, y, true);
 }
 
 void drawCursor(int x, int y) {
-  if (skipPhase != 0) return;
-  copyFrame(walker.x > x ? 14 : 15, static_cast<long long>(x) - 32, static_cast<long long>(y) - 32);
+  if (!display.drawing) return;
+  copyFrame(walker.x > x ? FrameCursorRight : FrameCursorLeft, static_cast<long long>(x) - 32,
+            static_cast<long long>(y) - 32);
 }
 
-void drawWalker(int x, int y, int state) {
-  // The animation moves on whether or not this frame is drawn.
-  const int frame = walkerFrame(state);
-  if (skipPhase != 0) return;
+void drawWalker(int x, int y, int frame) {
+  if (!display.drawing) return;
   copyFrame(frame, static_cast<long long>(x) - 16, static_cast<long long>(y) - 32);
 }
 
 void drawEffect(int x, int y, int frame) {
-  if (skipPhase != 0) return;
+  if (!display.drawing) return;
   copyFrame(frame, x, y);
 }
 
+void drawHazards() {
+  for (int i = 0; i < hazardTable.hazardCount; ++i) {
+    const Hazard& h = hazardTable.hazards[i];
+    if (h.state != HazardStopped) drawEffect(h.x, h.y, FrameHazard);
+  }
+}
+
 void drawTileLayer() {
-  if (skipPhase != 0) return;
+  if (!display.drawing) return;
   for (int row = 0; row < GridRows; ++row) {
     for (int col = 0; col < GridColumns; ++col) {
       const int n = stageMap[TileLayerOffset + GridColumns * row + col];

@@ -4,27 +4,37 @@
 
 #include <cstdint>
 
-extern int32_t displayReady;
+#include "world/world.h"
 
-int initDisplay();      // 1 ready, 0 failed; ends with initGameValues
+struct DisplayState {
+  bool displayReady = false;  // both sheets are loaded and the window can show the canvas
+  // Off on the frames that the frame clock skips: every primitive then draws
+  // nothing. The shell sets it for each frame.
+  bool drawing = true;
+};
+extern DisplayState display;
+
+int initDisplay();      // 1 ready, 0 failed
 int releaseDisplay();
 void presentFrame();
 void repaintWindow();
 void reapplyPalette();
 
-// Every primitive does nothing while skipPhase is not 0 (drawWalker still
-// advances the walker's animation).
+// The primitives. None draws while display.drawing is off.
 void drawText(int column, int row, const char* text);
 void drawBackdrop(int index);
 void drawLogo(int x, int y);
 void drawCursor(int x, int y);
-void drawWalker(int x, int y, int state);
+// The walker at its position in `frame`, as walkerFrame chose it.
+void drawWalker(int x, int y, int frame);
 void drawEffect(int x, int y, int frame);
 void drawTileLayer();
+// The moving hazards that are still about.
+void drawHazards();
 
 // The 64 x 64 sprite frames 0..17: frame f is cell (frameColumn[f], frameRow[f])
 // of the two frame rows, at (64 x column, 512 + 64 x row) of the sprite sheet.
-enum { FrameCount = 18 };
+enum { FrameCount = SpriteFrameCount };
 extern const uint8_t frameColumn[FrameCount];
 extern const uint8_t frameRow[FrameCount];
 

@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "display/surface.h"
 #include "platform/bytes.h"
 
@@ -61,23 +63,12 @@ void putBe32(std::vector<uint8_t>* out, uint32_t v) {
   for (int i = 3; i >= 0; --i) out->push_back((v >> (8 * i)) & 0xFF);
 }
 
-uint32_t crcTable[256];
-void makeCrcTable() {
-  if (crcTable[1] != 0) return;
-  for (uint32_t n = 0; n < 256; ++n) {
-    uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    crcTable[n] = c;
-  }
-}
-
 // Appends a PNG chunk whose data is already at the end of `out`, from `start`.
 void finishChunk(std::vector<uint8_t>* out, size_t start) {
   const size_t length = out->size() - start - 8;
   for (int i = 0; i < 4; ++i) (*out)[start + i] = (length >> (8 * (3 - i))) & 0xFF;
-  uint32_t c = 0xFFFFFFFFu;
-  for (size_t i = start + 4; i < out->size(); ++i) c = crcTable[(c ^ (*out)[i]) & 0xFF] ^ (c >> 8);
-  putBe32(out, c ^ 0xFFFFFFFFu);
+  const uLong c = crc32(0L, out->data() + start + 4, static_cast<uInt>(out->size() - start - 4));
+  putBe32(out, static_cast<uint32_t>(c));
 }
 
 size_t beginChunk(std::vector<uint8_t>* out, const char* type) {
@@ -225,140 +216,13 @@ void encodeBmp8(int width, int height, const uint8_t* pixels, const uint8_t colo
                 width);
 }
 
-// ---- Deflate, fixed codes ----------------------------------------------------
-// Screenshots are mostly flat colour and repeated rows; LZ77 with the fixed
-// Huffman codes takes a frame to a small fraction of its size at little cost,
-// and needs no code tables of its own.
 namespace {
-
-struct BitWriter {
-  std::vector<uint8_t>* out;
-  uint32_t bits = 0;
-  int count = 0;
-  // Data bits go out least significant first.
-  void put(uint32_t value, int n) {
-    bits |= value << count;
-    count += n;
-    while (count >= 8) {
-      out->push_back(bits & 0xFF);
-      bits >>= 8;
-      count -= 8;
-    }
-  }
-  // Huffman codes go out most significant first.
-  void code(uint32_t value, int n) {
-    uint32_t reversed = 0;
-    for (int i = 0; i < n; ++i) reversed |= ((value >> i) & 1) << (n - 1 - i);
-    put(reversed, n);
-  }
-  void flush() {
-    if (count > 0) out->push_back(bits & 0xFF);
-    bits = 0;
-    count = 0;
-  }
-};
-
-const uint16_t lengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                 31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t lengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const uint16_t distanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                   33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                   1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
-const uint8_t distanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                   6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-
-void putSymbol(BitWriter& w, int symbol) {
-  if (symbol < 144)
-    w.code(0x30 + symbol, 8);
-  else if (symbol < 256)
-    w.code(0x190 + symbol - 144, 9);
-  else if (symbol < 280)
-    w.code(symbol - 256, 7);
-  else
-    w.code(0xC0 + symbol - 280, 8);
-}
-
-void putMatch(BitWriter& w, int length, int distance) {
-  int l = 28;
-  while (lengthBase[l] > length) --l;
-  putSymbol(w, 257 + l);
-  w.put(length - lengthBase[l], lengthExtra[l]);
-  int d = 29;
-  while (distanceBase[d] > distance) --d;
-  w.code(d, 5);
-  w.put(distance - distanceBase[d], distanceExtra[d]);
-}
-
-constexpr int WindowSize = 32768;
-constexpr int HashBits = 15;
-constexpr int MaxChain = 16;
-constexpr int MaxMatch = 258;
-int hashHead[1 << HashBits];
-int hashPrev[WindowSize];
-
-int hashAt(const uint8_t* p) { return ((p[0] << 10) ^ (p[1] << 5) ^ p[2]) & ((1 << HashBits) - 1); }
-
-// One final block with the fixed codes.
-void deflateFixed(const uint8_t* data, int n, std::vector<uint8_t>* out) {
-  BitWriter w{out};
-  w.put(1, 1);  // final block
-  w.put(1, 2);  // fixed codes
-  std::fill(std::begin(hashHead), std::end(hashHead), -1);
-  auto insert = [&](int i) {
-    if (i + 3 > n) return;
-    const int h = hashAt(data + i);
-    hashPrev[i & (WindowSize - 1)] = hashHead[h];
-    hashHead[h] = i;
-  };
-  int i = 0;
-  while (i < n) {
-    int bestLength = 0, bestDistance = 0;
-    if (i + 3 <= n) {
-      const int limit = std::min(MaxMatch, n - i);
-      int candidate = hashHead[hashAt(data + i)];
-      for (int chain = 0; chain < MaxChain && candidate >= 0 && i - candidate < WindowSize; ++chain) {
-        // A candidate that cannot beat the best so far fails here, mostly.
-        if (bestLength > 0 && data[candidate + bestLength] != data[i + bestLength]) {
-          const int next = hashPrev[candidate & (WindowSize - 1)];
-          if (next >= candidate) break;
-          candidate = next;
-          continue;
-        }
-        int length = 0;
-        while (length < limit && data[candidate + length] == data[i + length]) ++length;
-        if (length > bestLength) {
-          bestLength = length;
-          bestDistance = i - candidate;
-          if (length == limit) break;
-        }
-        const int next = hashPrev[candidate & (WindowSize - 1)];
-        if (next >= candidate) break;  // the slot was reused by a newer position
-        candidate = next;
-      }
-    }
-    if (bestLength >= 3) {
-      putMatch(w, bestLength, bestDistance);
-      for (int k = 0; k < bestLength; ++k) insert(i + k);
-      i += bestLength;
-    } else {
-      putSymbol(w, data[i]);
-      insert(i);
-      ++i;
-    }
-  }
-  putSymbol(w, 256);  // end of block
-  w.flush();
-}
-
 std::vector<uint8_t> pngRows;  // reused: the rows with their filter bytes
-
 }  // namespace
 
 // A palette PNG, rows unfiltered (the usual choice for palette pictures).
 void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
                 std::vector<uint8_t>* out) {
-  makeCrcTable();
   static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   out->assign(signature, signature + 8);
 
@@ -378,21 +242,16 @@ void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colo
     pngRows[row * rowBytes] = 0;
     std::memcpy(&pngRows[row * rowBytes + 1], pixels + static_cast<size_t>(row) * width, width);
   }
-  // Adler-32, reduced every 5552 bytes: the most that cannot overflow 32 bits.
-  uint32_t a = 1, b = 0;
-  for (size_t done = 0; done < pngRows.size();) {
-    const size_t end = std::min(pngRows.size(), done + 5552);
-    for (; done < end; ++done) {
-      a += pngRows[done];
-      b += a;
-    }
-    a %= 65521;
-    b %= 65521;
-  }
   chunk = beginChunk(out, "IDAT");
-  out->insert(out->end(), {0x78, 0x01});
-  deflateFixed(pngRows.data(), static_cast<int>(pngRows.size()), out);
-  putBe32(out, (b << 16) | a);
+  const size_t dataStart = out->size();
+  uLongf packed = compressBound(static_cast<uLong>(pngRows.size()));
+  out->resize(dataStart + packed);
+  // Screenshots are taken while the game runs: the fastest level already
+  // takes a frame of flat colour to a small fraction of its size.
+  if (compress2(out->data() + dataStart, &packed, pngRows.data(), static_cast<uLong>(pngRows.size()),
+                Z_BEST_SPEED) != Z_OK)
+    packed = 0;
+  out->resize(dataStart + packed);
   finishChunk(out, chunk);
 
   chunk = beginChunk(out, "IEND");

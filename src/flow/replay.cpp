@@ -3,16 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/shell.h"
 #include "display/display.h"
 #include "flow/flow.h"
 #include "platform/platform.h"
 
-int pointerX = 320, pointerY = 240;
-int pointerButton = 0, previousButton = 0;
-bool recording = false;
-bool demoPlayback = false;
-int replayIndex = 0;
 uint8_t replayBuffer[ReplayBytes];
 
 namespace {
@@ -22,7 +16,7 @@ std::string replayFile;
 
 std::string replayName(const std::string& folder) {
   char name[24];
-  std::snprintf(name, sizeof name, "%02d.dat", stageNumber);
+  std::snprintf(name, sizeof name, "%02d.dat", flow.stageNumber);
   return folder + name;
 }
 
@@ -35,8 +29,17 @@ bool readReplayFile(const char* path) {
   return true;
 }
 
-int clampedIndex() { return replayIndex < 0 ? 0 : (replayIndex >= ReplayRecords ? ReplayRecords - 1 : replayIndex); }
+int clampedIndex() {
+  const int i = flow.replayIndex;
+  return i < 0 ? 0 : (i >= ReplayRecords ? ReplayRecords - 1 : i);
+}
 }  // namespace
+
+void resetReplay() {
+  std::memset(replayBuffer, 0, sizeof replayBuffer);
+  setReplayFile(nullptr);
+  setUserReplayFolder("");
+}
 
 void setUserReplayFolder(const char* folder) {
   userFolder = folder ? folder : "";
@@ -55,37 +58,38 @@ void putReplayRecord(int index, int x, int y, int button) {
   record[4] = static_cast<uint8_t>(button);
 }
 
-bool isPress() { return pointerButton == 1 && previousButton == 0; }
-
-void samplePointer() {
-  previousButton = pointerButton;
-  if (demoPlayback) {
+void samplePointer(LivePointer& live) {
+  PointerSample& p = flow.pointer;
+  p.previousButton = p.button;
+  if (flow.demoPlayback) {
     const uint8_t* record = replayBuffer + clampedIndex() * ReplayRecordSize;
-    pointerX = record[0] | (record[1] << 8);
-    pointerY = record[2] | (record[3] << 8);
-    pointerButton = record[4];
+    p.x = record[0] | (record[1] << 8);
+    p.y = record[2] | (record[3] << 8);
+    p.button = record[4];
   } else {
-    pointerX = liveX;
-    pointerY = liveY;
-    pointerButton = (liveButton || liveClickPending) ? 1 : 0;
-    liveClickPending = 0;
+    p.x = live.liveX;
+    p.y = live.liveY;
+    p.button = (live.liveButton || live.liveClickPending) ? 1 : 0;
+    live.liveClickPending = false;
   }
 }
 
 void recordingStep() {
-  if (recording) {
+  if (flow.recording) {
     char index[16];
-    std::snprintf(index, sizeof index, "%d", replayIndex);
+    std::snprintf(index, sizeof index, "%d", flow.replayIndex);
     drawText(35, 0, index);
-    putReplayRecord(clampedIndex(), pointerX, pointerY, pointerButton);
+    putReplayRecord(clampedIndex(), flow.pointer.x, flow.pointer.y, flow.pointer.button);
   }
-  if (replayIndex < ReplayRecords - 1) replayIndex += 1;
+  if (flow.replayIndex < ReplayRecords - 1) flow.replayIndex += 1;
 }
 
 bool saveReplay() {
-  // The installed data folder may be read-only: recordings go to the user's own.
-  const std::string folder = userFolder.empty() ? std::string("replay/") : userFolder;
-  const std::string path = replayName(folder);
+  // Never into the data folder, which may be the installed one that every
+  // user of the machine shares. The shell has said already that there is no
+  // user folder when recording was asked for without one.
+  if (userFolder.empty()) return false;
+  const std::string path = replayName(userFolder);
   std::string why;
   if (sysWriteFileAtomic(path.c_str(), replayBuffer, sizeof replayBuffer, &why)) return true;
   // Every lost recording is said, with the system's reason: the player may

@@ -3,150 +3,225 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/shell.h"
+#include "app/frame_clock.h"
 #include "display/display.h"
 #include "flow/flow.h"
+#include "flow/progress.h"
 #include "music/music.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
-int scene = Title;
-int sceneEntered = 0;
-int stageNumber = 1;
-int stagesCleared = 0;
-uint8_t dragMode = 1;
-uint8_t savedDragMode = dragMode;
-int selectorHold = 0;
-int fallSpeed = 0;
+GameFlow flow;
+void (*titleObserver)(TitleAction action) = nullptr;
+
+// Row 23: "[START] \x1d 05 \x1c [DEMO]", row 25: "DRAG [ON ]", and the credit
+// line under them. The gaps between items on a row are drawn as spaces.
+const TitleItem titleItems[] = {
+    {"[START]", TitleText::Fixed, 23, 12, 7, TitleAction::Start},
+    {"\x1d", TitleText::Fixed, 23, 20, 1, TitleAction::PreviousStage},
+    {nullptr, TitleText::StageNumber, 23, 22, 2, TitleAction::None},
+    {"\x1c", TitleText::Fixed, 23, 25, 1, TitleAction::NextStage},
+    {"[DEMO]", TitleText::Fixed, 23, 27, 6, TitleAction::Demo},
+    {"DRAG", TitleText::Fixed, 25, 12, 4, TitleAction::None},
+    {nullptr, TitleText::DragState, 25, 17, 5, TitleAction::Drag},
+    {"(C) WENDLOP", TitleText::Fixed, 28, 12, 11, TitleAction::None},
+};
+const int titleItemCount = static_cast<int>(sizeof titleItems / sizeof titleItems[0]);
+
+const TitleItem* titleItemAt(int column, int row) {
+  for (const TitleItem& item : titleItems) {
+    if (item.row == row && column >= item.column && column < item.column + item.width) return &item;
+  }
+  return nullptr;
+}
 
 namespace {
 constexpr const char* titleSong = "midi/a004pop3.mid";
 constexpr const char* stageSong = "midi/a002pop1.mid";
 constexpr const char* gameOverSong = "midi/a003pop2.mid";
 constexpr const char* allClearSong = "midi/a005pop4.mid";
-constexpr const char* creditLine = "(C) WENDLOP";  // 11 characters under the menu
+constexpr int TextCell = 16;
+// Holding the button on a selector arrow steps once at once, then on every
+// frame from the 35th.
+constexpr int SelectorRepeatFrames = 35;
+constexpr int ClearPauseFrames = 120;
+constexpr int MissPauseFrames = 60;
+constexpr int MissWaitFrames = 90;
+constexpr int FallOffScreenY = 600;
 
-void drawWalkerNow() { drawWalker(walker.x, walker.y, walker.state); }
+// Showing the walker moves its leg swing on, whether or not the frame is drawn.
+void drawWalkerNow() {
+  const int frame = walkerFrame(walker.state);
+  drawWalker(walker.x, walker.y, frame);
+}
 
-void titleMenu() {
-  const int col = pointerX / 16;
-  const int row = pointerY / 16;
-  if (pointerButton == 1) {
-    if (selectorHold != 35) selectorHold += 1;
-    if ((selectorHold == 1 || selectorHold == 35) && row == 23) {
-      if (col == 20 && stageNumber > 1) {
+void titleItemText(const TitleItem& item, char* out, size_t size) {
+  switch (item.kind) {
+    case TitleText::Fixed: std::snprintf(out, size, "%s", item.text); break;
+    case TitleText::StageNumber: std::snprintf(out, size, "%02d", flow.stageNumber); break;
+    case TitleText::DragState: std::snprintf(out, size, "[%s]", flow.dragMode ? "ON " : "OFF"); break;
+  }
+}
+
+// Once anything has been cleared, the stage on the selector says whether it
+// was, and with how much time to spare at best.
+void drawProgressLine() {
+  if (!anyProgress()) return;
+  const int stage = flow.stageNumber;
+  char line[40];
+  if (stage >= 1 && stage <= LastStage && progress.bestTime[stage] > 0)
+    std::snprintf(line, sizeof line, "CLEARED  BEST TIME %d", progress.bestTime[stage]);
+  else
+    std::snprintf(line, sizeof line, "NOT CLEARED YET");
+  drawText(12, 21, line);
+}
+
+// Each row of items as one text from its first item, gaps as spaces.
+void drawTitleMenu() {
+  for (int first = 0; first < titleItemCount;) {
+    const int row = titleItems[first].row;
+    const int start = titleItems[first].column;
+    char line[64] = {};
+    int length = 0;
+    for (; first < titleItemCount && titleItems[first].row == row; ++first) {
+      const TitleItem& item = titleItems[first];
+      char text[32];
+      titleItemText(item, text, sizeof text);
+      while (length < item.column - start && length < 63) line[length++] = ' ';
+      for (const char* p = text; *p && length < 63; ++p) line[length++] = *p;
+    }
+    drawText(start, row, line);
+  }
+}
+
+void observeTitle(TitleAction action) {
+  if (titleObserver) titleObserver(action);
+}
+
+void titleMenu(const PointerSample& pointer) {
+  const TitleItem* item = titleItemAt(pointer.x / TextCell, pointer.y / TextCell);
+  const TitleAction action = item ? item->action : TitleAction::None;
+  if (pointer.button == 1) {
+    if (flow.selectorHold != SelectorRepeatFrames) flow.selectorHold += 1;
+    if (flow.selectorHold == 1 || flow.selectorHold == SelectorRepeatFrames) {
+      if (action == TitleAction::PreviousStage && flow.stageNumber > 1) {
         playEffect(SoundTurn);
-        stageNumber -= 1;
+        flow.stageNumber -= 1;
+        observeTitle(action);
       }
-      if (col == 25 && stageNumber < LastStage) {
+      if (action == TitleAction::NextStage && flow.stageNumber < LastStage) {
         playEffect(SoundTurn);
-        stageNumber += 1;
+        flow.stageNumber += 1;
+        observeTitle(action);
       }
     }
   } else {
-    selectorHold = 0;
+    flow.selectorHold = 0;
   }
-  if (!isPress()) return;
-  if (row == 23 && col >= 12 && col <= 18) {
+  if (!isPress(pointer)) return;
+  if (action == TitleAction::Start) {
     setScene(NewGame);
     playEffect(SoundSwitch);
     stopSong();
     unloadSong();
+    observeTitle(action);
   }
-  if (row == 23 && col >= 27 && col <= 32 && !recording) {
+  if (action == TitleAction::Demo && !flow.recording) {
     playEffect(SoundSwitch);
-    savedDragMode = dragMode;
-    dragMode = 0;
+    flow.savedDragMode = flow.dragMode;
+    flow.dragMode = false;
     setScene(DemoStart);
+    observeTitle(action);
   }
-  if (row == 25 && col >= 17 && col <= 21 && !recording) {
+  if (action == TitleAction::Drag && !flow.recording) {
     playEffect(SoundMiss);
-    dragMode = dragMode ? 0 : 1;
+    flow.dragMode = !flow.dragMode;
+    observeTitle(action);
   }
+}
+
+// Entering a scene's step with its entry actions due: they run once.
+bool entering() {
+  if (!flow.sceneEntered) return false;
+  flow.sceneEntered = false;
+  return true;
 }
 
 void stepTitle() {
-  if (sceneEntered) {
-    sceneEntered = 0;
+  if (entering()) {
     loadSong(titleSong);
     playSong();
-    selectorHold = 0;
-    dragMode = savedDragMode;
+    flow.selectorHold = 0;
+    flow.dragMode = flow.savedDragMode;
     walker.x = 0;
-    demoPlayback = false;
-    if (recording) dragMode = 0;
+    flow.demoPlayback = false;
+    if (flow.recording) flow.dragMode = false;
   }
   advanceSkipPhase();
   drawBackdrop(0);
-  char line[48];
-  std::snprintf(line, sizeof line, "[START] \x1d %02d \x1c [DEMO]", stageNumber);
-  drawText(12, 23, line);
-  std::snprintf(line, sizeof line, "DRAG [%s]", dragMode == 0 ? "OFF" : "ON ");
-  drawText(12, 25, line);
-  drawText(12, 28, creditLine);
+  drawTitleMenu();
+  drawProgressLine();
   drawLogo(64, 190);
-  drawCursor(pointerX, pointerY);
-  frameDrawn = 1;
-  titleMenu();
+  drawCursor(flow.pointer.x, flow.pointer.y);
+  frameClock.frameDrawn = true;
+  titleMenu(flow.pointer);
 }
 
 void stepDemoStart() {
-  demoPlayback = true;
+  flow.demoPlayback = true;
   setScene(loadReplay() ? NewGame : Title);
-  frameBaseTime = sysTicks();
+  restartFrameClock();
 }
 
 void stepNewGame() {
-  skipPhase = 0;
+  resetSkipPhase();
   newGameReset();
   setScene(StageReady);
 }
 
 void stepStageReady() {
   bool loaded = true;
-  if (sceneEntered) {
-    sceneEntered = 0;
-    stars = 0;
-    timeLeft = 60;
+  if (entering()) {
+    flow.stars = 0;
+    flow.timeLeft = 60;
     walker.stepDelay = 1;
     walker.stepTick = 0;
     walker.clickCooldown = 0;
-    replayIndex = 0;
-    phase16 = 0;
-    phase64 = 0;
-    if (recording) std::memset(replayBuffer, 0, sizeof replayBuffer);
-    if (loadStage(stageNumber)) {
+    flow.replayIndex = 0;
+    tileAnimation = TileAnimation{};
+    if (flow.recording) std::memset(replayBuffer, 0, sizeof replayBuffer);
+    if (loadStage(flow.stageNumber)) {
       loadSong(stageSong);
       playSong();
     } else {
       loaded = false;
-      if (stageNumber == 1) {
+      if (flow.stageNumber == 1) {
         // Without a first stage a demonstration would start itself again and
         // again; one that has already begun goes back to the title.
-        setScene(demoPlayback ? Title : DemoStart);
+        setScene(flow.demoPlayback ? Title : DemoStart);
         stopSong();
       }
-      if (stageNumber > LastStage && stagesCleared == LastStage) {
+      if (flow.stageNumber > LastStage && flow.stagesCleared == LastStage) {
         setScene(AllClear);
         unloadSong();
         loadSong(allClearSong);
         playSong();
       }
-      stageNumber = 1;
-      stagesCleared = 0;
-      sceneEntered = 1;
+      flow.stageNumber = 1;
+      flow.stagesCleared = 0;
+      flow.sceneEntered = true;
     }
   }
-  frameBaseTime = sysTicks();
+  restartFrameClock();
   drawBackdrop(1);
   drawTileLayer();
   drawWalkerNow();
   drawHazards();
   drawText(9, 15, "CLICK BUTTON TO START.");
   drawStatusLine();
-  drawCursor(pointerX, pointerY);
-  frameDrawn = 1;
-  if (loaded && (isPress() || demoPlayback)) setScene(Playing);
+  drawCursor(flow.pointer.x, flow.pointer.y);
+  frameClock.frameDrawn = true;
+  if (loaded && (isPress(flow.pointer) || flow.demoPlayback)) setScene(Playing);
 }
 
 void stepPlaying() {
@@ -158,21 +233,20 @@ void stepPlaying() {
   drawHazards();
   hazardContact();
   if (walker.state != AtGoal) moveHazards();
-  drawCursor(pointerX, pointerY);
-  frameDrawn = 1;
+  drawCursor(flow.pointer.x, flow.pointer.y);
+  frameClock.frameDrawn = true;
   drawStatusLine();
   stepTimeLimit();
   recordingStep();
   stepWalker();
   updateTiles();
-  applyPointer();
+  applyPointer(flow.pointer, flow.dragMode);
 }
 
 void stepStageClear() {
-  if (sceneEntered) {
-    sceneEntered = 0;
-    skipPhase = 0;
-    if (demoPlayback) {
+  if (entering()) {
+    resetSkipPhase();
+    if (flow.demoPlayback) {
       setScene(Title);
     } else {
       playEffect(SoundClear);
@@ -182,34 +256,34 @@ void stepStageClear() {
     drawWalkerNow();
     drawText(16, 15, "CLEAR!");
     drawStatusLine();
-    frameDrawn = 1;
-    walker.clickCooldown = 120;
-    if (recording) {
+    frameClock.frameDrawn = true;
+    walker.clickCooldown = ClearPauseFrames;
+    if (flow.recording) {
       // The game plays on; the player sees at once that this clear was not kept.
       if (!saveReplay()) drawText(12, 17, "REPLAY NOT SAVED");
-      frameBaseTime = sysTicks();
+      restartFrameClock();
     }
+    if (!flow.demoPlayback && noteClear(flow.stageNumber, flow.timeLeft)) restartFrameClock();
   }
   if (walker.clickCooldown > 0) walker.clickCooldown -= 1;
   if (walker.clickCooldown > 0) return;
-  stageNumber += 1;
-  stagesCleared += 1;
+  flow.stageNumber += 1;
+  flow.stagesCleared += 1;
   walkerReset();
   setScene(StageReady);
 }
 
 void stepGameOver() {
-  if (sceneEntered) {
-    sceneEntered = 0;
+  if (entering()) {
     unloadSong();
     loadSong(gameOverSong);
     playSong();
     drawBackdrop(1);
     drawTileLayer();
     drawText(15, 15, "GAME  OVER");
-    frameDrawn = 1;
+    frameClock.frameDrawn = true;
   }
-  if (isPress()) {
+  if (isPress(flow.pointer)) {
     walkerReset();
     setScene(Title);
     stopSong();
@@ -218,13 +292,12 @@ void stepGameOver() {
 }
 
 void stepAllClear() {
-  if (sceneEntered) {
-    sceneEntered = 0;
+  if (entering()) {
     drawBackdrop(2);
     drawText(6, 15, "ALL CLEAR. CONGRATULATIONS!");
-    frameDrawn = 1;
+    frameClock.frameDrawn = true;
   }
-  if (isPress()) {
+  if (isPress(flow.pointer)) {
     stopSong();
     unloadSong();
     setScene(Title);
@@ -232,30 +305,29 @@ void stepAllClear() {
 }
 
 void stepMiss() {
-  if (sceneEntered) {
-    sceneEntered = 0;
-    skipPhase = 0;
+  if (entering()) {
+    resetSkipPhase();
     stopSong();
     playEffect(SoundMiss);
     drawBackdrop(1);
     drawTileLayer();
     drawWalkerNow();
     drawHazards();
-    walker.timer = 60;
+    walker.timer = MissPauseFrames;
     drawStatusLine();
-    frameDrawn = 1;
+    frameClock.frameDrawn = true;
   }
   if (--walker.timer == 0) {
-    lives -= 1;
+    flow.lives -= 1;
     setScene(MissFall);
   }
 }
 
 void stepMissFall() {
-  if (sceneEntered) {
+  if (flow.sceneEntered) {
     playEffect(SoundDeathFall);
-    sceneEntered = 0;
-    fallSpeed = -16;
+    flow.sceneEntered = false;
+    flow.fallSpeed = -16;
     walker.state = Dead;
   }
   advanceSkipPhase();
@@ -264,22 +336,21 @@ void stepMissFall() {
   drawWalkerNow();
   drawHazards();
   drawStatusLine();
-  walker.y += fallSpeed;
-  fallSpeed += 1;
-  frameDrawn = 1;
-  if (walker.y > 600) setScene(MissWait);
+  walker.y += flow.fallSpeed;
+  flow.fallSpeed += 1;
+  frameClock.frameDrawn = true;
+  if (walker.y > FallOffScreenY) setScene(MissWait);
 }
 
 void stepMissWait() {
-  if (sceneEntered) {
-    sceneEntered = 0;
-    walker.timer = 90;
-    skipPhase = 0;
+  if (entering()) {
+    walker.timer = MissWaitFrames;
+    resetSkipPhase();
   }
   if (--walker.timer != 0) return;
-  if (demoPlayback) {
+  if (flow.demoPlayback) {
     setScene(Title);
-  } else if (lives == 0) {
+  } else if (flow.lives == 0) {
     setScene(GameOver);
   } else {
     walkerReset();
@@ -288,28 +359,28 @@ void stepMissWait() {
 }
 }  // namespace
 
-void setScene(int next) {
-  sceneEntered = 1;
-  scene = next;
+void setScene(Scene next) {
+  flow.sceneEntered = true;
+  flow.scene = next;
 }
 
 void newGameReset() {
-  walker.stepsLeft = 16;
-  walker.rowFrames = 32;
+  walker.stepsLeft = StepsPerCell;
+  walker.rowFrames = LiftRowFrames;
   walker.walkPhase = 0;
-  lives = 3;
-  stagesCleared = 0;
-  timeFrames = 0;
+  flow.lives = 3;
+  flow.stagesCleared = 0;
+  flow.timeFrames = 0;
 }
 
 void walkerReset() {
   walker.walkPhase = 0;
-  walker.stepsLeft = 16;
-  walker.rowFrames = 32;
+  walker.stepsLeft = StepsPerCell;
+  walker.rowFrames = LiftRowFrames;
 }
 
 void runScene() {
-  switch (scene) {
+  switch (flow.scene) {
     case Title: stepTitle(); break;
     case DemoStart: stepDemoStart(); break;
     case NewGame: stepNewGame(); break;

@@ -1,61 +1,60 @@
 // Status lines, the time limit, lives, stars and the extra-life picture.
 #include <cstdio>
 
-#include "app/shell.h"
+#include "app/frame_clock.h"
 #include "display/display.h"
 #include "flow/flow.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
-int lives = 0;
-int stars = 0;
-int timeLeft = 0;
-int timeFrames = 0;
-int bonusX = 0, bonusY = 0, bonusFrame = 0, bonusTimer = 0;
+namespace {
+constexpr int FramesPerSecond = 60;
+constexpr int WarningSeconds = 10;  // the last ten seconds beep
+constexpr int BonusFrames = 40;
+constexpr int StarsForExtraLife = 4;
+}  // namespace
 
 void drawStatusLine() {
-  if (skipPhase != 0) return;
+  if (frameClock.skipPhase != 0) return;
   char line[64];
-  std::snprintf(line, sizeof line, "LIFE %d    STAR %d/4", lives, stars);
+  std::snprintf(line, sizeof line, "LIFE %d    STAR %d/4", flow.lives, flow.stars);
   drawText(0, 29, line);
-  std::snprintf(line, sizeof line, "STAGE %02d    TIME %d", stageNumber, timeLeft);
+  std::snprintf(line, sizeof line, "STAGE %02d    TIME %d", flow.stageNumber, flow.timeLeft);
   drawText(0, 0, line);
 }
 
 void stepTimeLimit() {
-  timeFrames += 1;
-  if (timeFrames < 60) return;
+  flow.timeFrames += 1;
+  if (flow.timeFrames < FramesPerSecond) return;
   if (walker.state == AtGoal) return;
-  timeFrames = 0;
-  timeLeft -= 1;
-  if (timeLeft == 0) {
+  flow.timeFrames = 0;
+  flow.timeLeft -= 1;
+  if (flow.timeLeft == 0) {
     setScene(Miss);
     return;
   }
-  if (timeLeft <= 10) playEffect(SoundTimeWarning);
+  if (flow.timeLeft <= WarningSeconds) playEffect(SoundTimeWarning);
 }
 
 void startBonus(int x, int y, int frame) {
-  bonusX = x;
-  bonusY = y;
-  bonusFrame = frame;
-  bonusTimer = 40;
+  flow.bonus = Bonus{x, y, frame, BonusFrames};
 }
 
 void stepBonus() {
-  if (bonusFrame == 0) return;
-  drawEffect(bonusX, bonusY, bonusFrame);
-  bonusY -= 1;
-  bonusTimer -= 1;
-  if (bonusTimer <= 0) bonusFrame = 0;
+  Bonus& b = flow.bonus;
+  if (b.bonusFrame == 0) return;
+  drawEffect(b.bonusX, b.bonusY, b.bonusFrame);
+  b.bonusY -= 1;
+  b.bonusTimer -= 1;
+  if (b.bonusTimer <= 0) b.bonusFrame = 0;
 }
 
 void takeStar() {
-  stars += 1;
-  if (stars == 4) {
+  flow.stars += 1;
+  if (flow.stars == StarsForExtraLife) {
     playEffect(SoundExtraLife);
-    lives += 1;
-    startBonus(walker.x, walker.y, 17);
+    flow.lives += 1;
+    startBonus(walker.x, walker.y, FrameExtraLife);
   } else {
     playEffect(SoundStar);
   }

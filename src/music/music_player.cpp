@@ -17,13 +17,17 @@ void (*musicObserver)(const char* operation, const char* argument) = nullptr;
 
 MusicPlayer musicPlayer;
 std::atomic<bool> playing{false};
+std::atomic<bool> holding{false};
 std::atomic<bool> threadBusy{false};
 uint8_t* sysexScratch = nullptr;
 
 static void sleepWhilePlaying(uint32_t ms) { sysSleepWhile(ms, &playing); }
+// Woken at once by a resume or a stop; the long nap costs nothing meanwhile.
+static void waitWhileHolding() { sysSleepWhile(1000, &holding); }
 
 uint32_t (*musicClock)() = sysMonotonicMs;
 void (*musicSleep)(uint32_t ms) = sleepWhilePlaying;
+void (*musicHoldWait)() = waitWhileHolding;
 void (*stepObserver)(uint32_t deadline) = nullptr;
 
 static std::mutex stepLock;
@@ -51,9 +55,18 @@ void timingThread() {
   while (playing.load() && !sysMidiReadyToPlay()) musicSleep(5);
   uint32_t deadline = musicClock();
   while (playing.load()) {
+    if (holding.load()) {
+      while (holding.load() && playing.load()) musicHoldWait();
+      // The schedule moves by the pause: the paused time is not played
+      // afterwards as a burst of steps to catch up.
+      deadline = musicClock();
+      continue;
+    }
     if (stepObserver) stepObserver(deadline);
     {
       std::lock_guard<std::mutex> lock(stepLock);
+      // Held between the look above and here: not one more step.
+      if (holding.load()) continue;
       advanceClock();
     }
     deadline += 10;
@@ -77,6 +90,7 @@ static void endPlayback() {
     std::lock_guard<std::mutex> lock(stepLock);
     resetDevice();
     playing.store(false);
+    holding.store(false);
   }
   sysWakeSleepers();
 }
@@ -108,6 +122,20 @@ bool stopSong() {
   return true;
 }
 
+bool holdSong() {
+  {
+    std::lock_guard<std::mutex> lock(stepLock);
+    holding.store(true);
+  }
+  return musicPlayer.ready && playing.load();
+}
+
+bool releaseHeldSong() {
+  const bool wasHeld = holding.exchange(false);
+  sysWakeSleepers();
+  return wasHeld;
+}
+
 bool unloadSong() {
   observeMusic("unload", nullptr);
   if (!musicPlayer.songLoaded) return false;
@@ -137,8 +165,9 @@ void constructMusicPlayer() {
 }
 
 void teardownMusicPlayer() {
-  if (playing.load()) {
+  if (playing.load() || holding.load()) {
     playing.store(false);
+    holding.store(false);
     sysWakeSleepers();
   }
   // The thread finishes its step before anything it reads goes away.

@@ -55,6 +55,8 @@ extern bool loopSeen;
 
 // Shared with the timing thread. The thread steps only while `playing` is set.
 extern std::atomic<bool> playing;
+// Set while the game is paused: the thread stays out of its steps.
+extern std::atomic<bool> holding;
 extern std::atomic<bool> threadBusy;
 extern uint8_t* sysexScratch;
 
@@ -91,5 +93,7 @@ void observeMusic(const char* operation, const char* argument);
 // The timing thread's clock and sleep; tests put a fake clock here.
 extern uint32_t (*musicClock)();
 extern void (*musicSleep)(uint32_t ms);
+// How the thread waits while held; returns early when the hold ends.
+extern void (*musicHoldWait)();
 // Called at the start of every step with its deadline (for measurements).
 extern void (*stepObserver)(uint32_t deadline);

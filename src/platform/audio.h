@@ -38,6 +38,9 @@ void sysSetMixer(SysAudioMixer mixer);
 // that plays into nothing at the real pace.
 bool sysOpenAudio();
 bool sysAudioReady();
+// Stops the device's callbacks (it plays silence) while the game is paused,
+// and starts them again.
+void sysPauseAudio(bool on);
 const char* sysAudioError();
 // Frames per callback of the open device (0 when closed).
 int sysAudioBufferFrames();

@@ -119,6 +119,11 @@ bool sysOpenAudio() {
   return true;
 }
 
+void sysPauseAudio(bool on) {
+  std::lock_guard<std::mutex> hold(deviceMutex);
+  if (SDL_AudioDeviceID id = device.load()) SDL_PauseAudioDevice(id, on ? 1 : 0);
+}
+
 bool sysAudioReady() { return device.load() != 0; }
 
 const char* sysAudioError() { return lastError.c_str(); }

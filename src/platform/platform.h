@@ -61,15 +61,51 @@ enum SysMessage {
   SysMsgMouseMove,   // param: x in the low 16 bits, y in the high 16 bits
   SysMsgButtonDown,  // left button; param as for a move
   SysMsgButtonUp,    // left button; no position
+  SysMsgFocusLost,   // the window no longer has the keyboard (another window was chosen)
 };
 struct SysEvent {
   int message;
   uint32_t param;
 };
-enum { SysKeyEscape = 27, SysKeyF12 = 123 };
+// Key codes: characters as themselves (lower case), the others as below.
+enum SysKey : uint32_t {
+  SysKeyEnter = 13,  // either Enter key
+  SysKeyEscape = 27,
+  SysKeySpace = 32,
+  SysKeyPlus = 43,
+  SysKeyMinus = 45,
+  SysKeyEquals = 61,  // the unshifted '+' key of most layouts
+  SysKeyF12 = 123,
+  SysKeyPause = 0x10001,
+  SysKeyUp = 0x10002,
+  SysKeyDown = 0x10003,
+  SysKeyKeypadPlus = 0x10004,
+  SysKeyKeypadMinus = 0x10005,
+};
 
-// Creates the fixed-size window whose client area is width x height.
+// Creates the window for a picture of width x height. It opens at a whole
+// multiple of that size (see sysSetWindowStart), the user may resize it down
+// to width x height, and the picture is drawn at the largest whole multiple
+// that fits, centred between black bars. Pointer positions reach the program
+// in picture pixels; over the bars they are clamped to the picture's edge.
+// F11 and Alt+Enter switch between the window and fullscreen and never reach
+// the program as key messages.
 bool sysCreateWindow(const char* caption, int width, int height);
+// How sysCreateWindow opens the window: scale 1 to 8 at that multiple of the
+// picture, 0 at the largest that fits the screen's usable area with the
+// window's frame; fullscreen opens it fullscreen, and leaving fullscreen then
+// gives the window that the scale says.
+void sysSetWindowStart(int scale, bool fullscreen);
+// Fullscreen on the desktop's own mode, or back to the window's size and place
+// from before. Headless this only records the choice.
+void sysSetFullscreen(bool on);
+bool sysWindowFullscreen();
+// The window's size as a window (while fullscreen, the one it goes back to) as
+// the largest whole multiple of the picture it holds, 1 to 8: the scale that
+// opens the same window again.
+int sysWindowScale();
+// Hides the system pointer while it is over the picture (the program draws its
+// own there); over the bars it stays visible.
 void sysHidePointer();
 // Takes the next waiting message off the queue; false when none waits.
 bool sysPeekMessage(SysEvent* event);
@@ -94,3 +130,6 @@ const char* sysFindDataFolder();
 // The user's own data folder ($XDG_DATA_HOME/wendlop or ~/.local/share/wendlop),
 // nullptr when neither variable says where it is.
 const char* sysUserDataFolder();
+// The user's settings folder ($XDG_CONFIG_HOME/wendlop or ~/.config/wendlop),
+// nullptr when neither variable says where it is.
+const char* sysUserConfigFolder();

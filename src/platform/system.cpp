@@ -286,3 +286,15 @@ const char* sysUserDataFolder() {
   }
   return folder.c_str();
 }
+
+const char* sysUserConfigFolder() {
+  static std::string folder;
+  if (const char* xdg = sysGetEnv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+    folder = std::string(xdg) + "/wendlop";
+  } else if (const char* home = sysGetEnv("HOME")) {
+    folder = std::string(home) + "/.config/wendlop";
+  } else {
+    return nullptr;
+  }
+  return folder.c_str();
+}

@@ -1,17 +1,20 @@
-// Presenting on SDL2: the canvas is wrapped once in an 8-bit SDL surface that
-// carries the colour table, and each present blits it into the window's own
-// surface. SDL converts 8-bit to the window's format through a lookup table it
-// keeps between blits, and on X11 the window surface goes out through shared
-// memory: no GL context, no allocation and no vsync wait per frame.
+// Presenting on SDL2, into the window's own surface: no GL context, no
+// allocation and no vsync wait per frame, and on X11 the surface goes out
+// through shared memory. The picture is scaled by whole numbers here: each
+// changed span of a canvas row is looked up once in a table of the window's
+// pixel values, widened, and copied down; rows and columns that did not
+// change since the window last got them cost a comparison and nothing else.
 #include "platform/video.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/window_fit.h"
 
 namespace {
 
@@ -21,12 +24,86 @@ int canvasHeight = 0;
 bool videoReady = false;
 std::string videoError;
 
-SDL_Surface* indexedCanvas = nullptr;  // windowed: wraps the canvas, owns the palette
+// Windowed.
+SDL_Surface* indexedCanvas = nullptr;  // wraps the canvas and its colours, for SDL's own blits
 const SDL_Surface* lastTarget = nullptr;  // the window surface of the last present
 int lastTargetWidth = 0, lastTargetHeight = 0;
+uint32_t lastTargetFormat = 0;
+PictureFit fit;
+uint32_t mapped[256];  // the colour table in the window surface's pixel values
+// The canvas as the window holds it; when not valid, the next present sends
+// the whole picture, whatever rectangle it is given.
+std::vector<uint8_t> shown;
+bool shownValid = false;
+std::vector<SDL_Rect> updates;
 
+// Headless.
 uint32_t headlessColours[256];
 std::vector<uint32_t> headlessPicture;
+
+void mapColours(const SDL_PixelFormat* format) {
+  const SDL_Palette* palette = indexedCanvas->format->palette;
+  for (int i = 0; i < 256; ++i) {
+    const SDL_Color& c = palette->colors[i];
+    mapped[i] = SDL_MapRGB(format, c.r, c.g, c.b);
+  }
+}
+
+// SDL makes a new window surface when the window's size changes; it starts
+// blank, so the bars are painted and the whole picture goes in again.
+void adoptTarget(SDL_Surface* target) {
+  lastTarget = target;
+  lastTargetWidth = target->w;
+  lastTargetHeight = target->h;
+  lastTargetFormat = target->format->format;
+  fit = fitPicture(target->w, target->h, canvasWidth, canvasHeight);
+  mapColours(target->format);
+  SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+  shownValid = false;
+}
+
+// Window formats other than 32-bit, and windows smaller than the picture,
+// are left to SDL's general scaled blit, which converts and cuts as it goes.
+void presentThroughSdl(SDL_Window* window, SDL_Surface* target, const SDL_Rect& area, bool whole) {
+  SDL_Rect place{fit.x + area.x * fit.scale, fit.y + area.y * fit.scale, area.w * fit.scale,
+                 area.h * fit.scale};
+  SDL_Rect source = area;
+  if (SDL_BlitScaled(indexedCanvas, &source, target, &place) != 0) return;
+  if (whole) {
+    SDL_UpdateWindowSurface(window);
+  } else {
+    const SDL_Rect all{0, 0, target->w, target->h};
+    SDL_Rect visible;
+    if (SDL_IntersectRect(&place, &all, &visible)) SDL_UpdateWindowSurfaceRects(window, &visible, 1);
+  }
+}
+
+// The first and one past the last place where two rows differ, in [from, to),
+// which must hold a difference: eight bytes at a time, then byte by byte.
+int firstDifference(const uint8_t* a, const uint8_t* b, int from, int to) {
+  for (uint64_t x, y; from + 8 <= to; from += 8) {
+    std::memcpy(&x, a + from, 8);
+    std::memcpy(&y, b + from, 8);
+    if (x != y) break;
+  }
+  while (a[from] == b[from]) ++from;
+  return from;
+}
+
+int endOfDifference(const uint8_t* a, const uint8_t* b, int from, int to) {
+  for (uint64_t x, y; to - 8 >= from; to -= 8) {
+    std::memcpy(&x, a + to - 8, 8);
+    std::memcpy(&y, b + to - 8, 8);
+    if (x != y) break;
+  }
+  while (a[to - 1] == b[to - 1]) --to;
+  return to;
+}
+
+void addUpdate(int top, int bottom, int left, int right) {
+  updates.push_back(SDL_Rect{fit.x + left * fit.scale, fit.y + top * fit.scale, (right - left) * fit.scale,
+                             (bottom - top) * fit.scale});
+}
 
 }  // namespace
 
@@ -71,6 +148,8 @@ bool sysInitVideo(const uint8_t* canvas, int width, int height) {
   }
   SDL_SetSurfaceBlendMode(indexedCanvas, SDL_BLENDMODE_NONE);
   SDL_SetSurfaceRLE(indexedCanvas, 0);
+  shown.assign(static_cast<size_t>(width) * height, 0);
+  shownValid = false;
   videoReady = true;
   return true;
 }
@@ -88,13 +167,15 @@ void sysSetPalette(const uint8_t colours[256][3]) {
   for (int i = 0; i < 256; ++i)
     entries[i] = SDL_Color{colours[i][0], colours[i][1], colours[i][2], 255};
   SDL_SetPaletteColors(indexedCanvas->format->palette, entries, 0, 256);
+  // The next present takes the new colours wherever it looks.
+  lastTarget = nullptr;
 }
 
 void sysPresent(int x, int y, int width, int height) {
   if (!videoReady) return;
-  const int x0 = std::max(x, 0), y0 = std::max(y, 0);
-  const int x1 = std::min(static_cast<long long>(x) + width, static_cast<long long>(canvasWidth));
-  const int y1 = std::min(static_cast<long long>(y) + height, static_cast<long long>(canvasHeight));
+  int x0 = std::max(x, 0), y0 = std::max(y, 0);
+  int x1 = std::min(static_cast<long long>(x) + width, static_cast<long long>(canvasWidth));
+  int y1 = std::min(static_cast<long long>(y) + height, static_cast<long long>(canvasHeight));
   if (x0 >= x1 || y0 >= y1) return;
 
   if (!indexedCanvas) {
@@ -109,18 +190,78 @@ void sysPresent(int x, int y, int width, int height) {
   SDL_Window* window = sysSdlWindow();
   SDL_Surface* target = window ? SDL_GetWindowSurface(window) : nullptr;
   if (!target) return;  // the window went away: show nothing rather than fail
-  SDL_Rect area{x0, y0, x1 - x0, y1 - y0};
-  // SDL makes a new window surface when the window's size changes (a window
-  // manager may impose one); it starts blank, so it gets the whole canvas.
-  if (target != lastTarget || target->w != lastTargetWidth || target->h != lastTargetHeight) {
-    area = SDL_Rect{0, 0, canvasWidth, canvasHeight};
-    lastTarget = target;
-    lastTargetWidth = target->w;
-    lastTargetHeight = target->h;
+  if (target != lastTarget || target->w != lastTargetWidth || target->h != lastTargetHeight ||
+      target->format->format != lastTargetFormat)
+    adoptTarget(target);
+  const bool whole = !shownValid;
+  if (whole) {
+    x0 = y0 = 0;
+    x1 = canvasWidth;
+    y1 = canvasHeight;
   }
-  SDL_Rect place = area;
-  if (SDL_BlitSurface(indexedCanvas, &area, target, &place) != 0) return;
-  SDL_UpdateWindowSurfaceRects(window, &area, 1);
+  if (target->format->BytesPerPixel != 4 || fit.x + fit.width > target->w || fit.y + fit.height > target->h) {
+    presentThroughSdl(window, target, SDL_Rect{x0, y0, x1 - x0, y1 - y0}, whole);
+    shownValid = true;
+    return;
+  }
+
+  const long pitch = target->pitch / 4;
+  uint32_t* picture = static_cast<uint32_t*>(target->pixels) + static_cast<long>(fit.y) * pitch + fit.x;
+  // Changed rows that follow each other go out as one rectangle, as wide as
+  // the widest of their changed spans: few rectangles, little left over.
+  updates.clear();
+  int runTop = -1, runLeft = 0, runRight = 0;
+  for (int row = y0; row < y1; ++row) {
+    const uint8_t* now = canvasPixels + static_cast<size_t>(row) * canvasWidth;
+    uint8_t* was = shown.data() + static_cast<size_t>(row) * canvasWidth;
+    int left = x0, right = x1;
+    if (!whole) {
+      if (std::memcmp(now + x0, was + x0, static_cast<size_t>(x1 - x0)) == 0) {
+        if (runTop >= 0) addUpdate(runTop, row, runLeft, runRight);
+        runTop = -1;
+        continue;
+      }
+      left = firstDifference(now, was, x0, x1);
+      right = endOfDifference(now, was, left, x1);
+    }
+    scaleCanvasRect(canvasPixels, canvasWidth, left, row, right - left, 1, mapped, fit.scale, picture, pitch);
+    std::memcpy(was + left, now + left, static_cast<size_t>(right - left));
+    if (runTop < 0) {
+      runTop = row;
+      runLeft = left;
+      runRight = right;
+    } else {
+      runLeft = std::min(runLeft, left);
+      runRight = std::max(runRight, right);
+    }
+  }
+  if (runTop >= 0) addUpdate(runTop, y1, runLeft, runRight);
+  shownValid = true;
+  if (whole) {
+    SDL_UpdateWindowSurface(window);
+  } else if (!updates.empty()) {
+    SDL_UpdateWindowSurfaceRects(window, updates.data(), static_cast<int>(updates.size()));
+  }
+}
+
+void sysWindowExposed() { shownValid = false; }
+
+bool sysReadWindowPicture(std::vector<uint32_t>* pixels, int* width, int* height) {
+  SDL_Window* window = sysSdlWindow();
+  SDL_Surface* target = window ? SDL_GetWindowSurface(window) : nullptr;
+  if (!target || !pixels) return false;
+  SDL_Surface* copy = SDL_ConvertSurfaceFormat(target, SDL_PIXELFORMAT_RGB888, 0);
+  if (!copy) return false;
+  pixels->resize(static_cast<size_t>(copy->w) * copy->h);
+  for (int row = 0; row < copy->h; ++row) {
+    const auto* src = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(copy->pixels) +
+                                                        static_cast<size_t>(row) * copy->pitch);
+    for (int col = 0; col < copy->w; ++col) (*pixels)[static_cast<size_t>(row) * copy->w + col] = src[col] & 0xFFFFFFu;
+  }
+  *width = copy->w;
+  *height = copy->h;
+  SDL_FreeSurface(copy);
+  return true;
 }
 
 const uint32_t* sysPresentedPicture() {
@@ -131,6 +272,9 @@ void sysShutdownVideo() {
   if (indexedCanvas) SDL_FreeSurface(indexedCanvas);
   indexedCanvas = nullptr;
   lastTarget = nullptr;
+  shownValid = false;
+  shown.clear();
+  shown.shrink_to_fit();
   videoReady = false;
   canvasPixels = nullptr;
   headlessPicture.clear();

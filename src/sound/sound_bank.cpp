@@ -80,6 +80,15 @@ void playEffect(int id) {
   mixerTrigger(id);
 }
 
+void setSoundVolume(int masterPercent, int musicPercent, int effectsPercent) {
+  mixerSetVolume(masterPercent, musicPercent, effectsPercent);
+}
+
+void pauseSound(bool on) {
+  mixerSetPaused(on);
+  sysPauseAudio(on);
+}
+
 void releaseSoundBank() {
   if (bankReady == 1) {
     // The audio thread lets go of the samples before they are freed.

@@ -33,6 +33,20 @@ int32_t sum[kChunkFrames * SysAudioChannels];
 int16_t musicChunk[kChunkFrames * SysAudioChannels];
 std::atomic<int> soundingCount{0};
 
+// Game thread writes, audio thread reads: the scale of each source (master
+// times its own volume, 65536 for full), and whether the game is paused.
+constexpr int32_t FullScale = 65536;
+std::atomic<int32_t> musicScale{FullScale};
+std::atomic<int32_t> effectsScale{FullScale};
+std::atomic<bool> paused{false};
+std::atomic<uint32_t> pauseCount{0};  // bumped per pause: the audio thread cuts the voices
+uint32_t pausesSeen = 0;              // audio thread
+
+// At full scale the samples go through untouched, bit for bit.
+inline int32_t scaled(int32_t sample, int32_t scale) {
+  return scale == FullScale ? sample : (sample * scale) >> 16;
+}
+
 void silenceAll() {
   for (int i = 0; i < kVoices; ++i) {
     voices[i] = Voice{};
@@ -67,8 +81,37 @@ void mixerTrigger(int id) {
 
 int mixerVoicesSounding() { return soundingCount.load(std::memory_order_relaxed); }
 
+void mixerSetVolume(int masterPercent, int musicPercent, int effectsPercent) {
+  auto clampPercent = [](int p) { return p < 0 ? 0 : (p > 100 ? 100 : p); };
+  const int64_t master = clampPercent(masterPercent);
+  musicScale.store(static_cast<int32_t>(master * clampPercent(musicPercent) * FullScale / 10000),
+                   std::memory_order_relaxed);
+  effectsScale.store(static_cast<int32_t>(master * clampPercent(effectsPercent) * FullScale / 10000),
+                     std::memory_order_relaxed);
+}
+
+void mixerSetPaused(bool on) {
+  if (on && !paused.load(std::memory_order_relaxed)) pauseCount.fetch_add(1, std::memory_order_release);
+  paused.store(on, std::memory_order_release);
+}
+
 void mixAudio(int16_t* out, int frames, SysAudioSource music) {
   if (!out || frames <= 0) return;
+  // A pause cuts the effects that sound; the music source is not pulled, so
+  // the synthesizer's notes wait, silent, where they are.
+  const uint32_t pauses = pauseCount.load(std::memory_order_acquire);
+  if (pauses != pausesSeen) {
+    pausesSeen = pauses;
+    for (Voice& v : voices) v.sounding = false;
+  }
+  if (paused.load(std::memory_order_acquire)) {
+    std::memset(out, 0, sizeof(int16_t) * static_cast<size_t>(frames) * SysAudioChannels);
+    for (int i = 0; i < kVoices; ++i) voices[i].triggersSeen = triggers[i].load(std::memory_order_acquire);
+    soundingCount.store(0, std::memory_order_relaxed);
+    return;
+  }
+  const int32_t musicGain = musicScale.load(std::memory_order_relaxed);
+  const int32_t effectsGain = effectsScale.load(std::memory_order_relaxed);
   for (int i = 0; i < kVoices; ++i) {
     uint32_t seen = triggers[i].load(std::memory_order_acquire);
     if (seen != voices[i].triggersSeen) {
@@ -84,7 +127,7 @@ void mixAudio(int16_t* out, int frames, SysAudioSource music) {
     int samples = n * SysAudioChannels;
     if (music) {
       music(musicChunk, n);
-      for (int s = 0; s < samples; ++s) sum[s] = musicChunk[s];
+      for (int s = 0; s < samples; ++s) sum[s] = scaled(musicChunk[s], musicGain);
     } else {
       std::memset(sum, 0, sizeof(int32_t) * static_cast<size_t>(samples));
     }
@@ -92,7 +135,7 @@ void mixAudio(int16_t* out, int frames, SysAudioSource music) {
       if (!v.sounding) continue;
       uint32_t take = std::min<uint32_t>(static_cast<uint32_t>(n), v.frames - v.position);
       const int16_t* from = v.samples + static_cast<size_t>(v.position) * SysAudioChannels;
-      for (uint32_t s = 0; s < take * SysAudioChannels; ++s) sum[s] += from[s];
+      for (uint32_t s = 0; s < take * SysAudioChannels; ++s) sum[s] += scaled(from[s], effectsGain);
       v.position += take;
       if (v.position >= v.frames) v.sounding = false;
     }

@@ -25,5 +25,13 @@ void mixerTrigger(int id);
 // function the audio device calls; tests call it directly.
 void mixAudio(int16_t* out, int frames, SysAudioSource music);
 
+// Volumes in percent (0 to 100, others clamped): music and effects each
+// scaled by its own volume times the master volume, before they are summed.
+void mixerSetVolume(int masterPercent, int musicPercent, int effectsPercent);
+// While paused the mixer gives silence: the effects sounding at the pause are
+// cut, the music source is not called (so its notes wait where they are), and
+// triggers made meanwhile are dropped.
+void mixerSetPaused(bool on);
+
 // How many voices are sounding after the last buffer (for tests and tools).
 int mixerVoicesSounding();

@@ -1,5 +1,4 @@
-// Moving hazards: drawn, tested against the walker, and moved cell by cell.
-#include "display/display.h"
+// Moving hazards: tested against the walker, and moved cell by cell.
 #include "flow/flow.h"
 #include "world/world.h"
 
@@ -8,7 +7,7 @@ bool blocks(int row, int col) { return kindAt(row, col) == Solid; }
 
 void startCrossing(Hazard& h) {
   h.stepsLeft = h.stepsPerCell;
-  h.state = 2;
+  h.state = HazardCrossing;
 }
 
 int16_t negate(int16_t v) { return static_cast<int16_t>(-v); }
@@ -42,7 +41,7 @@ void choose(Hazard& h) {
       h.drow = negate(h.drow);
       startCrossing(h);
     } else {
-      h.state = 1;
+      h.state = HazardChoosing;
     }
   }
 }
@@ -56,22 +55,17 @@ void cross(Hazard& h) {
   if (h.stepsLeft != 0) return;
   h.col = static_cast<int16_t>(h.col + h.dcol);
   h.row = static_cast<int16_t>(h.row + h.drow);
-  h.state = h.row == 0 ? 0 : 1;
+  // A hazard that reaches the top row is gone for good.
+  h.state = h.row == 0 ? HazardStopped : HazardChoosing;
 }
 }  // namespace
-
-void drawHazards() {
-  for (int i = 0; i < hazardCount; ++i) {
-    if (hazards[i].state != 0) drawEffect(hazards[i].x, hazards[i].y, 16);
-  }
-}
 
 void hazardContact() {
   const int wx = walker.x;
   const int wy = walker.y;
-  for (int i = 0; i < hazardCount; ++i) {
-    const Hazard& h = hazards[i];
-    if (h.state == 0) continue;
+  for (int i = 0; i < hazardTable.hazardCount; ++i) {
+    const Hazard& h = hazardTable.hazards[i];
+    if (h.state == HazardStopped) continue;
     const int hx = h.x;
     const int hy = h.y;
     if (hx + 2 < wx + 16 && wx + 16 < hx + 62 && hy <= wy && wy <= hy + 56) setScene(Miss);
@@ -79,11 +73,11 @@ void hazardContact() {
 }
 
 void moveHazards() {
-  for (int i = 0; i < hazardCount; ++i) {
-    Hazard& h = hazards[i];
-    if (h.state == 1) {
+  for (int i = 0; i < hazardTable.hazardCount; ++i) {
+    Hazard& h = hazardTable.hazards[i];
+    if (h.state == HazardChoosing) {
       choose(h);
-    } else if (h.state == 2) {
+    } else if (h.state == HazardCrossing) {
       cross(h);
     }
   }

@@ -1,10 +1,8 @@
 // What the left button does to the walker and the tiles while Playing.
-#include "flow/flow.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
-int lastCol = 0;
-int lastRow = 0;
+PointerTrack pointerTrack;
 
 namespace {
 bool isPiece(int cls) {
@@ -62,11 +60,11 @@ void pressWalker(Walker& w) {
       playEffect(SoundTurn);
       w.resumeState = WalkRight;
       w.state = Turning;
-      w.timer = 16;
+      w.timer = TurnFrames;
       w.col -= 1;
-      w.stepsLeft = 16 - w.stepsLeft;
+      w.stepsLeft = StepsPerCell - w.stepsLeft;
       if (w.stepsLeft == 0) {
-        w.clickCooldown = 20;
+        w.clickCooldown = ClickTurnCooldown;
         w.x -= 2;
         w.stepsLeft = 1;
       }
@@ -74,13 +72,13 @@ void pressWalker(Walker& w) {
     case WalkRight:
       playEffect(SoundTurn);
       w.col += 1;
-      w.stepsLeft = 16 - w.stepsLeft;
+      w.stepsLeft = StepsPerCell - w.stepsLeft;
       w.resumeState = WalkLeft;
       w.state = Turning;
-      w.timer = 16;
+      w.timer = TurnFrames;
       if (w.stepsLeft == 0) {
         w.x += 2;
-        w.clickCooldown = 20;
+        w.clickCooldown = ClickTurnCooldown;
         w.stepsLeft = 1;
       }
       break;
@@ -114,23 +112,26 @@ void pressWalker(Walker& w) {
 }
 }  // namespace
 
-void applyPointer() {
+bool isPress(const PointerSample& pointer) { return pointer.button == 1 && pointer.previousButton == 0; }
+
+void applyPointer(const PointerSample& pointer, bool drag) {
   Walker& w = walker;
   if (w.clickCooldown > 0) w.clickCooldown -= 1;
-  if (pointerButton != 1) return;
+  if (pointer.button != 1) return;
 
-  const int col = pointerX / CellSize;
-  const int row = pointerY / CellSize;
-  const int previousCol = lastCol;
-  const int previousRow = lastRow;
+  const int x = pointer.x;
+  const int y = pointer.y;
+  const int col = x / CellSize;
+  const int row = y / CellSize;
+  const int previousCol = pointerTrack.lastCol;
+  const int previousRow = pointerTrack.lastRow;
   const int dCol = col - previousCol;
   const int dRow = row - previousRow;
-  lastCol = col;
-  lastRow = row;
+  pointerTrack.lastCol = col;
+  pointerTrack.lastRow = row;
 
-  const bool press = isPress();
-  if (press && w.clickCooldown == 0 && w.x - 8 < pointerX && pointerX < w.x + 40 && w.y - 32 < pointerY &&
-      pointerY < w.y + 32) {
+  const bool press = isPress(pointer);
+  if (press && w.clickCooldown == 0 && w.x - 8 < x && x < w.x + 40 && w.y - 32 < y && y < w.y + 32) {
     pressWalker(w);
     return;
   }
@@ -144,7 +145,7 @@ void applyPointer() {
   const bool insideVertically = (dRow == 1 && (cls == SwitchBottomLeft || cls == SwitchBottomRight)) ||
                                 (dRow == -1 && (cls == SwitchTopLeft || cls == SwitchTopRight));
   const bool enteredNewCell = col != previousCol || row != previousRow;
-  const bool dragSwitches = dragMode == 1 && enteredNewCell &&
+  const bool dragSwitches = drag && enteredNewCell &&
                             (cls == SwitchSingle || (isPiece(cls) && !insideHorizontally && !insideVertically));
   if (dragSwitches || press) switchTile(row, col, t, cls);
 }

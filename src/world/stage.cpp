@@ -9,8 +9,7 @@
 
 uint8_t stageMap[StageMapSize];
 Walker walker;
-Hazard hazards[HazardCapacity];
-int hazardCount = 0;
+HazardTable hazardTable;
 
 bool insideGrid(int row, int col) { return row >= 0 && row < GridRows && col >= 0 && col < GridColumns; }
 
@@ -32,7 +31,7 @@ struct Spawn {
   int32_t period;
 };
 // Object codes 10 to 25, in order.
-constexpr Spawn spawnTable[16] = {
+constexpr Spawn spawnTable[LastHazardCode - FirstHazardCode + 1] = {
     {1, 0, 1, 0, 32, 1},   {0, 1, 0, 1, 32, 1},   {2, 0, 1, 0, 16, 1},    {0, 2, 0, 1, 16, 1},
     {1, 0, 1, 0, 32, 16},  {0, 1, 0, 1, 32, 16},  {1, 1, 1, 1, 32, 1},    {1, -1, 1, -1, 32, 1},
     {1, 0, 1, 0, 32, 4},   {0, 1, 0, 1, 32, 4},   {-1, 0, -1, 0, 32, 1},  {0, -1, 0, -1, 32, 1},
@@ -51,6 +50,7 @@ void reportStage(int stage, const char* name, const std::string& why) {
 }  // namespace
 
 bool loadStage(int stage) {
+  int& hazardCount = hazardTable.hazardCount;
   hazardCount = 0;
   char name[32];
   std::snprintf(name, sizeof name, "map/map%02d.fmf", stage);
@@ -75,15 +75,15 @@ bool loadStage(int stage) {
   for (int row = 0; row < GridRows; ++row) {
     for (int col = 0; col < GridColumns; ++col) {
       const int code = static_cast<int8_t>(stageMap[ObjectLayerOffset + GridColumns * row + col]);
-      if (code == 7 || code == 8) {
-        walker.state = code == 7 ? WalkLeft : WalkRight;
+      if (code == StartFacingLeft || code == StartFacingRight) {
+        walker.state = code == StartFacingLeft ? WalkLeft : WalkRight;
         walker.col = col;
         walker.row = row;
         walker.x = CellSize * col;
         walker.y = CellSize * row;
-      } else if (code >= 10 && code <= 25 && hazardCount < HazardCapacity) {
-        const Spawn& s = spawnTable[code - 10];
-        Hazard& h = hazards[hazardCount];
+      } else if (code >= FirstHazardCode && code <= LastHazardCode && hazardCount < HazardCapacity) {
+        const Spawn& s = spawnTable[code - FirstHazardCode];
+        Hazard& h = hazardTable.hazards[hazardCount];
         h = Hazard{};
         h.x = static_cast<uint16_t>(CellSize * col - 16);
         h.y = static_cast<uint16_t>(CellSize * row - 16);
@@ -95,7 +95,7 @@ bool loadStage(int stage) {
         h.drow = s.drow;
         h.stepsPerCell = s.stepsPerCell;
         h.period = s.period;
-        h.state = 1;
+        h.state = HazardChoosing;
         h.tick = 0;
         ++hazardCount;
       }
@@ -106,7 +106,7 @@ bool loadStage(int stage) {
     return false;
   }
   if (kindAt(walker.row + 1, walker.col) == Empty) {
-    walker.rowFrames = 8;
+    walker.rowFrames = FallRowFrames;
     walker.resumeState = walker.state;
     walker.state = Falling;
   }

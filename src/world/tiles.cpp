@@ -71,20 +71,20 @@ extern const std::array<uint8_t, 256> nextTile = catalogue.next;
 extern const std::array<uint8_t, 256> tileClass = catalogue.cls;
 extern const std::array<uint8_t, 256> tileSound = catalogue.sound;
 
-int phase16 = 0;
-int phase64 = 0;
+TileAnimation tileAnimation;
 
 void updateTiles() {
-  phase16 = (phase16 + 1) % 16;
-  phase64 = (phase64 + 1) % 64;
+  TileAnimation& a = tileAnimation;
+  a.phase16 = (a.phase16 + 1) % 16;
+  a.phase64 = (a.phase64 + 1) % 64;
   for (int row = GridRows - 1; row >= 0; --row) {
     for (int col = 0; col < GridColumns; ++col) {
       uint8_t* cell = tileCell(row, col);
       const int t = *cell;
       const int cls = tileClass[t];
       if (cls == AnimEveryFrame) *cell = nextTile[t];
-      if (cls == AnimEvery16 && phase16 == 0) *cell = nextTile[t];
-      if (cls == AnimEvery64 && phase64 == 0) *cell = nextTile[t];
+      if (cls == AnimEvery16 && a.phase16 == 0) *cell = nextTile[t];
+      if (cls == AnimEvery64 && a.phase64 == 0) *cell = nextTile[t];
       // A star in the bottom row has nothing below it in the layer and stays.
       if (t == StarTile && row + 1 < GridRows && tileKind[*tileCell(row + 1, col)] == Empty) {
         *cell = 0;

@@ -19,11 +19,11 @@ void stepWalking(Walker& w) {
   w.x += 2 * d;
   if (w.stepsLeft > 0) return;
 
-  w.stepsLeft = 16;
+  w.stepsLeft = StepsPerCell;
   w.col += d;
   enterCell();
   if (kindAt(w.row, w.col) == Lift) {
-    w.rowFrames = 32;
+    w.rowFrames = LiftRowFrames;
     w.state = d < 0 ? LiftLeft : LiftRight;
     return;
   }
@@ -36,13 +36,13 @@ void stepWalking(Walker& w) {
     w.stepsLeft = 1;
     w.resumeState = walkState(-d);
     w.state = Turning;
-    w.timer = 10;
-    w.clickCooldown = 14;
+    w.timer = TurnAtWallFrames;
+    w.clickCooldown = TurnAtWallCooldown;
     return;
   }
   if (isGround(kindAt(w.row + 1, w.col + d))) return;
   if (ahead == Lift) return;
-  w.timer = 48;
+  w.timer = LedgeWaitFrames;
   w.state = d < 0 ? LedgeLeft : LedgeRight;
 }
 
@@ -51,7 +51,7 @@ void stepLift(Walker& w) {
   w.y -= 1;
   if (--w.rowFrames > 0) return;
   w.row -= 1;
-  w.rowFrames = 32;
+  w.rowFrames = LiftRowFrames;
   if (kindAt(w.row, w.col) == Lift) return;
 
   w.state = walkState(d);
@@ -71,9 +71,9 @@ void stepLedge(Walker& w) {
   enterCell();
   if (w.timer == 0) {
     playEffect(SoundStepOff);
-    w.x += 32 * d;
+    w.x += CellSize * d;
     w.col += d;
-    w.rowFrames = 8;
+    w.rowFrames = FallRowFrames;
     w.resumeState = walkState(d);
     w.state = Falling;
     return;
@@ -86,7 +86,7 @@ void stepFalling(Walker& w) {
     w.y += 4;
     return;
   }
-  w.rowFrames = 8;
+  w.rowFrames = FallRowFrames;
   w.row += 1;
   enterCell();
   if (isGround(kindAt(w.row + 1, w.col))) {
@@ -95,8 +95,8 @@ void stepFalling(Walker& w) {
     } else {
       playEffect(SoundLanding);
       w.state = Landing;
-      w.timer = 32;
-      w.clickCooldown = 34;
+      w.timer = LandingFrames;
+      w.clickCooldown = LandingCooldown;
     }
   }
   w.y += 4;
@@ -104,7 +104,7 @@ void stepFalling(Walker& w) {
 
 void stepLanding(Walker& w) {
   if (--w.timer > 0) return;
-  w.timer = 48;
+  w.timer = LedgeWaitFrames;
   enterCell();
   w.state = w.resumeState;
   w.stepsLeft = 1;
@@ -120,7 +120,7 @@ void stepLanding(Walker& w) {
 void stepBoxed(Walker& w) {
   if (kindAt(w.row, w.col - 1) == Empty) {
     if (kindAt(w.row + 1, w.col - 1) == Empty) {
-      w.timer = 48;
+      w.timer = LedgeWaitFrames;
       w.state = LedgeLeft;
     } else {
       w.state = WalkLeft;
@@ -128,14 +128,14 @@ void stepBoxed(Walker& w) {
   }
   if (kindAt(w.row, w.col + 1) == Empty) {
     if (kindAt(w.row + 1, w.col + 1) == Empty) {
-      w.timer = 48;
+      w.timer = LedgeWaitFrames;
       w.state = LedgeRight;
     } else {
       w.state = WalkRight;
     }
   }
   if (kindAt(w.row + 1, w.col) == Empty) {
-    w.rowFrames = 8;
+    w.rowFrames = FallRowFrames;
     w.state = Falling;
   }
 }
@@ -168,7 +168,7 @@ void enterCell() {
   const int own = kindAt(w.row, w.col);
   const int below = kindAt(w.row + 1, w.col);
   if (own == Goal) {
-    w.timer = 32;
+    w.timer = GoalFrames;
     w.resumeState = AtGoal;
     w.state = AtGoal;
   } else if (own == Star) {
@@ -176,28 +176,28 @@ void enterCell() {
     takeStar();
   }
   if (below == DeadlyFloor) setScene(Miss);
-  w.stepDelay = below == SlowFloor ? 8 : 1;
+  w.stepDelay = below == SlowFloor ? SlowStepDelay : 1;
 }
 
 int walkerFrame(int state) {
   Walker& w = walker;
   int frame = 0;
   switch (state) {
-    case WalkLeft: frame = w.walkPhase; break;
-    case WalkRight: frame = 8 + w.walkPhase; break;
-    case LiftLeft: frame = 0; break;
-    case LiftRight: frame = 8; break;
-    case LedgeLeft: frame = 3 + w.walkPhase; break;
-    case LedgeRight: frame = 11 + w.walkPhase; break;
+    case WalkLeft: frame = FrameWalkLeft + w.walkPhase; break;
+    case WalkRight: frame = FrameWalkRight + w.walkPhase; break;
+    case LiftLeft: frame = FrameWalkLeft; break;
+    case LiftRight: frame = FrameWalkRight; break;
+    case LedgeLeft: frame = FrameLedgeLeft + w.walkPhase; break;
+    case LedgeRight: frame = FrameLedgeRight + w.walkPhase; break;
     case Landing:
     case Falling:
     case AtGoal:
-    case Turning: frame = 6; break;
+    case Turning: frame = FrameFacing; break;
     case Dead:
-    case Boxed: frame = 7; break;
-    default: frame = 0; break;
+    case Boxed: frame = FrameDazed; break;
+    default: frame = FrameWalkLeft; break;
   }
-  if (++w.walkPhaseTick >= 4) {
+  if (++w.walkPhaseTick >= WalkPhaseFrames) {
     w.walkPhaseTick = 0;
     w.walkPhase = (w.walkPhase + 1) % 3;
   }

@@ -15,6 +15,15 @@ enum {
   ObjectLayerOffset = 320,
 };
 
+// Codes of the object layer: where the walker starts, facing left or right,
+// and the sixteen kinds of moving hazard (their motions in the spawn table).
+enum ObjectCode {
+  StartFacingLeft = 7,
+  StartFacingRight = 8,
+  FirstHazardCode = 10,
+  LastHazardCode = 25,
+};
+
 // The stage file's image, used in place: header, tile layer, object layer.
 extern uint8_t stageMap[StageMapSize];
 
@@ -56,8 +65,14 @@ extern const std::array<uint8_t, 256> nextTile;
 extern const std::array<uint8_t, 256> tileClass;
 extern const std::array<uint8_t, 256> tileSound;
 
-extern int phase16;  // 0..15
-extern int phase64;  // 0..63
+// The tile layer's own animation: slow animations move on when their phase
+// comes round to 0. A stage start puts both back to 0.
+struct TileAnimation {
+  int phase16 = 0;  // 0..15
+  int phase64 = 0;  // 0..63
+  bool operator==(const TileAnimation&) const = default;
+};
+extern TileAnimation tileAnimation;
 
 void updateTiles();
 
@@ -77,6 +92,23 @@ enum WalkerState {
   Turning = 15,
 };
 
+// How long the walker's moves take, in frames (steps of 2 pixels for walking).
+enum WalkerTiming {
+  StepsPerCell = 16,         // 16 steps of 2 pixels cross a 32-pixel cell
+  SlowStepDelay = 8,         // on slow floor a step takes 8 frames instead of 1
+  LiftRowFrames = 32,        // a lift rises one pixel a frame
+  FallRowFrames = 8,         // a fall drops 4 pixels a frame
+  TurnAtWallFrames = 10,     // bumping into a wall
+  TurnAtWallCooldown = 14,   // ... and no click on the walker meanwhile
+  TurnFrames = 16,           // turned round by a click
+  ClickTurnCooldown = 20,    // a click that turns it on a cell border
+  LandingFrames = 32,
+  LandingCooldown = 34,
+  LedgeWaitFrames = 48,      // teetering before stepping off
+  GoalFrames = 32,           // at the goal before the stage is clear
+  WalkPhaseFrames = 4,       // frames per step of the leg swing
+};
+
 struct Walker {
   int32_t x, y;
   int32_t col, row;
@@ -90,16 +122,57 @@ struct Walker {
   int32_t clickCooldown;
   int32_t walkPhase;
   int32_t walkPhaseTick;
+  bool operator==(const Walker&) const = default;
 };
 extern Walker walker;
 
 void stepWalker();
 void enterCell();
+// The 64 x 64 sprite frames of the sprite sheet, by what they show. The walker
+// has three steps of its leg swing, facing left from 0 and right from 8; at a
+// ledge three teetering steps from 3 and 11.
+enum SpriteFrame {
+  FrameWalkLeft = 0,
+  FrameLedgeLeft = 3,
+  FrameFacing = 6,      // falling, landing, turning, at the goal
+  FrameDazed = 7,       // boxed in, or lost
+  FrameWalkRight = 8,
+  FrameLedgeRight = 11,
+  FrameCursorRight = 14,  // the cursor left of the walker points right at it
+  FrameCursorLeft = 15,
+  FrameHazard = 16,
+  FrameExtraLife = 17,
+  SpriteFrameCount = 18,
+};
+
+// The sprite frame that shows the walker in `state`, and one step of its leg
+// swing: it is called once for every frame the walker is shown, drawn or not.
 int walkerFrame(int state);
 
 // ---- Pointer actions ------------------------------------------------------
-extern int lastCol, lastRow;
-void applyPointer();
+// One frame's pointer: position in canvas pixels, the button this frame and in
+// the frame before. A press is button 1 after button 0. A replayed button may
+// hold any byte; only 1 counts as down.
+struct PointerSample {
+  int x = 320, y = 240;
+  int button = 0;
+  int previousButton = 0;
+  bool operator==(const PointerSample&) const = default;
+};
+bool isPress(const PointerSample& pointer);
+
+// The cell the pointer was last in while the button was down: dragging
+// switches a tile when the pointer enters a new cell.
+struct PointerTrack {
+  int lastCol = 0;
+  int lastRow = 0;
+  bool operator==(const PointerTrack&) const = default;
+};
+extern PointerTrack pointerTrack;
+
+// What the left button does to the walker and the tiles in a Playing frame;
+// with `drag`, entering a cell with the button held switches it too.
+void applyPointer(const PointerSample& pointer, bool drag);
 
 // ---- Moving hazards -------------------------------------------------------
 struct Hazard {
@@ -109,14 +182,41 @@ struct Hazard {
   int16_t dcol, drow;
   int16_t stepsPerCell;
   int16_t stepsLeft;
-  int16_t state;  // 0 stopped, 1 choosing, 2 crossing
+  int16_t state;  // a HazardState
   int32_t tick;
   int32_t period;
+  bool operator==(const Hazard&) const = default;
 };
-enum { HazardCapacity = 300 };
-extern Hazard hazards[HazardCapacity];
-extern int hazardCount;
+enum HazardState {
+  HazardStopped = 0,   // gone for good: reached row 0; neither drawn nor deadly
+  HazardChoosing = 1,  // looks for a way on every frame until one opens
+  HazardCrossing = 2,  // moving into the next cell
+};
+// One record per object code of the stage, in the order the stage is read;
+// the object layer has 300 cells, so the table cannot overflow.
+enum { HazardCapacity = GridRows * GridColumns };
+struct HazardTable {
+  Hazard hazards[HazardCapacity];
+  int hazardCount = 0;
+  // Records past hazardCount mean nothing until a stage start fills them, so
+  // a copy takes only those in use: searches copy the game's state often.
+  HazardTable() = default;
+  HazardTable(const HazardTable& other) : hazards{} { *this = other; }
+  HazardTable& operator=(const HazardTable& other) {
+    hazardCount = other.hazardCount;
+    const int n = hazardCount < 0 ? 0 : (hazardCount > HazardCapacity ? HazardCapacity : hazardCount);
+    for (int i = 0; i < n; ++i) hazards[i] = other.hazards[i];
+    return *this;
+  }
+  bool operator==(const HazardTable& other) const {
+    if (hazardCount != other.hazardCount) return false;
+    const int n = hazardCount < 0 ? 0 : (hazardCount > HazardCapacity ? HazardCapacity : hazardCount);
+    for (int i = 0; i < n; ++i)
+      if (!(hazards[i] == other.hazards[i])) return false;
+    return true;
+  }
+};
+extern HazardTable hazardTable;
 
-void drawHazards();
 void hazardContact();
 void moveHazards();

@@ -7,15 +7,15 @@ using namespace testgame;
 namespace {
 
 // Scene 5 has no step, so a frame runs only the shell's own work.
-constexpr int NoScene = 5;
+constexpr Scene NoScene = static_cast<Scene>(5);  // a number no scene has: no step runs
 
-class FrameClock : public ::testing::Test {
+class FrameClockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    resetGame();
-    scene = NoScene;
+    resetGameForTest();
+    flow.scene = NoScene;
   }
-  void TearDown() override { resetGame(); }
+  void TearDown() override { resetGameForTest(); }
 
   // Calls runFrame at every millisecond from now to `until` (inclusive) and
   // returns the ticks at which a frame ran; `schedule` gets the frame base
@@ -23,11 +23,11 @@ class FrameClock : public ::testing::Test {
   std::vector<uint32_t> runUntil(uint32_t until, std::vector<uint32_t>* schedule = nullptr) {
     std::vector<uint32_t> ran;
     for (;;) {
-      const uint32_t before = frameFraction;
+      const uint32_t before = frameClock.frameFraction;
       runFrame();
-      if (frameFraction != before) {
+      if (frameClock.frameFraction != before) {
         ran.push_back(sysTicks());
-        if (schedule) schedule->push_back(frameBaseTime);
+        if (schedule) schedule->push_back(frameClock.frameBaseTime);
       }
       if (sysTicks() == until) break;
       sysAdvanceFakeTicks(1);
@@ -44,9 +44,9 @@ class FrameClock : public ::testing::Test {
   }
 };
 
-TEST_F(FrameClock, PeriodsAverageSixtyFramesASecond) {
+TEST_F(FrameClockTest, PeriodsAverageSixtyFramesASecond) {
   sysSetFakeTicks(5000);
-  frameBaseTime = 5000;
+  frameClock.frameBaseTime = 5000;
   std::vector<uint32_t> schedule;
   const auto ran = runUntil(5000 + 1000, &schedule);
   const auto p = periods(schedule, 5000);
@@ -57,27 +57,27 @@ TEST_F(FrameClock, PeriodsAverageSixtyFramesASecond) {
   for (size_t i = 1; i < ran.size(); ++i) EXPECT_EQ(ran[i], schedule[i - 1] + 16);
   // 60 frames in 1000 ms (the 60th falls at 999.96 ms, rounded to 999).
   EXPECT_EQ(ran.size(), 60u);
-  EXPECT_EQ(frameSkip, 1);
+  EXPECT_EQ(frameClock.frameSkip, 1);
 }
 
-TEST_F(FrameClock, StallsOverASecondRaiseTheSkipLevel) {
+TEST_F(FrameClockTest, StallsOverASecondRaiseTheSkipLevel) {
   sysSetFakeTicks(2000);
-  frameBaseTime = 2000;
+  frameClock.frameBaseTime = 2000;
   // Exactly one second behind is still made up.
   sysAdvanceFakeTicks(1000);
-  const uint32_t before = frameFraction;
+  const uint32_t before = frameClock.frameFraction;
   runFrame();
-  EXPECT_NE(frameFraction, before);
-  EXPECT_EQ(frameSkip, 1);
+  EXPECT_NE(frameClock.frameFraction, before);
+  EXPECT_EQ(frameClock.frameSkip, 1);
 
   for (int stall = 1; stall <= 12; ++stall) {
     sysAdvanceFakeTicks(1001 + 500 * stall);
-    const uint32_t fraction = frameFraction;
+    const uint32_t fraction = frameClock.frameFraction;
     runFrame();
     // The backlog is dropped without running a frame.
-    EXPECT_EQ(frameFraction, fraction);
-    EXPECT_EQ(frameBaseTime, sysTicks());
-    EXPECT_EQ(frameSkip, std::min(1 + stall, 10));
+    EXPECT_EQ(frameClock.frameFraction, fraction);
+    EXPECT_EQ(frameClock.frameBaseTime, sysTicks());
+    EXPECT_EQ(frameClock.frameSkip, std::min(1 + stall, 10));
     // The next frame is due 16 ms later, not before.
     const uint32_t stalledAt = sysTicks();
     const auto ran = runUntil(stalledAt + 16);
@@ -85,48 +85,48 @@ TEST_F(FrameClock, StallsOverASecondRaiseTheSkipLevel) {
   }
 }
 
-TEST_F(FrameClock, StallsUnderASecondAreMadeUpBackToBack) {
+TEST_F(FrameClockTest, StallsUnderASecondAreMadeUpBackToBack) {
   sysSetFakeTicks(7000);
-  frameBaseTime = 7000;
+  frameClock.frameBaseTime = 7000;
   sysAdvanceFakeTicks(500);
   int backToBack = 0;
   for (int i = 0; i < 100; ++i) {
-    const uint32_t before = frameFraction;
+    const uint32_t before = frameClock.frameFraction;
     runFrame();
-    if (frameFraction == before) break;
+    if (frameClock.frameFraction == before) break;
     ++backToBack;
   }
   // 30 frames are due within 500 ms (16 x 30 + 19 carries = 499).
   EXPECT_EQ(backToBack, 30);
-  EXPECT_EQ(frameBaseTime, 7499u);
-  EXPECT_EQ(frameSkip, 1);
+  EXPECT_EQ(frameClock.frameBaseTime, 7499u);
+  EXPECT_EQ(frameClock.frameSkip, 1);
 }
 
-TEST_F(FrameClock, SurvivesTheWrapOfTheTickCount) {
+TEST_F(FrameClockTest, SurvivesTheWrapOfTheTickCount) {
   const uint32_t start = 0xFFFFFF00u;
   sysSetFakeTicks(start);
-  frameBaseTime = start;
+  frameClock.frameBaseTime = start;
   const auto ran = runUntil(start + 1000);  // wraps after 256 ms
   EXPECT_EQ(ran.size(), 60u);
   const auto p = periods(ran, start);
   for (uint32_t period : p) EXPECT_TRUE(period == 16 || period == 17) << period;
-  EXPECT_EQ(frameSkip, 1);
+  EXPECT_EQ(frameClock.frameSkip, 1);
   // A schedule just short of the wrap with a tick count just past it.
-  frameBaseTime = 0xFFFFFFF8u;
+  frameClock.frameBaseTime = 0xFFFFFFF8u;
   sysSetFakeTicks(7);  // 15 ms later
-  const uint32_t before = frameFraction;
+  const uint32_t before = frameClock.frameFraction;
   runFrame();
-  EXPECT_EQ(frameFraction, before);
+  EXPECT_EQ(frameClock.frameFraction, before);
   sysSetFakeTicks(8);
   runFrame();
-  EXPECT_NE(frameFraction, before);
-  EXPECT_EQ(frameSkip, 1);
+  EXPECT_NE(frameClock.frameFraction, before);
+  EXPECT_EQ(frameClock.frameSkip, 1);
 }
 
 class WindowProcedure : public ::testing::Test {
  protected:
-  void SetUp() override { resetGame(); }
-  void TearDown() override { resetGame(); }
+  void SetUp() override { resetGameForTest(); }
+  void TearDown() override { resetGameForTest(); }
   std::vector<SysEvent> drain() {
     std::vector<SysEvent> out;
     SysEvent e;
@@ -136,18 +136,18 @@ class WindowProcedure : public ::testing::Test {
 };
 
 TEST_F(WindowProcedure, EscapeAndF12CloseOnlyTheTitle) {
-  for (int s : {DemoStart, NewGame, StageReady, Playing, StageClear, GameOver, AllClear, Miss, MissFall, MissWait}) {
-    scene = s;
+  for (Scene s : {DemoStart, NewGame, StageReady, Playing, StageClear, GameOver, AllClear, Miss, MissFall, MissWait}) {
+    flow.scene = s;
     windowProcedure(SysEvent{SysMsgKeyDown, SysKeyEscape});
     windowProcedure(SysEvent{SysMsgKeyDown, SysKeyF12});
     EXPECT_TRUE(drain().empty()) << "scene " << s;
   }
-  scene = Title;
+  flow.scene = Title;
   windowProcedure(SysEvent{SysMsgKeyDown, 'q'});
   windowProcedure(SysEvent{SysMsgKeyDown, 13});
   EXPECT_TRUE(drain().empty());
   for (uint32_t key : {uint32_t{SysKeyEscape}, uint32_t{SysKeyF12}}) {
-    resetGame();
+    resetGameForTest();
     windowProcedure(SysEvent{SysMsgKeyDown, key});
     auto events = drain();
     ASSERT_EQ(events.size(), 1u);
@@ -162,49 +162,49 @@ TEST_F(WindowProcedure, EscapeAndF12CloseOnlyTheTitle) {
 }
 
 TEST_F(WindowProcedure, PointerMessages) {
-  EXPECT_EQ(liveX, 320);
-  EXPECT_EQ(liveY, 240);
+  EXPECT_EQ(livePointer.liveX, 320);
+  EXPECT_EQ(livePointer.liveY, 240);
   // The halves of the position are unsigned 16-bit numbers.
   windowProcedure(SysEvent{SysMsgMouseMove, 0xFFFF0001u});
-  EXPECT_EQ(liveX, 1);
-  EXPECT_EQ(liveY, 65535);
-  EXPECT_EQ(liveButton, 0);
+  EXPECT_EQ(livePointer.liveX, 1);
+  EXPECT_EQ(livePointer.liveY, 65535);
+  EXPECT_EQ(livePointer.liveButton, 0);
   windowProcedure(SysEvent{SysMsgButtonDown, (200u << 16) | 100u});
-  EXPECT_EQ(liveButton, 1);
-  EXPECT_EQ(liveX, 100);
-  EXPECT_EQ(liveY, 200);
+  EXPECT_EQ(livePointer.liveButton, 1);
+  EXPECT_EQ(livePointer.liveX, 100);
+  EXPECT_EQ(livePointer.liveY, 200);
   windowProcedure(SysEvent{SysMsgMouseMove, (479u << 16) | 639u});
-  EXPECT_EQ(liveButton, 1);
+  EXPECT_EQ(livePointer.liveButton, 1);
   // A button-up carries no position: the last one stays.
   windowProcedure(SysEvent{SysMsgButtonUp, (5u << 16) | 5u});
-  EXPECT_EQ(liveButton, 0);
-  EXPECT_EQ(liveX, 639);
-  EXPECT_EQ(liveY, 479);
+  EXPECT_EQ(livePointer.liveButton, 0);
+  EXPECT_EQ(livePointer.liveX, 639);
+  EXPECT_EQ(livePointer.liveY, 479);
   // The frame takes what the window procedure kept, and the button before it.
-  scene = NoScene;
+  flow.scene = NoScene;
   windowProcedure(SysEvent{SysMsgButtonDown, (7u << 16) | 9u});
   runFrameWork();
-  EXPECT_EQ(pointerX, 9);
-  EXPECT_EQ(pointerY, 7);
-  EXPECT_EQ(pointerButton, 1);
-  EXPECT_EQ(previousButton, 0);
+  EXPECT_EQ(flow.pointer.x, 9);
+  EXPECT_EQ(flow.pointer.y, 7);
+  EXPECT_EQ(flow.pointer.button, 1);
+  EXPECT_EQ(flow.pointer.previousButton, 0);
   runFrameWork();
-  EXPECT_EQ(previousButton, 1);
+  EXPECT_EQ(flow.pointer.previousButton, 1);
 }
 
 // A tap: down and up between two frames. The frame after it sees one press,
 // the next one the button up again.
 TEST_F(WindowProcedure, ATapBetweenFramesIsOnePress) {
-  scene = NoScene;
+  flow.scene = NoScene;
   runFrameWork();
   windowProcedure(SysEvent{SysMsgButtonDown, (7u << 16) | 9u});
   windowProcedure(SysEvent{SysMsgButtonUp, 0});
-  EXPECT_EQ(liveButton, 0);
+  EXPECT_EQ(livePointer.liveButton, 0);
   runFrameWork();
-  EXPECT_EQ(pointerButton, 1);
-  EXPECT_EQ(previousButton, 0);
+  EXPECT_EQ(flow.pointer.button, 1);
+  EXPECT_EQ(flow.pointer.previousButton, 0);
   runFrameWork();
-  EXPECT_EQ(pointerButton, 0);
+  EXPECT_EQ(flow.pointer.button, 0);
 }
 
 TEST(Entry, HelpVersionAndBadOptions) {
@@ -220,38 +220,59 @@ TEST(Entry, HelpVersionAndBadOptions) {
   EXPECT_EQ(wendlopMain(2, withVersion), 0);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("--record"), std::string::npos);
+  EXPECT_NE(out.find("--scale N"), std::string::npos);
+  EXPECT_NE(out.find("--fullscreen"), std::string::npos);
+  EXPECT_NE(out.find("F11"), std::string::npos);
   EXPECT_NE(out.find("Wendlop "), std::string::npos);
   testing::internal::CaptureStderr();
   EXPECT_NE(wendlopMain(2, withBad), 0);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("--no-such-option"), std::string::npos);
+  // Scales outside 1 to 8 end the program before it opens anything.
+  char scale[] = "--scale";
+  for (const char* n : {"0", "9", "12", "-1", "2x", ""}) {
+    std::string value = n;
+    char* withScale[] = {name, scale, value.data()};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(wendlopMain(3, withScale), 2) << n;
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("--scale"), std::string::npos) << n;
+  }
 }
 
 // A whole run headless: start-up, a queued Escape on the title, shut-down.
 TEST(Entry, StartsAndClosesHeadless) {
-  resetGame();
+  resetGameForTest();
   const auto here = std::filesystem::current_path();
   setenv("WENDLOP_DATA", WENDLOP_SOURCE_DIR "/data", 1);
   sysPushMessage(SysMsgKeyDown, SysKeyEscape);
   char name[] = "wendlop";
   char* argv[] = {name};
   EXPECT_EQ(wendlopMain(1, argv), 0);
-  EXPECT_FALSE(recording);
+  EXPECT_FALSE(flow.recording);
   EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(WENDLOP_SOURCE_DIR "/data"));
   // --record is the same as Shift held at start.
   sysPushMessage(SysMsgKeyDown, SysKeyF12);
   char record[] = "--record";
   char* withRecord[] = {name, record};
   EXPECT_EQ(wendlopMain(2, withRecord), 0);
-  EXPECT_TRUE(recording);
+  EXPECT_TRUE(flow.recording);
+  // The window options reach the window; headless they are only remembered.
+  sysPushMessage(SysMsgKeyDown, SysKeyEscape);
+  char scale[] = "--scale", three[] = "3", fullscreen[] = "--fullscreen";
+  char* withWindow[] = {name, scale, three, fullscreen};
+  EXPECT_EQ(wendlopMain(4, withWindow), 0);
+  EXPECT_EQ(sysWindowScale(), 3);
+  EXPECT_TRUE(sysWindowFullscreen());
+  sysSetWindowStart(0, false);
+  sysSetFullscreen(false);
   std::filesystem::current_path(here);
   unsetenv("WENDLOP_DATA");
-  resetGame();
+  resetGameForTest();
 }
 
 // A missing data folder or unreadable pictures end the program with a line on
 // stderr and a failure code.
 TEST(Entry, FailsLoudlyWithoutData) {
-  resetGame();
+  resetGameForTest();
   const auto here = std::filesystem::current_path();
   std::string empty = (std::filesystem::temp_directory_path() / "wendlop-nodata-XXXXXX").string();
   ASSERT_NE(mkdtemp(empty.data()), nullptr);
@@ -273,7 +294,7 @@ TEST(Entry, FailsLoudlyWithoutData) {
   std::filesystem::current_path(here);
   unsetenv("WENDLOP_DATA");
   std::filesystem::remove_all(empty);
-  resetGame();
+  resetGameForTest();
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 // The committed sprite and backdrop sheets: format, shared colour table, the
-// transparent key, and that every picture the game reads is where it looks for it.
+// transparent key, that every picture the game reads is where it looks for it,
+// and that the pictures tell a player what the game will do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
+#include <string>
 
 #include "art/bmp_reader.h"
+#include "flow/flow.h"
+#include "world/world.h"
 
 namespace {
 
@@ -73,6 +78,47 @@ class Sheets : public ::testing::Test {
     return p;
   }
 
+  // The hue (0..360) of the average colour of a picture's visible pixels.
+  static double hueOf(const std::vector<uint8_t>& px) {
+    double r = 0, g = 0, b = 0;
+    int n = 0;
+    for (uint8_t p : px)
+      if (p != key) {
+        r += sprites->table[p][0];
+        g += sprites->table[p][1];
+        b += sprites->table[p][2];
+        ++n;
+      }
+    if (n == 0) return 0;
+    r /= n, g /= n, b /= n;
+    const double hi = std::max({r, g, b}), lo = std::min({r, g, b});
+    if (hi == lo) return 0;
+    double h = hi == r ? (g - b) / (hi - lo) : hi == g ? 2 + (b - r) / (hi - lo) : 4 + (r - g) / (hi - lo);
+    h *= 60;
+    return h < 0 ? h + 360 : h;
+  }
+  static double hueApart(double a, double b) {
+    double d = std::fabs(a - b);
+    return std::min(d, 360 - d);
+  }
+  static std::vector<uint8_t> piecePixels(int n) {
+    std::vector<uint8_t> p;
+    for (int q : {n, n + 1, n + 16, n + 17}) {
+      auto t = tilePixels(q);
+      p.insert(p.end(), t.begin(), t.end());
+    }
+    return p;
+  }
+
+  // Visible pixels of a frame, one 64-bit mask per row (bit x for column x).
+  static std::array<uint64_t, 64> frameMask(int f) {
+    std::array<uint64_t, 64> m{};
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x)
+        if (sprites->at(frameColumn[f] * 64 + x, 512 + frameRow[f] * 64 + y) != key) m[size_t(y)] |= uint64_t(1) << x;
+    return m;
+  }
+
   static IndexedBmp* sprites;
   static IndexedBmp* backdrops;
   static int key;
@@ -122,14 +168,6 @@ TEST_F(Sheets, EveryPictureLooksDifferent) {
   const std::vector<int> singles = {1,  35, 2,  34, 3,  48, 49, 50, 51, 33, 46, 47, 62, 63, 42, 43, 58, 59, 32,
                                     36, 37, 52, 53, 64, 65, 66, 80, 96, 97, 98, 99, 100, 101, 102, 103, 144, 145};
   const std::vector<int> pieces = {4, 40, 6, 8, 10, 12, 14, 38, 44};
-  auto piecePixels = [&](int n) {
-    std::vector<uint8_t> p;
-    for (int q : {n, n + 1, n + 16, n + 17}) {
-      auto t = tilePixels(q);
-      p.insert(p.end(), t.begin(), t.end());
-    }
-    return p;
-  };
   for (size_t i = 0; i < singles.size(); ++i)
     for (size_t j = i + 1; j < singles.size(); ++j)
       EXPECT_TRUE(tilePixels(singles[i]) != tilePixels(singles[j])) << "tiles " << singles[i] << " and " << singles[j] << " are identical";
@@ -197,14 +235,116 @@ TEST_F(Sheets, CursorsPointAtTheHotSpot) {
   EXPECT_GE(right.y1, 32);
 }
 
-TEST_F(Sheets, HazardIsAboutFortyPixelsAndCentred) {
+TEST_F(Sheets, HazardLooksLikeTouchingWhereItTouches) {
+  // Every place of a walking walker round a hazard, judged by the game's own
+  // contact test against whether the two pictures overlap on the screen (the
+  // walker's frame drawn at (x - 16, y - 32), the hazard's at its position).
   Box b = frameBox(16);
   ASSERT_FALSE(b.empty());
-  EXPECT_NEAR(b.x1 - b.x0 + 1, 40, 6);
-  EXPECT_NEAR(b.y1 - b.y0 + 1, 40, 6);
-  EXPECT_NEAR(b.x0 + b.x1, 63, 3);
-  EXPECT_NEAR(b.y0 + b.y1, 63, 3);
+  EXPECT_NEAR(b.x0 + b.x1, 63, 1) << "the contact reaches as far to the left as to the right";
+  EXPECT_GE(b.x1 - b.x0 + 1, 30) << "too small to read as a danger";
   EXPECT_FALSE(frameBox(17).empty()) << "extra-life badge";
+
+  const auto hazard = frameMask(16);
+  const int hx = 300, hy = 200;
+  for (int f : {0, 1, 2, 8, 9, 10}) {
+    const auto body = frameMask(f);
+    int worstAbove = 0, sameRowMisses = 0, besideMisses = 0;
+    std::string firstBeside;
+    for (int dy = -70; dy <= 100; ++dy)
+      for (int dx = -80; dx <= 80; ++dx) {
+        const int wx = hx + 16 + dx, wy = hy + dy;
+        // Walker frame pixel (x, y) lies on hazard frame pixel (x + across, y + down).
+        const int across = (wx - 16) - hx, down = (wy - 32) - hy;
+        bool overlap = false;
+        for (int y = 0; y < 64 && !overlap; ++y) {
+          if (y + down < 0 || y + down >= 64 || std::abs(across) >= 64) continue;
+          const uint64_t row = across >= 0 ? body[size_t(y)] << across : body[size_t(y)] >> -across;
+          overlap = (row & hazard[size_t(y + down)]) != 0;
+        }
+        flow.scene = Playing;
+        walker.x = wx;
+        walker.y = wy;
+        hazardTable.hazardCount = 1;
+        hazardTable.hazards[0] = Hazard{};
+        hazardTable.hazards[0].x = uint16_t(hx);
+        hazardTable.hazards[0].y = uint16_t(hy);
+        hazardTable.hazards[0].state = 2;
+        hazardContact();
+        const bool touches = flow.scene == Miss;
+        if (overlap && !touches) {
+          // Only a walker above the hazard may seem to touch it without doing so:
+          // the contact reaches 40 pixels below the hazard's cell but only 16 above
+          // it, and a picture low enough to follow that would sink into the floor.
+          if (dy >= 0 && besideMisses++ == 0) firstBeside = std::to_string(dx) + "," + std::to_string(dy);
+          worstAbove = std::max(worstAbove, -dy);
+        }
+        // Side by side in one row, the walker is hit when the pictures meet,
+        // give or take the one pixel between the two edges of the contact box.
+        if (dy == 16 && touches && !overlap && std::abs(dx) < 28) ++sameRowMisses;
+      }
+    EXPECT_EQ(besideMisses, 0) << "frame " << f << " seems hit beside the hazard, first at " << firstBeside;
+    EXPECT_LE(worstAbove, 12) << "frame " << f << ": the hazard's top reaches far above where it hits";
+    EXPECT_EQ(sameRowMisses, 0) << "frame " << f << " is hit in the hazard's row before the pictures meet";
+  }
+  hazardTable.hazardCount = 0;
+  flow.scene = Title;
+}
+
+TEST_F(Sheets, OpenBlinkingBlockIsNeverTakenForASwitchBlock) {
+  // Switch blocks and pieces, open and closed, against the blinking block's four phases.
+  const std::vector<std::vector<uint8_t>> switches = {tilePixels(1),  tilePixels(35), tilePixels(2),  tilePixels(34),
+                                                      tilePixels(3),  tilePixels(48), piecePixels(4), piecePixels(40),
+                                                      piecePixels(6), piecePixels(8)};
+  for (int blink : {42, 43, 58, 59})
+    for (size_t i = 0; i < switches.size(); ++i)
+      EXPECT_GE(hueApart(hueOf(tilePixels(blink)), hueOf(switches[i])), 45) << "blinking tile " << blink << " against switch picture " << i;
+  // Kinds of switch block differ in colour from each other too.
+  const std::vector<int> kinds = {35, 34, 48};
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    EXPECT_GE(hueApart(hueOf(tilePixels(kinds[i])), hueOf(piecePixels(40))), 40) << "tile " << kinds[i] << " against the switch piece";
+    for (size_t j = i + 1; j < kinds.size(); ++j)
+      EXPECT_GE(hueApart(hueOf(tilePixels(kinds[i])), hueOf(tilePixels(kinds[j]))), 40) << "tiles " << kinds[i] << " and " << kinds[j];
+  }
+  // An open switch block is framed all round; an open blinking block has no frame
+  // along the middle of its sides, and the timed block's frame has its own rhythm.
+  auto sideMiddles = [&](int n) {
+    int count = 0;
+    auto px = tilePixels(n);
+    for (int a = 10; a < 22; ++a)
+      for (int d = 0; d < 3; ++d)
+        for (int at : {d * 32 + a, (31 - d) * 32 + a, a * 32 + d, a * 32 + 31 - d}) count += px[size_t(at)] != key;
+    return count;
+  };
+  for (int open : {1, 2, 3}) EXPECT_GE(sideMiddles(open), 40) << "tile " << open;
+  for (int open : {58, 59}) EXPECT_EQ(sideMiddles(open), 0) << "tile " << open;
+  auto frame = tilePixels(1), timed = tilePixels(3);
+  int differ = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x)
+      if (std::min({x, y, 31 - x, 31 - y}) < 3) differ += (frame[size_t(y * 32 + x)] == key) != (timed[size_t(y * 32 + x)] == key);
+  EXPECT_GE(differ, 40) << "the timed block's open frame is drawn like a switch block's";
+}
+
+TEST_F(Sheets, BlinkingBlockWarnsBeforeEachChange) {
+  // 42 -> 43 -> 58 -> 59 -> 42, 64 frames each: 43 is the last closed phase and 59
+  // the last open one. Each must look plainly different from the phase before it,
+  // not only by a few sparkles, and still look closed or open.
+  auto changed = [&](int a, int b) {
+    auto pa = tilePixels(a), pb = tilePixels(b);
+    int n = 0;
+    for (size_t i = 0; i < pa.size(); ++i) n += pa[i] != pb[i];
+    return n;
+  };
+  EXPECT_GE(changed(42, 43), 128);
+  EXPECT_GE(changed(58, 59), 128);
+  for (int closed : {42, 43}) {
+    auto px = tilePixels(closed);
+    int gaps = 0;
+    for (int a = 1; a < 31; ++a)
+      for (int at : {a, 31 * 32 + a, a * 32, a * 32 + 31}) gaps += px[size_t(at)] == key;
+    EXPECT_EQ(gaps, 0) << "closed blinking tile " << closed << " has a gap in its outline";
+  }
 }
 
 TEST_F(Sheets, AreasOutsideEveryRegionAreTransparent) {

@@ -106,8 +106,36 @@ TEST_F(ArtSources, MistakesNameTheFileAndLine) {
   EXPECT_NE(err.find("tile 21 drawn twice"), std::string::npos) << err;
   err = sheetError("legend l\n  a @2\nend\ngrid g l\na\nend\ntile 3\n  stamp g 0 0\n");
   EXPECT_NE(err.find("ramp="), std::string::npos) << "a ramp-shaded grid stamped without a ramp: " << err;
+  err = sheetError("tile 3\n  ghost 0 0 32 32 red style=wavy\n");
+  EXPECT_NE(err.find("sheet.txt:2:"), std::string::npos) << "an unknown frame style: " << err;
   err = sheetError("piece 15\n");
   EXPECT_NE(err.find("piece"), std::string::npos) << "a piece cannot wrap round the tile grid: " << err;
+}
+
+TEST_F(ArtSources, OpenFramesHaveTheRhythmOfTheirStyle) {
+  write("sheet.txt",
+        "tile 1\n  ghost 0 0 32 32 red\n"
+        "tile 2\n  ghost 0 0 32 32 red style=dot\n"
+        "tile 3\n  ghost 0 0 32 32 red style=corner\n"
+        "tile 4\n  bricks 0 0 32 32 red\n");  // shades beyond a short ramp fall back on its last
+  art::Palette p = palette();
+  art::Image s = art::buildSpriteSheet(dir.string(), p);
+  const int light = p.ramps.at("red")[3];  // a four-shade ramp: marks use its last shade
+  // Marks along the top edge (row 1) of each tile, as a string of x and -.
+  auto top = [&](int tile) {
+    std::string marks;
+    for (int x = 1; x < 31; ++x) marks += s.at(tile * 32 + x, 1) == light ? 'x' : '-';
+    return marks;
+  };
+  // Every style is symmetric, so that all four corners look alike.
+  for (int t : {1, 2, 3}) {
+    std::string m = top(t);
+    EXPECT_EQ(m, std::string(m.rbegin(), m.rend())) << "style of tile " << t;
+    EXPECT_EQ(m[0], 'x') << "corner of tile " << t;
+  }
+  EXPECT_EQ(top(2).substr(0, 8), "xx--xx--") << "dots: two on, two off";
+  EXPECT_EQ(top(1).substr(0, 8), "xxxxx---") << "dashes: five on, three off";
+  EXPECT_EQ(top(3), "xxxxxxx" + std::string(16, '-') + "xxxxxxx") << "corners only";
 }
 
 TEST_F(ArtSources, BitmapRowsAreBottomUpAndPadded) {

@@ -72,12 +72,12 @@ class StandInSheets : public ::testing::Test {
     SpriteSheet = makeTestSpriteSheet();
     BackdropSheet = makeTestBackdropSheet();
     std::memset(FrameCanvas, 0, sizeof FrameCanvas);
-    skipPhase = 0;
+    display.drawing = true;
     walker = Walker{};
     std::memset(stageMap, 0, sizeof stageMap);
   }
   void TearDown() override {
-    skipPhase = 0;
+    display.drawing = true;
     SpriteSheet = Surface{};
     BackdropSheet = Surface{};
   }

@@ -111,7 +111,7 @@ TEST_F(Compose, FrameTableAndEffects) {
 
 TEST_F(Compose, WalkerIsCentredOverItsCellAndCutAtColumn0) {
   walker.walkPhase = 1;
-  drawWalker(0, 5 * 32, WalkRight);  // WalkRight phase 1: frame 9
+  drawWalker(0, 5 * 32, walkerFrame(WalkRight));  // WalkRight phase 1: frame 9
   model.frame(frameSheetX[9], frameSheetY[9], -16, 5 * 32 - 32);
   EXPECT_TRUE(canvasEquals(model));
   // The left 16 columns of the frame are gone: canvas column 0 shows frame column 16.
@@ -122,7 +122,7 @@ TEST_F(Compose, WalkerIsCentredOverItsCellAndCutAtColumn0) {
     }
   }
 
-  drawWalker(608, 448, Dead);  // bottom-right cell: cut on the right
+  drawWalker(608, 448, walkerFrame(Dead));  // bottom-right cell: cut on the right
   model.frame(frameSheetX[7], frameSheetY[7], 592, 416);
   EXPECT_TRUE(canvasEquals(model));
 }
@@ -158,10 +158,10 @@ TEST_F(Compose, NothingIsDrawnWhileSkippedButTheWalkerAnimates) {
   model.backdrop(2);
   for (int i = 0; i < 300; ++i) stageMap[TileLayerOffset + i] = static_cast<uint8_t>(i);
 
-  skipPhase = 1;
+  display.drawing = false;
   walker.walkPhase = 0;
   walker.walkPhaseTick = 0;
-  for (int i = 0; i < 4; ++i) drawWalker(64, 64, WalkLeft);
+  for (int i = 0; i < 4; ++i) drawWalker(64, 64, walkerFrame(WalkLeft));
   drawBackdrop(0);
   drawTileLayer();
   drawText(0, 0, "SKIPPED");
@@ -169,11 +169,11 @@ TEST_F(Compose, NothingIsDrawnWhileSkippedButTheWalkerAnimates) {
   drawCursor(320, 240);
   drawEffect(10, 10, 16);
   EXPECT_TRUE(canvasEquals(model));
-  EXPECT_EQ(walker.walkPhase, 1);  // four calls: one phase on
+  EXPECT_EQ(walker.walkPhase, 1);  // four frames shown: one phase on
   EXPECT_EQ(walker.walkPhaseTick, 0);
 
-  skipPhase = 0;
-  drawWalker(64, 64, WalkLeft);
+  display.drawing = true;
+  drawWalker(64, 64, walkerFrame(WalkLeft));
   model.frame(frameSheetX[1], frameSheetY[1], 48, 32);
   EXPECT_TRUE(canvasEquals(model));
 }
@@ -244,7 +244,7 @@ TEST_F(Compose, FarOffPositionsDrawNothing) {
   drawEffect(INT_MAX, INT_MIN, 16);
   drawEffect(INT_MIN, INT_MAX, 17);
   drawCursor(INT_MIN, INT_MIN);
-  drawWalker(INT_MIN, INT_MAX, WalkLeft);
+  drawWalker(INT_MIN, INT_MAX, walkerFrame(WalkLeft));
   drawLogo(INT_MAX, 0);
   drawEffect(-64, 0, 16);
   drawEffect(640, 0, 16);
@@ -257,7 +257,7 @@ TEST_F(Compose, PlayingFrame) {
   walker.y = 416;
   drawBackdrop(1);
   drawTileLayer();
-  drawWalker(walker.x, walker.y, LedgeRight);  // phase 0: frame 11
+  drawWalker(walker.x, walker.y, walkerFrame(LedgeRight));  // phase 0: frame 11
   for (int h = 0; h < 10; ++h) drawEffect(h * 61 - 20, h * 43 + 5, 16);
   drawCursor(400, 300);
   drawText(0, 0, "STAGE 12  TIME 45");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include "canvas_model.h"
 #include "platform/video.h"
@@ -218,7 +219,7 @@ class SheetFiles : public ::testing::Test {
   }
   void TearDown() override {
     releaseDisplay();
-    displayReady = 0;
+    display.displayReady = 0;
     setScreenshotDir(nullptr, 1);
     fs::current_path(home);
     fs::remove_all(folder);
@@ -249,16 +250,16 @@ TEST_F(SheetFiles, StartsFromTheSheetsAndPresentsThroughTheBackdropColours) {
   write("bmp/test.bmp", file);
 
   sysSetFakeTicks(5000);
-  frameBaseTime = 1;
+  frameClock.frameBaseTime = 1;
   std::string said;
   ASSERT_EQ(start(&said), 1) << said;
   EXPECT_EQ(said, "");
-  EXPECT_EQ(displayReady, 1);
-  EXPECT_EQ(frameBaseTime, 5000u);  // initGameValues ran
+  EXPECT_EQ(display.displayReady, 1);
+  EXPECT_EQ(frameClock.frameBaseTime, 1u);  // the display does not start the game
   EXPECT_EQ(SpriteSheet.key, TestKey);
   EXPECT_EQ(std::memcmp(gamePalette, backdrop.colours, sizeof gamePalette), 0);
 
-  skipPhase = 0;
+  display.drawing = true;
   drawBackdrop(0);
   for (int x = 0; x < 16; ++x) FrameCanvas[479][x] = 40;
   presentFrame();
@@ -296,7 +297,7 @@ TEST_F(SheetFiles, PresentsKeepTheWholePictureInStep) {
   ASSERT_TRUE(writeTestSheets("."));
   std::string said;
   ASSERT_EQ(start(&said), 1) << said;
-  skipPhase = 0;
+  display.drawing = true;
   drawBackdrop(0);
   presentFrame();
   EXPECT_TRUE(showsCanvas(gamePalette));
@@ -327,7 +328,7 @@ TEST_F(SheetFiles, EachMissingOrBadSheetEndsTheStartWithOneLineNamingIt) {
 
   EXPECT_EQ(start(&said), 0);
   EXPECT_EQ(said, "wendlop: cannot start the display: bmp/gamebg.bmp is missing\n");
-  EXPECT_EQ(displayReady, 0);
+  EXPECT_EQ(display.displayReady, 0);
 
   ASSERT_TRUE(writeTestSheets("."));
   fs::remove("bmp/test.bmp");
@@ -360,7 +361,7 @@ TEST_F(SheetFiles, EachMissingOrBadSheetEndsTheStartWithOneLineNamingIt) {
   write("bmp/gamebg.bmp", {'h', 'e', 'l', 'l', 'o'});
   EXPECT_EQ(start(&said), 0);
   EXPECT_EQ(said, "wendlop: cannot start the display: bmp/gamebg.bmp is not a BMP file\n");
-  EXPECT_EQ(displayReady, 0);
+  EXPECT_EQ(display.displayReady, 0);
 
   fs::remove("bmp/gamebg.bmp");
   fs::create_directory("bmp/gamebg.bmp");
@@ -385,93 +386,14 @@ TEST_F(SheetFiles, SpriteSheetWithoutPureGreenHasNoKey) {
   EXPECT_EQ(SpriteSheet.key, NoColourKey);
 }
 
-// Inflates zlib data made of stored and fixed-code blocks, the two kinds a
-// small coder writes; false on anything else or on a bad check sum.
-bool inflateSimple(const std::vector<uint8_t>& z, std::vector<uint8_t>* out) {
-  static const int lengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-  static const int distanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                       33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                       1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
-  size_t pos = 2;
-  int bit = 0;
-  bool overrun = false;
-  auto get = [&](int n) {
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-      if (pos >= z.size()) {
-        overrun = true;
-        return 0;
-      }
-      v |= ((z[pos] >> bit) & 1) << i;
-      if (++bit == 8) {
-        bit = 0;
-        ++pos;
-      }
-    }
-    return v;
-  };
-  auto huffmanBits = [&](int code, int n) {
-    for (int i = 0; i < n; ++i) code = (code << 1) | get(1);
-    return code;
-  };
-  auto extra = [](int index, int bands, int lastNone) {  // extra bits of length or distance code
-    if (index < bands || index == lastNone) return 0;
-    return (index - bands) / (bands == 8 ? 4 : 2) + 1;
-  };
-  if (z.size() < 6 || (z[0] & 0x0F) != 8 || ((z[0] << 8) | z[1]) % 31 != 0) return false;
-  out->clear();
-  for (bool last = false; !last;) {
-    last = get(1);
-    const int type = get(2);
-    if (type == 0) {
-      if (bit) {
-        bit = 0;
-        ++pos;
-      }
-      if (pos + 4 > z.size()) return false;
-      const size_t n = z[pos] | (z[pos + 1] << 8);
-      if ((n ^ 0xFFFF) != static_cast<size_t>(z[pos + 2] | (z[pos + 3] << 8)) || pos + 4 + n > z.size())
-        return false;
-      out->insert(out->end(), z.begin() + pos + 4, z.begin() + pos + 4 + n);
-      pos += 4 + n;
-      continue;
-    }
-    if (type != 1) return false;
-    for (;;) {
-      int symbol, code = huffmanBits(0, 7);
-      if (code <= 23) {
-        symbol = 256 + code;
-      } else if ((code = huffmanBits(code, 1)) >= 0x30 && code <= 0xBF) {
-        symbol = code - 0x30;
-      } else if (code >= 0xC0 && code <= 0xC7) {
-        symbol = 280 + code - 0xC0;
-      } else {
-        symbol = 144 + huffmanBits(code, 1) - 0x190;
-      }
-      if (overrun || symbol > 285) return false;
-      if (symbol < 256) {
-        out->push_back(static_cast<uint8_t>(symbol));
-        continue;
-      }
-      if (symbol == 256) break;
-      const int l = symbol - 257;
-      const int length = lengthBase[l] + get(extra(l, 8, 28));
-      const int d = huffmanBits(0, 5);
-      if (d > 29) return false;
-      const size_t distance = distanceBase[d] + get(extra(d, 4, -1));
-      if (overrun || distance > out->size()) return false;
-      for (int k = 0; k < length; ++k) out->push_back((*out)[out->size() - distance]);
-    }
-  }
-  if (bit) ++pos;
-  if (pos + 4 > z.size()) return false;
-  uint32_t a = 1, b = 0;
-  for (uint8_t v : *out) {
-    a = (a + v) % 65521;
-    b = (b + a) % 65521;
-  }
-  return ((uint32_t(z[pos]) << 24) | (z[pos + 1] << 16) | (z[pos + 2] << 8) | z[pos + 3]) == ((b << 16) | a);
+// Inflates a zlib stream that must hold exactly `size` bytes; false on
+// anything else, a bad check sum included.
+bool inflateExactly(const std::vector<uint8_t>& z, size_t size, std::vector<uint8_t>* out) {
+  out->assign(size + 1, 0);
+  uLongf got = static_cast<uLongf>(out->size());
+  if (uncompress(out->data(), &got, z.data(), static_cast<uLong>(z.size())) != Z_OK || got != size) return false;
+  out->resize(got);
+  return true;
 }
 
 // Reads a palette PNG: size, colour table and the unfiltered rows.
@@ -491,12 +413,7 @@ bool readPng(const std::vector<uint8_t>& png, int* w, int* h, std::vector<uint8_
     const std::string type(png.begin() + at + 4, png.begin() + at + 8);
     const uint8_t* data = png.data() + at + 8;
     // Each chunk's CRC covers its type and data.
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = at + 4; i < at + 8 + len; ++i) {
-      c ^= png[i];
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    }
-    if ((c ^ 0xFFFFFFFFu) != be32(at + 8 + len)) return false;
+    if (crc32(0L, png.data() + at + 4, len + 4) != be32(at + 8 + len)) return false;
     if (type == "IHDR") {
       *w = static_cast<int>(be32(at + 8));
       *h = static_cast<int>(be32(at + 12));
@@ -510,7 +427,7 @@ bool readPng(const std::vector<uint8_t>& png, int* w, int* h, std::vector<uint8_
     }
     at += 12 + len;
   }
-  return ended && inflateSimple(z, rows);
+  return ended && *w > 0 && *h > 0 && inflateExactly(z, static_cast<size_t>(*w + 1) * *h, rows);
 }
 
 std::vector<uint8_t> slurp(const fs::path& path) {
@@ -560,7 +477,7 @@ TEST_F(SheetFiles, PicturesOfTheCanvas) {
   ASSERT_TRUE(writeTestSheets("."));
   std::string said;
   ASSERT_EQ(start(&said), 1) << said;
-  skipPhase = 0;
+  display.drawing = true;
   drawBackdrop(1);
   drawText(3, 3, "PICTURE");
 

@@ -33,7 +33,7 @@ class Replay : public GameTest {
   }
   void begin() {
     initGameValues();
-    scene = Title;
+    flow.scene = Title;
     frame();
   }
   void press(int x, int y) {
@@ -47,7 +47,7 @@ class Replay : public GameTest {
     press(16 * 13 + 8, 16 * 23 + 8);
     frame();  // NewGame
     press(620, 470);
-    EXPECT_EQ(scene, Playing);
+    EXPECT_EQ(flow.scene, Playing);
     frames(19);
     press(4 * 32 + 16, 32 + 16);
     const int rest = framesUntil(StageClear, 500);
@@ -64,9 +64,9 @@ class Replay : public GameTest {
 };
 
 TEST_F(Replay, RecordingWritesTheClearedAttempt) {
-  recording = true;
+  flow.recording = true;
   begin();
-  EXPECT_EQ(dragMode, 0);
+  EXPECT_EQ(flow.dragMode, 0);
   const int playing = recordAClear();
   EXPECT_EQ(playing, 112);
 
@@ -97,14 +97,14 @@ TEST_F(Replay, RecordingWritesTheClearedAttempt) {
 }
 
 TEST_F(Replay, DemoOfARecordingClearsTheStageAgain) {
-  recording = true;
+  flow.recording = true;
   begin();
   const int playing = recordAClear();
   const auto recorded = readAll(std::filesystem::path(userFolder_) / "01.dat");
 
   // A new run without recording. The shipped replay (no input) is read only
   // when the user has none.
-  resetGame();
+  resetGameForTest();
   setUserReplayFolder(userFolder_.c_str());
   std::vector<uint8_t> idle(ReplayBytes, 0);
   writeFile("replay/01.dat", idle.data(), idle.size());
@@ -115,17 +115,17 @@ TEST_F(Replay, DemoOfARecordingClearsTheStageAgain) {
   buttonDown(600, 300);
   int demoPlaying = 0;
   bool cleared = false;
-  for (int f = 0; f < 1000 && scene != Title; ++f) {
-    if (scene == Playing) ++demoPlaying;
-    if (scene == StageClear) cleared = true;
+  for (int f = 0; f < 1000 && flow.scene != Title; ++f) {
+    if (flow.scene == Playing) ++demoPlaying;
+    if (flow.scene == StageClear) cleared = true;
     frame();
   }
   buttonUp();
   EXPECT_TRUE(cleared);
   EXPECT_EQ(demoPlaying, playing);
-  EXPECT_EQ(stageNumber, 1);
+  EXPECT_EQ(flow.stageNumber, 1);
   frame();
-  EXPECT_FALSE(demoPlayback);
+  EXPECT_FALSE(flow.demoPlayback);
   EXPECT_EQ(eventLog(), (Lines{"fx 2", "music load midi/a002pop1.mid", "music play", "fx 2",
                                "music load midi/a004pop3.mid", "music play"}));
   // Playing it back wrote nothing.
@@ -136,26 +136,26 @@ TEST_F(Replay, DemoOfARecordingClearsTheStageAgain) {
   std::filesystem::remove(std::filesystem::path(userFolder_) / "01.dat");
   press(16 * 28 + 8, 16 * 23 + 8);
   bool missed = false;
-  for (int f = 0; f < 5000 && scene != Title; ++f) {
-    missed = missed || scene == Miss;
+  for (int f = 0; f < 5000 && flow.scene != Title; ++f) {
+    missed = missed || flow.scene == Miss;
     frame();
   }
   EXPECT_TRUE(missed);
-  EXPECT_EQ(scene, Title);
+  EXPECT_EQ(flow.scene, Title);
 }
 
 TEST_F(Replay, ShortFileFillsTheRestWithNoInput) {
-  recording = true;
+  flow.recording = true;
   begin();
   recordAClear();
   auto bytes = readAll(std::filesystem::path(userFolder_) / "01.dat");
   bytes.resize(20 * ReplayRecordSize + 3);  // up to the click and half a record
   writeFile("user/wendlop/replay/01.dat", bytes.data(), bytes.size());
 
-  resetGame();
+  resetGameForTest();
   setUserReplayFolder(userFolder_.c_str());
   std::memset(replayBuffer, 0xA5, sizeof replayBuffer);  // an earlier demonstration's leftovers
-  stageNumber = 1;
+  flow.stageNumber = 1;
   ASSERT_TRUE(loadReplay());
   EXPECT_EQ(std::memcmp(replayBuffer, bytes.data(), bytes.size()), 0);
   for (size_t i = bytes.size(); i < sizeof replayBuffer; ++i) ASSERT_EQ(replayBuffer[i], 0) << "byte " << i;
@@ -164,8 +164,8 @@ TEST_F(Replay, ShortFileFillsTheRestWithNoInput) {
   begin();
   press(16 * 28 + 8, 16 * 23 + 8);
   bool cleared = false;
-  for (int f = 0; f < 1000 && scene != Title; ++f) {
-    cleared = cleared || scene == StageClear;
+  for (int f = 0; f < 1000 && flow.scene != Title; ++f) {
+    cleared = cleared || flow.scene == StageClear;
     frame();
   }
   EXPECT_TRUE(cleared);
@@ -185,7 +185,7 @@ TEST_F(Replay, ARecordingThatCannotBeSavedIsSaidAndPlayGoesOn) {
   struct Release {
     ~Release() {
       releaseDisplay();
-      displayReady = 0;
+      display.displayReady = false;
     }
   } release;
   writeStage(2, lockedTiles, walkerAt1);
@@ -200,24 +200,24 @@ TEST_F(Replay, ARecordingThatCannotBeSavedIsSaidAndPlayGoesOn) {
     return std::memcmp(before.data(), FrameCanvas, sizeof FrameCanvas) == 0;
   };
 
-  recording = true;
+  flow.recording = true;
   begin();
   testing::internal::CaptureStderr();
   recordAClear();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "wendlop: replay not saved: " + blocked +
                 "/01.dat cannot be written: its folder cannot be made (Not a directory)\n");
-  EXPECT_EQ(scene, StageClear);
+  EXPECT_EQ(flow.scene, StageClear);
   EXPECT_TRUE(showsNotSaved());
   EXPECT_EQ(std::filesystem::file_size(dir_ / "blocked"), 1u);
 
   // The next stage follows as after any clear, and once the folder can be
   // written its recording is kept without a word.
   ASSERT_GT(framesUntil(StageReady, 200), 0);
-  EXPECT_EQ(stageNumber, 2);
+  EXPECT_EQ(flow.stageNumber, 2);
   setUserReplayFolder(userFolder_.c_str());
   press(620, 470);
-  ASSERT_EQ(scene, Playing);
+  ASSERT_EQ(flow.scene, Playing);
   frames(19);
   press(4 * 32 + 16, 32 + 16);
   ASSERT_GT(framesUntil(StageClear, 500), 0);
@@ -229,7 +229,7 @@ TEST_F(Replay, ARecordingThatCannotBeSavedIsSaidAndPlayGoesOn) {
 }
 
 TEST_F(Replay, SamplesFromTheBuffer) {
-  demoPlayback = true;
+  flow.demoPlayback = true;
   uint8_t* r = replayBuffer;
   // Record 0: (0x1234, 0xFEDC) little-endian, button 1.
   const uint8_t first[6] = {0x34, 0x12, 0xDC, 0xFE, 1, 0};
@@ -238,32 +238,32 @@ TEST_F(Replay, SamplesFromTheBuffer) {
   std::memcpy(r, first, 6);
   std::memcpy(r + 6, second, 6);
   std::memcpy(r + 12, third, 6);
-  replayIndex = 0;
-  samplePointer();
-  EXPECT_EQ(pointerX, 0x1234);
-  EXPECT_EQ(pointerY, 0xFEDC);
-  EXPECT_TRUE(isPress());
-  replayIndex = 1;
-  samplePointer();
-  EXPECT_EQ(pointerButton, 2);
-  EXPECT_FALSE(isPress());
-  replayIndex = 2;
-  samplePointer();
-  EXPECT_EQ(previousButton, 2);
-  EXPECT_FALSE(isPress());  // a press is exactly 1 after 0
+  flow.replayIndex = 0;
+  samplePointer(livePointer);
+  EXPECT_EQ(flow.pointer.x, 0x1234);
+  EXPECT_EQ(flow.pointer.y, 0xFEDC);
+  EXPECT_TRUE(isPress(flow.pointer));
+  flow.replayIndex = 1;
+  samplePointer(livePointer);
+  EXPECT_EQ(flow.pointer.button, 2);
+  EXPECT_FALSE(isPress(flow.pointer));
+  flow.replayIndex = 2;
+  samplePointer(livePointer);
+  EXPECT_EQ(flow.pointer.previousButton, 2);
+  EXPECT_FALSE(isPress(flow.pointer));  // a press is exactly 1 after 0
 
   // The index stops at the last record; so does recording.
-  demoPlayback = false;
-  recording = true;
-  pointerX = 70000;  // only the low 16 bits are kept
-  pointerY = 9;
-  pointerButton = 1;
-  replayIndex = ReplayRecords - 2;
+  flow.demoPlayback = false;
+  flow.recording = true;
+  flow.pointer.x = 70000;  // only the low 16 bits are kept
+  flow.pointer.y = 9;
+  flow.pointer.button = 1;
+  flow.replayIndex = ReplayRecords - 2;
   recordingStep();
   recordingStep();
-  pointerX = 11;
+  flow.pointer.x = 11;
   recordingStep();
-  EXPECT_EQ(replayIndex, ReplayRecords - 1);
+  EXPECT_EQ(flow.replayIndex, ReplayRecords - 1);
   const uint8_t* last = replayBuffer + 6 * (ReplayRecords - 1);
   EXPECT_EQ(last[0] | (last[1] << 8), 11);
   const uint8_t* before = replayBuffer + 6 * (ReplayRecords - 2);
@@ -273,7 +273,7 @@ TEST_F(Replay, SamplesFromTheBuffer) {
 TEST_F(Replay, AFolderThatCannotBeMadeLosesNothing) {
   writeFile("blocked", "x", 1);
   setUserReplayFolder((dir_ / "blocked" / "replay").c_str());
-  stageNumber = 3;
+  flow.stageNumber = 3;
   EXPECT_FALSE(saveReplay());
   EXPECT_EQ(std::filesystem::file_size(dir_ / "blocked"), 1u);
 
@@ -288,6 +288,16 @@ TEST_F(Replay, AFolderThatCannotBeMadeLosesNothing) {
   EXPECT_EQ(bytes.front(), 9);
   EXPECT_EQ(bytes.back(), 9);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(userFolder_), {}), 1);
+}
+
+// Without a folder of the user's own there is nowhere to record: the data
+// folder may be the installed one that every user shares.
+TEST_F(Replay, WithoutAUserFolderNothingIsWrittenBesideTheData) {
+  setUserReplayFolder("");
+  flow.stageNumber = 4;
+  std::memset(replayBuffer, 7, sizeof replayBuffer);
+  EXPECT_FALSE(saveReplay());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "replay"));
 }
 
 }  // namespace

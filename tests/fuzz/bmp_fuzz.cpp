@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BackdropSheet = sheet;
   SpriteSheet = std::move(sheet);
 
-  skipPhase = 0;
+  display.drawing = true;
   // Tile numbers and positions from the file's first bytes: any of them may
   // point past a small sheet's edge.
   for (int i = 0; i < GridRows * GridColumns; ++i) stageMap[TileLayerOffset + i] = data[i % size];

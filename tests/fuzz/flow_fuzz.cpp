@@ -10,10 +10,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/game_state.h"
 #include "app/shell.h"
 #include "flow/flow.h"
 #include "platform/platform.h"
-#include "world/game_state.h"
+#include "world/game_reset.h"
 #include "world/world.h"
 
 namespace {
@@ -29,22 +30,16 @@ bool writeFile(const std::string& path, const uint8_t* data, size_t size) {
 
 // One demonstration of stage 1 from the title's DEMO to the title again.
 void playDemo(const char* replay, bool drag) {
-  testgame::resetGame();
+  testgame::resetGameForTest();
   playEffectObserver = nullptr;
   musicObserver = nullptr;
-  initGameValues();
-  setReplayFile(replay);
-  stageNumber = 1;
-  dragMode = drag ? 1 : 0;
-  savedDragMode = dragMode;
-  demoPlayback = true;
-  setScene(DemoStart);
+  startDemonstration(1, replay, drag);
   bool leftTitle = false;
   for (long frame = 0; frame < MaxFrames; ++frame) {
-    const int ran = scene;
+    const Scene ran = flow.scene;
     runFrameWork();
     leftTitle = leftTitle || ran != Title;
-    if (leftTitle && scene == Title) break;
+    if (leftTitle && flow.scene == Title) break;
   }
 }
 }  // namespace

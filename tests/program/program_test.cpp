@@ -79,3 +79,13 @@ TEST(Program, StartsAndClosesCleanly) {
   // A degraded start (no sound card here) may say so, once per subsystem.
   EXPECT_LE(lines(r.err), 2) << r.err;
 }
+
+TEST(Program, RecordingWithoutAUserFolderSaysSoAndPlaysOn) {
+  const fs::path before = fs::path(data) / "replay";
+  const auto count = [&] { return std::distance(fs::directory_iterator(before), {}); };
+  const auto files = count();
+  Result r = run("WENDLOP_DATA=" + data + " HOME= XDG_DATA_HOME=", "--record", 1.0);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("wendlop: not recording:"), std::string::npos) << r.err;
+  EXPECT_EQ(count(), files);
+}

@@ -40,8 +40,8 @@ const std::vector<std::string> busyObjects = {
 // scene that a snapshot must bring back too.
 using Mark = std::tuple<uint64_t, int, int, int, int, int, int, int, int, int, int, int>;
 Mark mark() {
-  return {worldKey(), scene,     timeLeft, timeFrames, stars,          lives,
-          replayIndex, walker.walkPhase, bonusY, pointerX, previousButton, lastCol * 100 + lastRow};
+  return {worldKey(), flow.scene,     flow.timeLeft, flow.timeFrames, flow.stars,          flow.lives,
+          flow.replayIndex, walker.walkPhase, flow.bonus.bonusY, flow.pointer.x, flow.pointer.previousButton, pointerTrack.lastCol * 100 + pointerTrack.lastRow};
 }
 
 class SolveTest : public GameTest {
@@ -50,10 +50,10 @@ class SolveTest : public GameTest {
   // of the attempt), pressing as `presses` says, and notes every frame.
   std::vector<Mark> playOn(const std::vector<Press>& presses, int until) {
     std::vector<Mark> marks;
-    while (replayIndex < until) {
+    while (flow.replayIndex < until) {
       const Press* press = nullptr;
       for (const Press& p : presses)
-        if (p.frame == replayIndex) press = &p;
+        if (p.frame == flow.replayIndex) press = &p;
       const FrameResult r = playFrame(press);
       marks.push_back(mark());
       if (r != FrameResult::Playing) break;
@@ -81,7 +81,7 @@ TEST_F(SolveTest, SavedStateContinuesLikeAnUnbrokenRun) {
     saveGame(&saved);
     // Wander off: other presses, then past the end of the attempt.
     playOn({{at + 2, false, 5, 7}, {at + 6, true, 0, 0}, {at + 10, false, 5, 3}}, 3700);
-    EXPECT_NE(scene, Playing);
+    EXPECT_NE(flow.scene, Playing);
     restoreGame(saved);
     std::vector<Mark> after = playOn(presses, 700);
     before.insert(before.end(), after.begin(), after.end());
@@ -95,9 +95,9 @@ TEST_F(SolveTest, KeySeesTheWorldButNotTheClock) {
   GameSnapshot s;
   saveGame(&s);
   const uint64_t k = worldKey();
-  timeLeft = 12;
-  timeFrames = 30;
-  replayIndex = 400;
+  flow.timeLeft = 12;
+  flow.timeFrames = 30;
+  flow.replayIndex = 400;
   walker.walkPhase = 2;
   EXPECT_EQ(worldKey(), k);
   restoreGame(s);

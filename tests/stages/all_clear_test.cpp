@@ -25,39 +25,39 @@ std::vector<uint8_t> replayOf(int stage) {
 TEST(AllClear, FiftyStagesInOneGame) {
   if (!std::filesystem::exists(dataDir / "map" / "map50.fmf")) GTEST_SKIP() << "fewer than fifty stages";
   const auto oldDir = std::filesystem::current_path();
-  testgame::resetGame();
+  testgame::resetGameForTest();
   ASSERT_TRUE(sysChangeDirectory(dataDir.c_str()));
   // A player's game: DRAG as it starts (ON), lives and time carried from stage to stage.
   initGameValues();
-  stageNumber = 1;
+  flow.stageNumber = 1;
   setScene(NewGame);
   std::vector<uint8_t> records;
   int recordsOf = 0;
   int misses = 0;
   bool startPressed = false;
-  for (long frame = 0; frame < 200000 && scene != AllClear; ++frame) {
-    liveButton = 0;
-    if (scene == StageReady) {
+  for (long frame = 0; frame < 200000 && flow.scene != AllClear; ++frame) {
+    livePointer.liveButton = 0;
+    if (flow.scene == StageReady) {
       // One click starts the stage once its picture stands.
-      liveButton = startPressed ? 0 : 1;
+      livePointer.liveButton = startPressed ? 0 : 1;
       startPressed = !startPressed;
-    } else if (scene == Playing) {
-      if (recordsOf != stageNumber) {
-        records = replayOf(stageNumber);
-        recordsOf = stageNumber;
+    } else if (flow.scene == Playing) {
+      if (recordsOf != flow.stageNumber) {
+        records = replayOf(flow.stageNumber);
+        recordsOf = flow.stageNumber;
       }
-      const uint8_t* r = records.data() + replayIndex * ReplayRecordSize;
-      liveX = r[0] | (r[1] << 8);
-      liveY = r[2] | (r[3] << 8);
-      liveButton = r[4];
+      const uint8_t* r = records.data() + flow.replayIndex * ReplayRecordSize;
+      livePointer.liveX = r[0] | (r[1] << 8);
+      livePointer.liveY = r[2] | (r[3] << 8);
+      livePointer.liveButton = r[4];
     }
-    if (scene == Miss && sceneEntered) ++misses;
+    if (flow.scene == Miss && flow.sceneEntered) ++misses;
     runFrameWork();
   }
   std::filesystem::current_path(oldDir);
-  EXPECT_EQ(scene, AllClear);
+  EXPECT_EQ(flow.scene, AllClear);
   EXPECT_EQ(misses, 0);
-  EXPECT_GE(lives, 3);
-  EXPECT_EQ(stageNumber, 1);
-  testgame::resetGame();
+  EXPECT_GE(flow.lives, 3);
+  EXPECT_EQ(flow.stageNumber, 1);
+  testgame::resetGameForTest();
 }

@@ -15,13 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "app/game_state.h"
 #include "app/shell.h"
 #include "flow/flow.h"
 #include "music/music.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
 #include "stagetext.h"
-#include "world/game_state.h"
+#include "world/game_reset.h"
 #include "world/world.h"
 
 namespace testgame {
@@ -57,7 +58,7 @@ inline uint8_t& objectByte(Image& image, int row, int col) {
 class GameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    resetGame();
+    resetGameForTest();
     oldDir_ = std::filesystem::current_path();
     std::string pattern = (std::filesystem::temp_directory_path() / "wendlop-test-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -69,7 +70,7 @@ class GameTest : public ::testing::Test {
     std::filesystem::current_path(oldDir_);
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
-    resetGame();
+    resetGameForTest();
   }
 
   std::filesystem::path dir_;
@@ -90,11 +91,11 @@ class GameTest : public ::testing::Test {
 
   // Loads stage n as a stage start does and enters Playing without a click.
   void startPlaying(int n) {
-    stageNumber = n;
+    flow.stageNumber = n;
     newGameReset();
     setScene(StageReady);
     runFrameWork();
-    ASSERT_EQ(scene, StageReady) << "stage " << n << " did not load";
+    ASSERT_EQ(flow.scene, StageReady) << "stage " << n << " did not load";
     setScene(Playing);
     eventLog().clear();
   }
@@ -103,10 +104,10 @@ class GameTest : public ::testing::Test {
   // at a time until the clock says a frame is due.
   void frame() {
     for (int ms = 0; ms < 100; ++ms) {
-      const uint32_t before = frameFraction;
+      const uint32_t before = frameClock.frameFraction;
       sysAdvanceFakeTicks(1);
       runFrame();
-      if (frameFraction != before) return;
+      if (frameClock.frameFraction != before) return;
     }
     FAIL() << "no frame became due";
   }
@@ -114,10 +115,10 @@ class GameTest : public ::testing::Test {
     for (int i = 0; i < n; ++i) frame();
   }
   // Frames until the scene is `wanted`; the number run, or -1 after `limit`.
-  int framesUntil(int wanted, int limit = 10000) {
+  int framesUntil(Scene wanted, int limit = 10000) {
     for (int i = 1; i <= limit; ++i) {
       frame();
-      if (scene == wanted) return i;
+      if (flow.scene == wanted) return i;
     }
     return -1;
   }

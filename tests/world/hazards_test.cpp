@@ -27,7 +27,7 @@ class Hazards : public GameTest {
       ++played;
     }
   }
-  const Hazard& hazard(int i) { return hazards[i]; }
+  const Hazard& hazard(int i) { return hazardTable.hazards[i]; }
 };
 
 TEST_F(Hazards, BouncesInATwoCellCorridor) {
@@ -56,7 +56,7 @@ TEST_F(Hazards, BouncesInATwoCellCorridor) {
   }
   // One frame of choosing in each cell.
   EXPECT_EQ(still, (std::vector<int>{1, 34, 67, 100, 133}));
-  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(flow.scene, Playing);
 }
 
 TEST_F(Hazards, WaitsBetweenWallsUntilASwitchOpensAWay) {
@@ -173,7 +173,7 @@ TEST_F(Hazards, StandStillWhileTheWalkerIsAtTheGoal) {
   playTo(40);
   EXPECT_EQ(hazard(0).x, before.x);
   EXPECT_EQ(hazard(0).tick, before.tick);
-  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(flow.scene, Playing);
 }
 
 TEST_F(Hazards, ContactBox) {
@@ -189,34 +189,34 @@ TEST_F(Hazards, ContactBox) {
   };
   for (const Case& c : cases) {
     resetGame();
-    scene = Playing;
+    flow.scene = Playing;
     walker.x = 200;
     walker.y = 200;
-    hazardCount = 2;
-    hazards[0] = Hazard{};
-    hazards[0].x = static_cast<uint16_t>(c.hx);
-    hazards[0].y = static_cast<uint16_t>(c.hy);
-    hazards[0].state = 2;
-    hazards[1] = hazards[0];
-    hazards[1].state = 0;
-    hazards[1].x = 190;
-    hazards[1].y = 190;  // stopped: never harmful
+    hazardTable.hazardCount = 2;
+    hazardTable.hazards[0] = Hazard{};
+    hazardTable.hazards[0].x = static_cast<uint16_t>(c.hx);
+    hazardTable.hazards[0].y = static_cast<uint16_t>(c.hy);
+    hazardTable.hazards[0].state = 2;
+    hazardTable.hazards[1] = hazardTable.hazards[0];
+    hazardTable.hazards[1].state = 0;
+    hazardTable.hazards[1].x = 190;
+    hazardTable.hazards[1].y = 190;  // stopped: never harmful
     hazardContact();
-    EXPECT_EQ(scene == Miss, c.touches) << c.hx << "," << c.hy;
+    EXPECT_EQ(flow.scene == Miss, c.touches) << c.hx << "," << c.hy;
   }
   // Positions are unsigned: a hazard in column 0 (x 65520) never reaches a
   // walker at the left edge.
   resetGame();
-  scene = Playing;
+  flow.scene = Playing;
   walker.x = 0;
   walker.y = 32;
-  hazardCount = 1;
-  hazards[0] = Hazard{};
-  hazards[0].x = 65520;
-  hazards[0].y = 16;
-  hazards[0].state = 1;
+  hazardTable.hazardCount = 1;
+  hazardTable.hazards[0] = Hazard{};
+  hazardTable.hazards[0].x = 65520;
+  hazardTable.hazards[0].y = 16;
+  hazardTable.hazards[0].state = 1;
   hazardContact();
-  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(flow.scene, Playing);
 }
 
 }  // namespace

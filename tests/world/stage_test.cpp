@@ -21,14 +21,14 @@ TEST_F(StageLoad, MissingShortAndStartlessFiles) {
   objectByte(first, 2, 3) = 10;
   writeStage(1, first);
   ASSERT_TRUE(loadStage(1));
-  ASSERT_EQ(hazardCount, 1);
+  ASSERT_EQ(hazardTable.hazardCount, 1);
   const Walker before = walker;
   Image kept;
   std::memcpy(kept.data(), stageMap, StageMapSize);
 
   // No file: nothing changes but the hazard count.
   EXPECT_FALSE(loadStage(2));
-  EXPECT_EQ(hazardCount, 0);
+  EXPECT_EQ(hazardTable.hazardCount, 0);
   EXPECT_EQ(std::memcmp(kept.data(), stageMap, StageMapSize), 0);
   EXPECT_EQ(walker.x, before.x);
   EXPECT_EQ(walker.state, before.state);
@@ -41,7 +41,7 @@ TEST_F(StageLoad, MissingShortAndStartlessFiles) {
   writeStage(3, other, StageMapSize - 1);
   ASSERT_TRUE(loadStage(1));
   EXPECT_FALSE(loadStage(3));
-  EXPECT_EQ(hazardCount, 0);
+  EXPECT_EQ(hazardTable.hazardCount, 0);
   EXPECT_EQ(std::memcmp(kept.data(), stageMap, StageMapSize), 0);
   EXPECT_EQ(walker.col, 5);
   EXPECT_EQ(walker.state, WalkRight);
@@ -128,7 +128,7 @@ TEST_F(StageLoad, StartCodes) {
   objectByte(odd, 5, 4) = 7;
   writeStage(4, odd);
   ASSERT_TRUE(loadStage(4));
-  EXPECT_EQ(hazardCount, 0);
+  EXPECT_EQ(hazardTable.hazardCount, 0);
   EXPECT_EQ(walker.row, 5);
   EXPECT_EQ(walker.state, WalkLeft);
 }
@@ -185,15 +185,15 @@ TEST_F(StageLoad, HazardSpawnTable) {
   writeStage(1, image);
 
   // Records left over from an earlier stage must not leak into the new ones.
-  for (auto& h : hazards) h.stepsLeft = 77;
+  for (auto& h : hazardTable.hazards) h.stepsLeft = 77;
   ASSERT_TRUE(loadStage(1));
-  ASSERT_EQ(hazardCount, 18);
-  const Hazard& top = hazards[0];
+  ASSERT_EQ(hazardTable.hazardCount, 18);
+  const Hazard& top = hazardTable.hazards[0];
   EXPECT_EQ(top.x, 32 * 7 - 16);
   EXPECT_EQ(top.y, 65520);
   for (int code = 10; code <= 25; ++code) {
     const int i = code - 10 + 1 + ((code - 10) >= 8 ? 1 : 0);  // row 9 begins with the column-0 hazard
-    const Hazard& h = hazards[i];
+    const Hazard& h = hazardTable.hazards[i];
     const int* want = table[code - 10];
     const int row = 8 + (code - 10) / 8, col = 2 + (code - 10) % 8;
     SCOPED_TRACE(code);
@@ -211,8 +211,8 @@ TEST_F(StageLoad, HazardSpawnTable) {
     EXPECT_EQ(h.tick, 0);
     EXPECT_EQ(h.stepsLeft, 0);
   }
-  EXPECT_EQ(hazards[9].x, 65520);
-  EXPECT_EQ(hazards[9].row, 9);
+  EXPECT_EQ(hazardTable.hazards[9].x, 65520);
+  EXPECT_EQ(hazardTable.hazards[9].row, 9);
 }
 
 // ---- Tile catalogue and animation --------------------------------------------
@@ -318,8 +318,8 @@ TEST_F(TileAnimation, PhasesAndChains) {
   EXPECT_EQ(tile(2, 2), 3);  // four wraps closed, then open and still
   EXPECT_EQ(tile(2, 3), 42);
   EXPECT_EQ(tile(2, 7), 33);
-  EXPECT_EQ(phase16, 0);
-  EXPECT_EQ(phase64, 0);
+  EXPECT_EQ(tileAnimation.phase16, 0);
+  EXPECT_EQ(tileAnimation.phase64, 0);
 }
 
 TEST_F(TileAnimation, FallingStars) {
@@ -369,7 +369,7 @@ TEST_F(TileAnimation, TimedBlockClickedAtDifferentPhases) {
   // In a Playing frame the tiles move on before the click is applied.
   setTile(3, 3, 3);
   setTile(3, 5, 3);
-  phase16 = 14;
+  tileAnimation.phase16 = 14;
   updateTiles();  // phase16 15
   setTile(3, 3, nextTile[3]);
   updateTiles();  // phase16 0: the block clicked at 15 changes at once

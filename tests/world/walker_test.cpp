@@ -61,9 +61,9 @@ TEST_F(Scenario, GoalWithAWallBehindIt) {
   EXPECT_EQ(walker.x, 224);
   EXPECT_EQ(walker.timer, 32);
   playTo(74);
-  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(flow.scene, Playing);
   playTo(75);
-  EXPECT_EQ(scene, StageClear);
+  EXPECT_EQ(flow.scene, StageClear);
 }
 
 TEST_F(Scenario, FallingIntoAGoal) {
@@ -89,7 +89,7 @@ TEST_F(Scenario, FallingIntoAGoal) {
   EXPECT_EQ(walker.row, 2);
   EXPECT_EQ(walker.y, 64);
   playTo(104);
-  EXPECT_EQ(scene, StageClear);
+  EXPECT_EQ(flow.scene, StageClear);
 
   // Ground below and one side open: a landing, then the goal.
   start({"####################", "#..................#", "###G...............#"}, objects);
@@ -103,9 +103,9 @@ TEST_F(Scenario, FallingIntoAGoal) {
   EXPECT_EQ(walker.x, 94);
   EXPECT_EQ(walker.timer, 32);
   playTo(135);
-  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(flow.scene, Playing);
   playTo(136);
-  EXPECT_EQ(scene, StageClear);
+  EXPECT_EQ(flow.scene, StageClear);
 
   // Both sides closed: boxed in, never at the goal.
   start({"####################", "#..................#", "###G#..............#"}, objects);
@@ -114,7 +114,7 @@ TEST_F(Scenario, FallingIntoAGoal) {
   EXPECT_EQ(countOf("fx 3"), 0);
   playTo(300);
   EXPECT_EQ(walker.state, Boxed);
-  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(flow.scene, Playing);
 }
 
 TEST_F(Scenario, BoxedWalkerLeavesWhenItsSidesOpen) {
@@ -189,9 +189,9 @@ TEST_F(Scenario, DeadlySideAheadStillRunsTheLedgeTest) {
   start({"####################", "#..)...............#", "###.################"},
         {"....................", ".>.................."});
   playTo(15);
-  EXPECT_EQ(scene, Playing);
+  EXPECT_EQ(flow.scene, Playing);
   playTo(16);
-  EXPECT_EQ(scene, Miss);
+  EXPECT_EQ(flow.scene, Miss);
   EXPECT_EQ(walker.state, LedgeRight);  // the Miss picture shows it waiting at the edge
   EXPECT_EQ(walker.col, 2);
 }
@@ -405,7 +405,7 @@ TEST_F(Scenario, DragThroughAPiece) {
     moveTo(cellX(col), cellY(row));
     playTo(played + 1);
   };
-  ASSERT_EQ(dragMode, 1);
+  ASSERT_EQ(flow.dragMode, 1);
   playTo(5);
   buttonDown(cellX(8), cellY(3));  // the cell above the top-left quarter
   playTo(6);
@@ -447,7 +447,7 @@ TEST_F(Scenario, DragThroughAPiece) {
   playTo(played + 1);
 
   // With DRAG OFF, held moves switch nothing.
-  dragMode = 0;
+  flow.dragMode = 0;
   eventLog().clear();
   buttonDown(cellX(2), cellY(7));
   playTo(played + 1);
@@ -485,11 +485,11 @@ TEST_F(Scenario, PointerAtTheGridsEdgeAndBeyond) {
   std::memcpy(before.data(), stageMap, StageMapSize);
   eventLog().clear();
   pressAt(9, 100, 500);
-  EXPECT_EQ(lastCol, 3);
-  EXPECT_EQ(lastRow, 15);
+  EXPECT_EQ(pointerTrack.lastCol, 3);
+  EXPECT_EQ(pointerTrack.lastRow, 15);
   pressAt(11, 65535, 65535);
-  EXPECT_EQ(lastCol, 2047);
-  EXPECT_EQ(lastRow, 2047);
+  EXPECT_EQ(pointerTrack.lastCol, 2047);
+  EXPECT_EQ(pointerTrack.lastRow, 2047);
   EXPECT_TRUE(eventsOf("fx").empty());
   EXPECT_EQ(std::memcmp(before.data() + TileLayerOffset, stageMap + TileLayerOffset, 300), 0);
 }

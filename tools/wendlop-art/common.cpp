@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "art.h"
+#include "display/surface.h"
 
 namespace art {
 
@@ -141,47 +142,16 @@ int bayer4(int x, int y) {
   return m[y & 3][x & 3];
 }
 
-static void put16(std::vector<uint8_t>& b, unsigned v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-static void put32(std::vector<uint8_t>& b, uint32_t v) {
-  put16(b, v & 0xFFFF);
-  put16(b, v >> 16);
-}
-
+// Through the game's own BMP writer, so that there is one.
 std::vector<uint8_t> encodeBmp(const Image& img, const Palette& pal) {
-  const uint32_t stride = (uint32_t(img.w) + 3) & ~3u;
-  const uint32_t dataOffset = 14 + 40 + 256 * 4;
-  const uint32_t dataSize = stride * uint32_t(img.h);
+  uint8_t colours[256][3] = {};
+  for (size_t i = 0; i < pal.entries.size() && i < 256; ++i) {
+    colours[i][0] = pal.entries[i].r;
+    colours[i][1] = pal.entries[i].g;
+    colours[i][2] = pal.entries[i].b;
+  }
   std::vector<uint8_t> b;
-  b.reserve(dataOffset + dataSize);
-  b.push_back('B');
-  b.push_back('M');
-  put32(b, dataOffset + dataSize);
-  put32(b, 0);
-  put32(b, dataOffset);
-  put32(b, 40);                 // BITMAPINFOHEADER
-  put32(b, uint32_t(img.w));
-  put32(b, uint32_t(img.h));    // positive: bottom-up
-  put16(b, 1);                  // planes
-  put16(b, 8);                  // bits per pixel
-  put32(b, 0);                  // BI_RGB
-  put32(b, dataSize);
-  put32(b, 2835);               // 72 dpi
-  put32(b, 2835);
-  put32(b, 256);                // colours used
-  put32(b, 0);                  // all important
-  for (const Rgb& c : pal.entries) {
-    b.push_back(c.b);
-    b.push_back(c.g);
-    b.push_back(c.r);
-    b.push_back(0);
-  }
-  for (int y = img.h - 1; y >= 0; --y) {
-    for (int x = 0; x < img.w; ++x) b.push_back(img.at(x, y));
-    for (uint32_t x = uint32_t(img.w); x < stride; ++x) b.push_back(0);
-  }
+  encodeBmp8(img.w, img.h, img.px.data(), colours, &b);
   return b;
 }
 

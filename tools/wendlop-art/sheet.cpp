@@ -219,8 +219,19 @@ class Composer {
       stamp(src, i, g->second, num(2), num(3), ramp, o.flags.count("flipx") > 0, o.flags.count("flipy") > 0, shift);
     } else if (w[0] == "bevel" && w.size() == 6) {
       bevel(c, num(1), num(2), num(3), num(4), pal_.ramp(w[5], src, i));
-    } else if (w[0] == "ghost" && w.size() == 6) {
-      ghost(c, num(1), num(2), num(3), num(4), pal_.ramp(w[5], src, i));
+    } else if (w[0] == "ghost" && w.size() >= 6) {
+      Options o = options(w, 6);
+      std::string style = o.values.count("style") ? o.values["style"] : "dash";
+      Dashes d;
+      if (style == "dash")
+        d = {8, 5, 1 << 30};
+      else if (style == "dot")
+        d = {4, 2, 1 << 30};
+      else if (style == "corner")
+        d = {1 << 30, 1 << 30, 7};
+      else
+        src.fail(i, "ghost style is dash, dot or corner");
+      ghost(c, num(1), num(2), num(3), num(4), pal_.ramp(w[5], src, i), d);
     } else if (w[0] == "bricks" && w.size() >= 6) {
       Options o = options(w, 6);
       int seed = o.values.count("seed") ? toInt(o.values["seed"], src, i) : 1;
@@ -301,7 +312,7 @@ class Composer {
   // A wall of bricks in courses of 8 rows, 16-pixel bricks in a running bond,
   // each brick lit on top and shaded below, the whole ringed by the darkest shade.
   static void bricks(Image& c, int x0, int y0, int w, int h, const std::vector<int>& r, uint32_t seed) {
-    auto sh = [&](int s) { return uint8_t(r[size_t(s)]); };
+    auto sh = [&](int s) { return uint8_t(r[size_t(s) < r.size() ? size_t(s) : r.size() - 1]); };
     for (int y = 0; y < h; ++y) {
       int course = y / 8, yy = y % 8;
       int offset = (course & 1) ? 8 : 0;
@@ -327,8 +338,17 @@ class Composer {
     }
   }
 
-  // An open block: a dashed frame, light dashes edged in dark, corners always drawn.
-  static void ghost(Image& c, int x0, int y0, int w, int h, const std::vector<int>& r) {
+  // The rhythm of an open block's frame, counted from the nearer corner of each side.
+  struct Dashes {
+    int period, on, reach;  // a mark where (distance % period) < on and distance < reach
+  };
+
+  // An open block: a frame of light marks edged in dark, symmetric on every side
+  // so that the corners are always drawn. Each kind of switch has its own rhythm,
+  // so that open blocks of different kinds differ in outline, not only in colour.
+  static void ghost(Image& c, int x0, int y0, int w, int h, const std::vector<int>& r, Dashes m) {
+    // A short ramp lends its last shade, as in bevel.
+    auto sh = [&](size_t s) { return uint8_t(r[s < r.size() ? s : r.size() - 1]); };
     std::vector<uint8_t> mask(size_t(w) * h, 0);
     for (int d = 1; d <= 2; ++d) {
       int L = w - 2, H = h - 2;
@@ -339,10 +359,10 @@ class Composer {
           bool dash;
           if (y == d || y == h - 1 - d) {
             int pos = x - 1, dist = std::min(pos, L - 1 - pos);
-            dash = dist % 8 < 5;
+            dash = dist % m.period < m.on && dist < m.reach;
           } else {
             int pos = y - 1, dist = std::min(pos, H - 1 - pos);
-            dash = dist % 8 < 5;
+            dash = dist % m.period < m.on && dist < m.reach;
           }
           if (dash) mask[size_t(y) * w + x] = 1;
         }
@@ -350,7 +370,7 @@ class Composer {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         if (mask[size_t(y) * w + x]) {
-          c.set(x0 + x, y0 + y, uint8_t(r[5]));
+          c.set(x0 + x, y0 + y, sh(5));
           continue;
         }
         bool edge = false;
@@ -359,7 +379,7 @@ class Composer {
           int ax = x + nx[k], ay = y + ny[k];
           if (ax >= 0 && ay >= 0 && ax < w && ay < h && mask[size_t(ay) * w + ax]) edge = true;
         }
-        if (edge) c.set(x0 + x, y0 + y, uint8_t(r[1]));
+        if (edge) c.set(x0 + x, y0 + y, sh(1));
       }
   }
 };

@@ -1,62 +1,109 @@
 #!/usr/bin/env bash
-# cpu-share.sh [--play] WENDLOP [SECONDS] [-- GAME ARGS...]
+# cpu-share.sh [--play [--stage N]] [--display :N] [--screen WxH] [--wm] WENDLOP [SECONDS] [-- GAME ARGS...]
 # Starts a virtual X server, runs the game in a real window on it and prints
 # the game's processor share (user + system seconds per wall second, from
-# /proc) over SECONDS (default 20) after a 3-second settling time. With no
-# input the game stays on the title screen; --play keeps starting the
+# /proc) over SECONDS (default 20) after a 3-second settling time, and the X
+# server's beside it (it copies what the game presents onto its screen).
+# With no input the game stays on the title screen; --play keeps starting the
 # demonstration from there (needs xdotool), so that stages are played.
+#   --stage N      with --play: the demonstration of stage N (default 1)
+#   --display :N   use this display number (default: the first free one from :90)
+#   --screen WxH   the virtual screen's size (default 1024x768); a scaled
+#                  window needs room, e.g. 2048x1536 for --scale 3
+#   --wm           run openbox as the window manager (fullscreen needs one)
 set -euo pipefail
-play=0
-if [ "${1:-}" = "--play" ]; then play=1; shift; fi
+play=0 stage=1 display="" screen=1024x768 wm=0
+while [ $# -gt 0 ]; do
+  case $1 in
+    --play) play=1; shift ;;
+    --stage) stage=$2; shift 2 ;;
+    --display) display=$2; shift 2 ;;
+    --screen) screen=$2; shift 2 ;;
+    --wm) wm=1; shift ;;
+    *) break ;;
+  esac
+done
 game=$1; shift
 seconds=${1:-20}; [ $# -gt 0 ] && shift
 [ "${1:-}" = "--" ] && shift
 
-display=""
-for n in $(seq 90 120); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
+if [ -z "$display" ]; then
+  for n in $(seq 90 120); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+  done
+fi
 [ -n "$display" ] || { echo "cpu-share: no free X display number" >&2; exit 1; }
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 "${screen}x24" -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 game_pid=""
 clicker=""
+wm_pid=""
 cleanup() {
   [ -n "$clicker" ] && kill "$clicker" 2>/dev/null || true
   [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+if [ "$wm" = 1 ]; then
+  DISPLAY=$display openbox --sm-disable >/dev/null 2>&1 &
+  wm_pid=$!
+  sleep 1
+fi
 
 DISPLAY=$display "$game" "$@" >/dev/null 2>&1 &
 game_pid=$!
 sleep 3
 kill -0 "$game_pid" 2>/dev/null || { echo "cpu-share: the game ended early" >&2; exit 1; }
+window=$(DISPLAY=$display xdotool search --name '^Wendlop' 2>/dev/null | head -1 || true)
+if [ -n "$window" ]; then
+  # A window manager may still be making the window fullscreen: wait until
+  # its size holds still.
+  geometry=""
+  for _ in $(seq 20); do
+    now=$(DISPLAY=$display xdotool getwindowgeometry --shell "$window")
+    [ "$now" = "$geometry" ] && break
+    geometry=$now
+    sleep 0.5
+  done
+  width=$(echo "$geometry" | sed -n 's/^WIDTH=//p')
+  height=$(echo "$geometry" | sed -n 's/^HEIGHT=//p')
+  echo "window: ${width} x ${height}"
+fi
 if [ "$play" = 1 ]; then
-  # DEMO is text cells 27..32 of row 23 on the title (16-pixel cells). The
-  # button is held for a few frames: the game samples it once per frame. A
-  # demonstration ignores the pointer, so clicking there every second starts
-  # a new one whenever the last has gone back to the title.
-  window=$(DISPLAY=$display xdotool search --name '^Wendlop' | head -1)
+  # DEMO is text cells 27..32 of row 23 on the title (16-pixel cells): canvas
+  # point (480, 376), found in the window through the picture's whole-number
+  # scale and its bars. The button is held for a few frames: the game samples
+  # it once per frame. A demonstration ignores the pointer, so clicking there
+  # every second starts a new one whenever the last has gone back to the title.
+  scale=$(( width / 640 < height / 480 ? width / 640 : height / 480 ))
+  [ "$scale" -ge 1 ] || scale=1
+  x=$(( (width - 640 * scale) / 2 + 480 * scale ))
+  y=$(( (height - 480 * scale) / 2 + 376 * scale ))
+  # The arrow that raises the stage number is text cell 25 of the same row.
+  next=$(( (width - 640 * scale) / 2 + 408 * scale ))
+  clicks=()
+  for _ in $(seq 2 "$stage"); do clicks+=(mousedown 1 sleep 0.1 mouseup 1 sleep 0.1); done
+  DISPLAY=$display xdotool mousemove --window "$window" "$next" "$y" "${clicks[@]}"
   (while :; do
-    DISPLAY=$display xdotool mousemove --window "$window" 480 376 mousedown 1 sleep 0.2 mouseup 1
+    DISPLAY=$display xdotool mousemove --window "$window" "$x" "$y" mousedown 1 sleep 0.2 mouseup 1
     sleep 1
   done) >/dev/null 2>&1 &
   clicker=$!
   sleep 2
 fi
 
-ticks() {  # utime + stime of the game, in clock ticks
-  local stat; stat=$(cat "/proc/$game_pid/stat")
+ticks() {  # utime + stime of a process, in clock ticks
+  local stat; stat=$(cat "/proc/$1/stat")
   stat=${stat##*) }  # fields after the command name, which may hold spaces
   read -r -a f <<<"$stat"
   echo $(( f[11] + f[12] ))  # fields 14 and 15 of the whole line
 }
 hz=$(getconf CLK_TCK)
-t0=$(date +%s.%N); c0=$(ticks)
+t0=$(date +%s.%N); c0=$(ticks "$game_pid"); x0=$(ticks "$xvfb")
 sleep "$seconds"
-t1=$(date +%s.%N); c1=$(ticks)
-awk -v c="$((c1 - c0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" \
-  'BEGIN { w = t1 - t0; printf "cpu share: %.4f of a core (%.2f s processor time in %.2f s)\n", c / hz / w, c / hz, w }'
+t1=$(date +%s.%N); c1=$(ticks "$game_pid"); x1=$(ticks "$xvfb")
+awk -v c="$((c1 - c0))" -v x="$((x1 - x0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" \
+  'BEGIN { w = t1 - t0; printf "cpu share: %.4f of a core (%.2f s processor time in %.2f s); X server %.4f\n", c / hz / w, c / hz, w, x / hz / w }'

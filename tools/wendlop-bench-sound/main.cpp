@@ -31,6 +31,7 @@
 #include "platform/platform.h"
 #include "sound/sound.h"
 #include "sound/sound_mixer.h"
+#include "wav_file.h"
 
 namespace {
 
@@ -40,34 +41,12 @@ int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
 }
 
-void put16(std::string& s, uint16_t v) {
-  s += static_cast<char>(v & 0xff);
-  s += static_cast<char>(v >> 8);
-}
-void put32(std::string& s, uint32_t v) {
-  put16(s, static_cast<uint16_t>(v & 0xffff));
-  put16(s, static_cast<uint16_t>(v >> 16));
-}
-
 // A 48 kHz mono blip of `frames` frames, so that loading also resamples.
 std::string blipWav(int frames) {
-  std::string data;
-  for (int i = 0; i < frames; ++i) {
-    put16(data, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.05))));
-  }
-  std::string w = "RIFF";
-  put32(w, static_cast<uint32_t>(36 + data.size()));
-  w += "WAVEfmt ";
-  put32(w, 16);
-  put16(w, 1);
-  put16(w, 1);
-  put32(w, 48000);
-  put32(w, 96000);
-  put16(w, 2);
-  put16(w, 16);
-  w += "data";
-  put32(w, static_cast<uint32_t>(data.size()));
-  return w + data;
+  std::vector<int16_t> samples;
+  for (int i = 0; i < frames; ++i) samples.push_back(static_cast<int16_t>(8000 * std::sin(i * 0.05)));
+  const std::vector<uint8_t> wav = encodeWav16(samples.data(), samples.size(), 1, 48000);
+  return std::string(wav.begin(), wav.end());
 }
 
 void quietMusic(int16_t* out, int frames) { std::fill(out, out + 2 * frames, int16_t{200}); }

@@ -14,6 +14,7 @@
 #include "music/song.h"
 #include "platform/midi.h"
 #include "platform/platform.h"
+#include "wav_file.h"
 
 static long currentStep = 0;
 
@@ -60,14 +61,6 @@ static int dump(const char* file, long steps) {
   return 0;
 }
 
-static void put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(v & 0xFF);
-  out.push_back((v >> 8) & 0xFF);
-}
-static void put32(std::vector<uint8_t>& out, uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
 
 static int renderWav(const char* file, const char* outPath, long seconds) {
   sysMidiSelect(SysMidiOffline);
@@ -89,22 +82,7 @@ static int renderWav(const char* file, const char* outPath, long seconds) {
   playing.store(false);
   teardownMusicPlayer();
 
-  const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-  std::vector<uint8_t> wav;
-  wav.reserve(44 + dataBytes);
-  wav.insert(wav.end(), {'R', 'I', 'F', 'F'});
-  put32(wav, 36 + dataBytes);
-  wav.insert(wav.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put32(wav, 16);
-  put16(wav, 1);  // PCM
-  put16(wav, 2);
-  put32(wav, 44100);
-  put32(wav, 44100 * 4);
-  put16(wav, 4);
-  put16(wav, 16);
-  wav.insert(wav.end(), {'d', 'a', 't', 'a'});
-  put32(wav, dataBytes);
-  for (int16_t s : samples) put16(wav, static_cast<uint16_t>(s));
+  const std::vector<uint8_t> wav = encodeWav16(samples.data(), samples.size(), 2, 44100);
   if (!sysWriteFileAtomic(outPath, wav.data(), wav.size())) {
     std::fprintf(stderr, "wendlop-midi: cannot write %s\n", outPath);
     return 1;

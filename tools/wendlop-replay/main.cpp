@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/game_state.h"
 #include "app/shell.h"
 #include "flow/flow.h"
 #include "platform/platform.h"
@@ -79,28 +80,16 @@ void target(const Action& a, int* x, int* y) {
 // Plays the stage as a demonstration while writing each Playing frame's
 // record just before that frame samples it. True when the stage is cleared.
 bool build(int stage, const std::vector<Action>& actions, int* playingFrames, std::string* error) {
-  walker = Walker{};
-  replayIndex = 0;
-  pointerButton = previousButton = 0;
-  lastCol = lastRow = 0;
-  bonusFrame = 0;
-  frameSkip = 1;
-  skipPhase = 0;
-  initGameValues();
-  setReplayFile("");
-  stageNumber = stage;
-  dragMode = savedDragMode = 0;
-  demoPlayback = true;
-  setScene(DemoStart);
+  startDemonstration(stage, "", false);
 
   size_t next = 0;
   int fromX = 320, fromY = 240;
   bool cleared = false;
   *playingFrames = 0;
   for (long frame = 0; frame < 20000; ++frame) {
-    const int ranScene = scene;
+    const int ranScene = flow.scene;
     if (ranScene == Playing) {
-      const int k = replayIndex;
+      const int k = flow.replayIndex;
       int x = fromX, y = fromY, button = 0;
       if (next < actions.size()) {
         int tx, ty;
@@ -128,7 +117,7 @@ bool build(int stage, const std::vector<Action>& actions, int* playingFrames, st
       *error = "the walker is lost at Playing frame " + std::to_string(*playingFrames);
       return false;
     }
-    if (ranScene != Title && scene == Title) break;
+    if (ranScene != Title && flow.scene == Title) break;
   }
   if (next < actions.size()) {
     *error = "the stage ended before the press of line " + std::to_string(actions[next].line);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sfx_synth.h"
+#include "wav_file.h"
 
 namespace fs = std::filesystem;
 
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
 
   for (int id = 0; id < effectCount; ++id) {
     const std::vector<int16_t>& samples = rendered[size_t(id)];
-    std::vector<uint8_t> wav = sfxEncodeWav(samples);
+    std::vector<uint8_t> wav = encodeWav16(samples.data(), samples.size(), 1, sfxRate);
 
     // Written beside and renamed, so that a failed run never leaves half a file.
     fs::path target = fs::path(out) / "se" / ("se" + std::to_string(id) + ".wav");

@@ -485,28 +485,3 @@ std::vector<int16_t> sfxRender(const SfxEffect& effect) {
   return out;
 }
 
-std::vector<uint8_t> sfxEncodeWav(const std::vector<int16_t>& samples) {
-  const uint32_t dataBytes = uint32_t(samples.size() * 2);
-  std::vector<uint8_t> f;
-  f.reserve(44 + dataBytes);
-  auto text = [&](const char* s) {
-    for (int k = 0; k < 4; ++k) f.push_back(uint8_t(s[k]));
-  };
-  auto u16 = [&](uint32_t v) { f.push_back(uint8_t(v)); f.push_back(uint8_t(v >> 8)); };
-  auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
-  text("RIFF");
-  u32(36 + dataBytes);
-  text("WAVE");
-  text("fmt ");
-  u32(16);
-  u16(1);               // PCM
-  u16(1);               // mono
-  u32(sfxRate);
-  u32(sfxRate * 2);     // bytes per second
-  u16(2);               // bytes per frame
-  u16(16);              // bits per sample
-  text("data");
-  u32(dataBytes);
-  for (int16_t s : samples) u16(uint16_t(s));
-  return f;
-}

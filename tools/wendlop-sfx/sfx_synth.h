@@ -61,9 +61,6 @@ bool sfxParse(const std::string& text, SfxEffect& effect, std::string& error);
 // that the loudest sample stands at the requested peak.
 std::vector<int16_t> sfxRender(const SfxEffect& effect);
 
-// A canonical 44-byte-header RIFF WAVE file: PCM, mono, 16-bit, 44,100 Hz.
-std::vector<uint8_t> sfxEncodeWav(const std::vector<int16_t>& samples);
-
 // Fixed-point helpers, exposed for the tests.
 int64_t sfxSine(uint32_t phase);  // sin(2 pi phase / 2^32), Q30
 int64_t sfxExp2(int64_t xQ30);    // 2^x, Q30; 0 below about 2^-30, saturates above 2^32

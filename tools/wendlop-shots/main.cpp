@@ -39,10 +39,10 @@ void handleMessages() {
 
 // Runs frames until the scene whose step is about to run is `target`, then
 // runs that step too. False after `limit` frames without it.
-bool runUntilScene(int target, int limit) {
+bool runUntilScene(Scene target, int limit) {
   for (int i = 0; i < limit; ++i) {
     handleMessages();
-    const int ran = scene;
+    const int ran = flow.scene;
     frame();
     if (ran == target) return true;
   }
@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
   sysSetHeadless(true);
   fs::create_directories(outDir);
   if (!sysChangeDirectory(data) || !initDisplay()) return 1;
+  initGameValues();
   bool ok = true;
 
   // The title with the pointer resting beside the menu.
@@ -85,18 +86,18 @@ int main(int argc, char** argv) {
     static uint8_t records[ReplayBytes];
     const long got = sysReadFile(name, records, sizeof records);
     if (got < 0) std::fprintf(stderr, "wendlop-shots: no %s\n", name);
-    demoPlayback = false;
-    stageNumber = playStage;
+    flow.demoPlayback = false;
+    flow.stageNumber = playStage;
     setScene(NewGame);
     runUntilScene(StageReady, 10);
-    liveButton = 1;
+    livePointer.liveButton = true;
     frame();  // the press that starts the stage
-    liveButton = 0;
-    for (int k = 0; scene == Playing && k < ReplayRecords; ++k) {
+    livePointer.liveButton = false;
+    for (int k = 0; flow.scene == Playing && k < ReplayRecords; ++k) {
       const uint8_t* r = records + k * ReplayRecordSize;
-      liveX = r[0] | (r[1] << 8);
-      liveY = r[2] | (r[3] << 8);
-      liveButton = r[4];
+      livePointer.liveX = r[0] | (r[1] << 8);
+      livePointer.liveY = r[2] | (r[3] << 8);
+      livePointer.liveButton = r[4] != 0;
       frame();
       if (k + 1 == playFrame) ok = save("play.png") && ok;
     }
@@ -109,19 +110,19 @@ int main(int argc, char** argv) {
   runUntilScene(Title, 10);
   setReplayFile("");
   walker = Walker{};
-  replayIndex = 0;
-  stageNumber = 1;
+  flow.replayIndex = 0;
+  flow.stageNumber = 1;
   setScene(DemoStart);
   ok = runUntilScene(Miss, 5000) && save("miss.png") && ok;
 
   // Game over: a real game on its last life.
   runUntilScene(Title, 1000);
   setReplayFile(nullptr);
-  demoPlayback = false;
-  stageNumber = 1;
+  flow.demoPlayback = false;
+  flow.stageNumber = 1;
   setScene(NewGame);
   runUntilScene(StageReady, 10);
-  lives = 1;
+  flow.lives = 1;
   sysPushMessage(SysMsgButtonDown, 200 | (200u << 16));
   runUntilScene(Playing, 10);
   sysPushMessage(SysMsgButtonUp, 0);
@@ -129,8 +130,8 @@ int main(int argc, char** argv) {
   ok = runUntilScene(GameOver, 5000) && save("gameover.png") && ok;
 
   // All clear: past the last stage after fifty clears.
-  stageNumber = LastStage + 1;
-  stagesCleared = LastStage;
+  flow.stageNumber = LastStage + 1;
+  flow.stagesCleared = LastStage;
   setScene(StageReady);
   ok = runUntilScene(AllClear, 10) && save("allclear.png") && ok;
   return ok ? 0 : 1;

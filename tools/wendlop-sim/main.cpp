@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/game_state.h"
 #include "app/shell.h"
 #include "display/display.h"
 #include "flow/flow.h"
@@ -32,15 +33,16 @@ void writeTrace(FILE* out, long frame, int ranScene) {
   std::fprintf(out, "{\"f\":%ld,\"scene\":%d,\"w\":[%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d],\"h\":[", frame, ranScene,
                w.x, w.y, w.col, w.row, w.state, w.resumeState, w.stepsLeft, w.stepDelay, w.stepTick, w.rowFrames,
                w.timer, w.clickCooldown, w.walkPhase);
-  for (int i = 0; i < hazardCount; ++i) {
-    const Hazard& h = hazards[i];
+  for (int i = 0; i < hazardTable.hazardCount; ++i) {
+    const Hazard& h = hazardTable.hazards[i];
     std::fprintf(out, "%s[%u,%u,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d]", i ? "," : "", h.x, h.y, h.col, h.row, h.dx, h.dy,
                  h.dcol, h.drow, h.stepsPerCell, h.stepsLeft, h.state, h.tick, h.period);
   }
   std::fputs("],\"tiles\":\"", out);
   for (int i = 0; i < GridRows * GridColumns; ++i) std::fprintf(out, "%02x", stageMap[TileLayerOffset + i]);
-  std::fprintf(out, "\",\"lives\":%d,\"stars\":%d,\"time\":%d,\"tf\":%d,\"ptr\":[%d,%d,%d,%d],\"fx\":[", lives, stars,
-               timeLeft, timeFrames, pointerX, pointerY, pointerButton, previousButton);
+  const PointerSample& p = flow.pointer;
+  std::fprintf(out, "\",\"lives\":%d,\"stars\":%d,\"time\":%d,\"tf\":%d,\"ptr\":[%d,%d,%d,%d],\"fx\":[", flow.lives,
+               flow.stars, flow.timeLeft, flow.timeFrames, p.x, p.y, p.button, p.previousButton);
   for (size_t i = 0; i < frameEffects.size(); ++i) std::fprintf(out, "%s%d", i ? "," : "", frameEffects[i]);
   std::fputs("]}\n", out);
 }
@@ -116,27 +118,22 @@ int main(int argc, char** argv) {
     }
     sysClose(f);
   }
+  startDemonstration(stage, replay ? replayPath.c_str() : "", drag);
+  // Loaded here only to say at once that there is no such stage; the scene
+  // flow loads it again when it starts the stage.
   if (!loadStage(stage)) {
     std::printf("stage=%d result=nostage\n", stage);
     return 1;
   }
   if ((timedemo || screenshotDir) && !initDisplay()) return 2;
   if (screenshotDir) setScreenshotDir(screenshotDir, screenshotEvery < 1 ? 1 : screenshotEvery);
-  initGameValues();
-
-  setReplayFile(replay ? replayPath.c_str() : "");
   playEffectObserver = noteEffect;
-  stageNumber = stage;
-  dragMode = drag ? 1 : 0;
-  savedDragMode = dragMode;
-  demoPlayback = true;
-  setScene(DemoStart);
 
   bool cleared = false, missed = false, leftTitle = false;
   long frames = 0, playingFrames = 0;
   const auto started = std::chrono::steady_clock::now();
   while (frames < maxFrames) {
-    const int ranScene = scene;
+    const int ranScene = flow.scene;
     frameEffects.clear();
     runFrameWork();
     ++frames;
@@ -145,7 +142,7 @@ int main(int argc, char** argv) {
     if (ranScene == Miss) missed = true;
     if (trace) writeTrace(trace, frames, ranScene);
     if (ranScene != Title) leftTitle = true;
-    if (leftTitle && scene == Title) break;
+    if (leftTitle && flow.scene == Title) break;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -153,7 +150,7 @@ int main(int argc, char** argv) {
 
   const char* result = cleared ? "clear" : (missed ? "miss" : "timeout");
   std::printf("stage=%d result=%s frames=%ld playing=%ld lives=%d stars=%d time=%d\n", stage, result, frames,
-              playingFrames, lives, stars, timeLeft);
+              playingFrames, flow.lives, flow.stars, flow.timeLeft);
   if (timedemo) {
     std::printf("timedemo: %ld frames in %.3f s, %.0f frames per second\n", frames, seconds,
                 seconds > 0 ? frames / seconds : 0.0);

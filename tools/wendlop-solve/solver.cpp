@@ -7,79 +7,6 @@
 #include "app/shell.h"
 #include "flow/flow.h"
 
-void saveGame(GameSnapshot* out) {
-  GameSnapshot& s = *out;
-  std::memcpy(s.map, stageMap, sizeof s.map);
-  s.walker = walker;
-  s.hazardCount = hazardCount;
-  s.hazards.assign(hazards, hazards + hazardCount);
-  s.phase16 = phase16;
-  s.phase64 = phase64;
-  s.scene = scene;
-  s.sceneEntered = sceneEntered;
-  s.stageNumber = stageNumber;
-  s.stagesCleared = stagesCleared;
-  s.dragMode = dragMode;
-  s.savedDragMode = savedDragMode;
-  s.selectorHold = selectorHold;
-  s.fallSpeed = fallSpeed;
-  s.lives = lives;
-  s.stars = stars;
-  s.timeLeft = timeLeft;
-  s.timeFrames = timeFrames;
-  s.bonusX = bonusX;
-  s.bonusY = bonusY;
-  s.bonusFrame = bonusFrame;
-  s.bonusTimer = bonusTimer;
-  s.pointerX = pointerX;
-  s.pointerY = pointerY;
-  s.pointerButton = pointerButton;
-  s.previousButton = previousButton;
-  s.demoPlayback = demoPlayback;
-  s.replayIndex = replayIndex;
-  s.lastCol = lastCol;
-  s.lastRow = lastRow;
-  s.frameSkip = frameSkip;
-  s.skipPhase = skipPhase;
-  s.frameDrawn = frameDrawn;
-}
-
-void restoreGame(const GameSnapshot& s) {
-  std::memcpy(stageMap, s.map, sizeof s.map);
-  walker = s.walker;
-  hazardCount = s.hazardCount;
-  std::copy(s.hazards.begin(), s.hazards.end(), hazards);
-  phase16 = s.phase16;
-  phase64 = s.phase64;
-  scene = s.scene;
-  sceneEntered = s.sceneEntered;
-  stageNumber = s.stageNumber;
-  stagesCleared = s.stagesCleared;
-  dragMode = s.dragMode;
-  savedDragMode = s.savedDragMode;
-  selectorHold = s.selectorHold;
-  fallSpeed = s.fallSpeed;
-  lives = s.lives;
-  stars = s.stars;
-  timeLeft = s.timeLeft;
-  timeFrames = s.timeFrames;
-  bonusX = s.bonusX;
-  bonusY = s.bonusY;
-  bonusFrame = s.bonusFrame;
-  bonusTimer = s.bonusTimer;
-  pointerX = s.pointerX;
-  pointerY = s.pointerY;
-  pointerButton = s.pointerButton;
-  previousButton = s.previousButton;
-  demoPlayback = s.demoPlayback;
-  replayIndex = s.replayIndex;
-  lastCol = s.lastCol;
-  lastRow = s.lastRow;
-  frameSkip = s.frameSkip;
-  skipPhase = s.skipPhase;
-  frameDrawn = s.frameDrawn;
-}
-
 namespace {
 struct Hasher {
   uint64_t h = 0x243F6A8885A308D3ull;
@@ -113,10 +40,10 @@ uint64_t worldKey() {
   k.add(pack(w.stepsLeft, w.stepDelay));
   k.add(pack(w.stepTick, w.rowFrames));
   k.add(pack(w.timer, w.clickCooldown));
-  k.add(pack(phase16, phase64));
-  k.add(pack(pointerButton, hazardCount));
-  for (int i = 0; i < hazardCount; ++i) {
-    const Hazard& h = hazards[i];
+  k.add(pack(tileAnimation.phase16, tileAnimation.phase64));
+  k.add(pack(flow.pointer.button, hazardTable.hazardCount));
+  for (int i = 0; i < hazardTable.hazardCount; ++i) {
+    const Hazard& h = hazardTable.hazards[i];
     k.add(static_cast<uint64_t>(h.x) | static_cast<uint64_t>(h.y) << 16 | static_cast<uint64_t>(static_cast<uint16_t>(h.dx)) << 32 |
           static_cast<uint64_t>(static_cast<uint16_t>(h.dy)) << 48);
     k.add(static_cast<uint64_t>(static_cast<uint16_t>(h.col)) | static_cast<uint64_t>(static_cast<uint16_t>(h.row)) << 16 |
@@ -131,34 +58,21 @@ uint64_t worldKey() {
 }
 
 bool startAttempt(int stage) {
-  if (!loadStage(stage)) return false;
-  walker = Walker{};
-  replayIndex = 0;
-  pointerX = 320;
-  pointerY = 240;
-  pointerButton = previousButton = 0;
-  lastCol = lastRow = 0;
-  bonusX = bonusY = bonusFrame = bonusTimer = 0;
-  // Pictures only every tenth frame, as the game draws when it falls behind:
-  // nothing but the pictures depends on it, and drawing is most of a frame.
-  frameSkip = 10;
-  skipPhase = 0;
-  recording = false;
-  initGameValues();
   // A recording of no input: playFrame writes each frame's record just before
   // the frame reads it.
-  setReplayFile("");
-  stageNumber = stage;
-  dragMode = savedDragMode = 0;
-  demoPlayback = true;
-  setScene(DemoStart);
-  for (int i = 0; i < 8 && scene != Playing; ++i) runFrameWork();
-  return scene == Playing;
+  startDemonstration(stage, "", false);
+  if (!loadStage(stage)) return false;
+  // Pictures only every tenth frame, as the game draws when it falls behind:
+  // nothing but the pictures depends on it, and drawing is most of a frame.
+  frameClock.frameSkip = 10;
+  for (int i = 0; i < 8 && flow.scene != Playing; ++i) runFrameWork();
+  return flow.scene == Playing;
 }
 
 FrameResult playFrame(const Press* press) {
-  const int k = replayIndex < 0 ? 0 : (replayIndex >= ReplayRecords ? ReplayRecords - 1 : replayIndex);
-  int x = pointerX, y = pointerY, button = 0;
+  const int index = flow.replayIndex;
+  const int k = index < 0 ? 0 : (index >= ReplayRecords ? ReplayRecords - 1 : index);
+  int x = flow.pointer.x, y = flow.pointer.y, button = 0;
   if (press) {
     // Where the replay maker points for the same solution line.
     if (press->onWalker) {
@@ -172,8 +86,8 @@ FrameResult playFrame(const Press* press) {
   }
   putReplayRecord(k, x, y, button);
   runFrameWork();
-  if (scene == Playing) return FrameResult::Playing;
-  return scene == StageClear ? FrameResult::Clear : FrameResult::Lost;
+  if (flow.scene == Playing) return FrameResult::Playing;
+  return flow.scene == StageClear ? FrameResult::Clear : FrameResult::Lost;
 }
 
 bool playSolution(int stage, const std::vector<Press>& presses, int* playingFrames) {
@@ -183,7 +97,7 @@ bool playSolution(int stage, const std::vector<Press>& presses, int* playingFram
   size_t next = 0;
   for (;;) {
     const Press* press = nullptr;
-    if (next < presses.size() && presses[next].frame == replayIndex) press = &presses[next++];
+    if (next < presses.size() && presses[next].frame == flow.replayIndex) press = &presses[next++];
     const FrameResult r = playFrame(press);
     ++played;
     if (playingFrames) *playingFrames = played;
@@ -224,8 +138,6 @@ class Search {
     here_.resize(depth);
     after_.resize(depth);
     tried_.resize(depth);
-    for (auto& s : here_) s.hazards.reserve(HazardCapacity);
-    for (auto& s : after_) s.hazards.reserve(HazardCapacity);
     step_ = o.step < 1 ? 1 : o.step;
     started_ = std::chrono::steady_clock::now();
   }
@@ -264,18 +176,18 @@ class Search {
   bool seen(int budget) {
     const uint64_t key = worldKey();
     Slot& s = table_[key & mask_];
-    if (s.key == key && s.frame <= replayIndex && s.budget >= budget) return true;
-    s = Slot{key, replayIndex, budget};
+    if (s.key == key && s.frame <= flow.replayIndex && s.budget >= budget) return true;
+    s = Slot{key, flow.replayIndex, budget};
     return false;
   }
 
   void candidates(const GameSnapshot& at, std::vector<Press>* out) {
     out->clear();
-    out->push_back(Press{replayIndex, true, 0, 0});
+    out->push_back(Press{flow.replayIndex, true, 0, 0});
     for (int row = 0; row < GridRows; ++row) {
       for (int col = 0; col < GridColumns; ++col) {
-        const int cls = tileClass[at.map[TileLayerOffset + row * GridColumns + col]];
-        if (cls >= SwitchSingle && cls <= SwitchBottomRight) out->push_back(Press{replayIndex, false, row, col});
+        const int cls = tileClass[at.stageMap[TileLayerOffset + row * GridColumns + col]];
+        if (cls >= SwitchSingle && cls <= SwitchBottomRight) out->push_back(Press{flow.replayIndex, false, row, col});
       }
     }
   }
@@ -286,11 +198,11 @@ class Search {
   bool explore(int budget, int depth) {
     for (;;) {
       if (timedOut_) return false;
-      const int p = replayIndex;
+      const int p = flow.replayIndex;
       const bool gridFrame = p > 0 && p % step_ == 0;
       if (gridFrame && seen(budget)) return false;
       // The frame before a press must have the button up.
-      if (!gridFrame || budget == 0 || pointerButton != 0) {
+      if (!gridFrame || budget == 0 || flow.pointer.button != 0) {
         const FrameResult r = frame(nullptr);
         if (r == FrameResult::Clear) return true;
         if (r == FrameResult::Lost) return false;

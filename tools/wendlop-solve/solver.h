@@ -7,30 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/game_state.h"
 #include "world/world.h"
-
-// Everything a Playing frame reads or writes, so that a search can go back to a
-// frame and play it again differently.
-struct GameSnapshot {
-  uint8_t map[StageMapSize];
-  Walker walker;
-  int hazardCount;
-  std::vector<Hazard> hazards;
-  int phase16, phase64;
-  int scene, sceneEntered, stageNumber, stagesCleared;
-  uint8_t dragMode, savedDragMode;
-  int selectorHold, fallSpeed;
-  int lives, stars, timeLeft, timeFrames;
-  int bonusX, bonusY, bonusFrame, bonusTimer;
-  int pointerX, pointerY, pointerButton, previousButton;
-  bool demoPlayback;
-  int replayIndex;
-  int lastCol, lastRow;
-  int frameSkip, skipPhase, frameDrawn;
-};
-
-void saveGame(GameSnapshot* out);
-void restoreGame(const GameSnapshot& in);
 
 // A hash of what decides the rest of the attempt when no press comes: the
 // tiles, the walker, the hazards, the animation phases and the button. The

@@ -471,8 +471,12 @@ struct Event {
 enum Rank { RankMeta = 0, RankSetup = 1, RankMarker = 2, RankNoteOff = 3, RankNoteOn = 4 };
 
 Event meta(int tick, uint8_t type, const std::vector<uint8_t>& data) {
-  Event e{tick, RankMeta, {0xFF, type, static_cast<uint8_t>(data.size())}, false};
-  e.bytes.insert(e.bytes.end(), data.begin(), data.end());
+  Event e{tick, RankMeta, {}, false};
+  e.bytes.reserve(3 + data.size());
+  e.bytes.push_back(0xFF);
+  e.bytes.push_back(type);
+  e.bytes.push_back(static_cast<uint8_t>(data.size()));
+  for (uint8_t v : data) e.bytes.push_back(v);
   return e;
 }
 

@@ -3,10 +3,11 @@
 // fuzzing harnesses start every input from the same state as the tests do.
 #pragma once
 
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/frame_clock.h"
+#include "app/game_state.h"
 #include "app/shell.h"
 #include "flow/flow.h"
 #include "music/music.h"
@@ -40,44 +41,12 @@ inline int countOf(const std::string& event) {
 }
 
 // Every global that a test may have changed, back to its value at program start.
-inline void resetGame() {
+inline void resetGameForTest() {
   sysSetHeadless(true);
   sysSetFakeTicks(1000);
   sysShutdownWindow();  // drops queued messages and the "destroyed" note
-  walker = Walker{};
-  for (auto& h : hazards) h = Hazard{};
-  hazardCount = 0;
-  std::memset(stageMap, 0, sizeof stageMap);
-  phase16 = phase64 = 0;
-  lastCol = lastRow = 0;
-  scene = Title;
-  sceneEntered = 0;
-  stageNumber = 1;
-  stagesCleared = 0;
-  dragMode = 1;
-  savedDragMode = 1;
-  selectorHold = 0;
-  fallSpeed = 0;
-  lives = stars = timeLeft = timeFrames = 0;
-  bonusX = bonusY = bonusFrame = bonusTimer = 0;
-  pointerX = 320;
-  pointerY = 240;
-  pointerButton = previousButton = 0;
-  recording = false;
-  demoPlayback = false;
-  replayIndex = 0;
-  std::memset(replayBuffer, 0, sizeof replayBuffer);
-  setReplayFile(nullptr);
-  setUserReplayFolder("");
-  frameBaseTime = 1000;
-  frameFraction = 0;
-  frameSkip = 1;
-  skipPhase = 0;
-  frameDrawn = 0;
-  liveX = 320;
-  liveY = 240;
-  liveButton = 0;
-  liveClickPending = 0;
+  resetGame();
+  frameClock.frameBaseTime = 1000;
   eventLog().clear();
   playEffectObserver = noteEffect;
   musicObserver = noteMusic;

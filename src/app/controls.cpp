@@ -1,0 +1,325 @@
+// Pause, the pause menu, leaving a demonstration, the volume keys and the
+// notice that shows the volume.
+#include "app/controls.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/settings.h"
+#include "app/shell.h"
+#include "display/display.h"
+#include "display/surface.h"
+#include "music/music.h"
+#include "sound/sound.h"
+
+PauseState pauseState;
+
+namespace {
+constexpr int TextCell = 16;
+constexpr uint32_t NoticeMs = 1000;
+constexpr int VolumeStep = 10;
+
+// The picture at the moment of the pause, to put back on resume, and the same
+// darkened, for the overlay.
+uint8_t heldCanvas[CanvasHeight][CanvasWidth];
+uint8_t dimmedCanvas[CanvasHeight][CanvasWidth];
+
+char noticeText[32] = "";
+uint32_t noticeUntil = 0;
+bool noticeShown = false;  // the window shows the notice: it must be taken away
+constexpr int NoticeRow = 2;
+constexpr int NoticeColumn = 1;
+
+// The menu's lines: a marker column, then the text.
+constexpr int MenuFirstRow = 13;
+constexpr int MenuRowStep = 2;
+constexpr int MenuColumn = 14;
+
+const char* choiceText(PauseChoice c) {
+  switch (c) {
+    case PauseChoice::Continue: return "CONTINUE";
+    case PauseChoice::RestartStage: return "RESTART STAGE";
+    case PauseChoice::Title: return "TITLE";
+  }
+  return "";
+}
+
+bool noticeUp() { return noticeText[0] && static_cast<int32_t>(noticeUntil - sysTicks()) > 0; }
+
+// Each colour of the picture's table goes to the entry nearest to it at two
+// fifths of its brightness; the transparent key is never chosen.
+void makeDimmedCanvas() {
+  uint8_t dim[256];
+  for (int i = 0; i < 256; ++i) {
+    const int r = gamePalette[i][0] * 2 / 5, g = gamePalette[i][1] * 2 / 5, b = gamePalette[i][2] * 2 / 5;
+    int best = i, bestDistance = 1 << 30;
+    for (int j = 0; j < 256; ++j) {
+      if (j == SpriteSheet.key) continue;
+      const int dr = gamePalette[j][0] - r, dg = gamePalette[j][1] - g, db = gamePalette[j][2] - b;
+      const int d = dr * dr + dg * dg + db * db;
+      if (d < bestDistance) {
+        bestDistance = d;
+        best = j;
+      }
+    }
+    dim[i] = static_cast<uint8_t>(best);
+  }
+  for (int y = 0; y < CanvasHeight; ++y)
+    for (int x = 0; x < CanvasWidth; ++x) dimmedCanvas[y][x] = dim[heldCanvas[y][x]];
+}
+
+void drawCentred(int row, const char* text) {
+  const int length = static_cast<int>(std::strlen(text));
+  drawText((40 - length) / 2, row, text);
+}
+
+void drawPauseOverlay() {
+  if (!display.displayReady) return;
+  const bool wasDrawing = display.drawing;
+  display.drawing = true;
+  std::memcpy(FrameCanvas, dimmedCanvas, sizeof FrameCanvas);
+  drawCentred(10, "PAUSED");
+  if (flow.demoPlayback) {
+    drawCentred(13, "P: GO ON   ESC: END THE DEMO");
+  } else {
+    PauseChoice choices[3];
+    const int n = pauseMenuChoices(choices);
+    for (int i = 0; i < n; ++i) {
+      const int row = MenuFirstRow + MenuRowStep * i;
+      if (i == pauseState.selected) drawText(MenuColumn - 2, row, "\x1c");
+      drawText(MenuColumn, row, choiceText(choices[i]));
+    }
+    drawCentred(21, "P OR ESC: GO ON");
+  }
+  drawCentred(23, "M: MUTE   - +: VOLUME");
+  if (noticeUp()) drawText(NoticeColumn, NoticeRow, noticeText);
+  noticeShown = noticeUp();
+  drawCursor(livePointer.liveX, livePointer.liveY);
+  presentFrame();
+  display.drawing = wasDrawing;
+}
+
+void setMasterVolume(int percent) {
+  settings.masterVolume = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+  applyVolume();
+  saveSettings();
+  char text[32];
+  std::snprintf(text, sizeof text, "VOLUME %d%%", settings.masterVolume);
+  showNotice(text);
+}
+
+// Muting remembers the volume in the music and effects settings' stead: the
+// master volume goes to 0 and comes back to where it was.
+int volumeBeforeMute = 100;
+
+void toggleMute() {
+  if (settings.masterVolume > 0) {
+    volumeBeforeMute = settings.masterVolume;
+    settings.masterVolume = 0;
+    applyVolume();
+    saveSettings();
+    showNotice("MUTED");
+  } else {
+    setMasterVolume(volumeBeforeMute > 0 ? volumeBeforeMute : 100);
+  }
+}
+
+void endDemonstration() {
+  stopSong();
+  unloadSong();
+  setScene(Title);
+}
+}  // namespace
+
+bool stageInPlay(Scene scene) {
+  switch (scene) {
+    case StageReady:
+    case Playing:
+    case StageClear:
+    case Miss:
+    case MissFall:
+    case MissWait: return true;
+    default: return false;
+  }
+}
+
+int pauseMenuChoices(PauseChoice* out) {
+  int n = 0;
+  out[n++] = PauseChoice::Continue;
+  if (flow.scene == StageReady || flow.scene == Playing) out[n++] = PauseChoice::RestartStage;
+  out[n++] = PauseChoice::Title;
+  return n;
+}
+
+void pauseGame() {
+  if (pauseState.paused) return;
+  pauseState.paused = true;
+  pauseState.selected = 0;
+  holdSong();
+  pauseSound(true);
+  std::memcpy(heldCanvas, FrameCanvas, sizeof heldCanvas);
+  if (display.displayReady) {
+    makeDimmedCanvas();
+    drawPauseOverlay();
+  }
+}
+
+void resumeGame() {
+  if (!pauseState.paused) return;
+  pauseState = PauseState{};
+  std::memcpy(FrameCanvas, heldCanvas, sizeof FrameCanvas);
+  presentFrame();
+  noticeShown = false;
+  pauseSound(false);
+  releaseHeldSong();
+  // The time spent paused is not a stall: the schedule starts from now.
+  restartFrameClock();
+}
+
+void choosePause(PauseChoice choice) {
+  switch (choice) {
+    case PauseChoice::Continue: break;
+    case PauseChoice::RestartStage:
+      // A restart is a miss the player asks for: it costs a life, and the
+      // miss scenes decide what comes after.
+      setScene(Miss);
+      break;
+    case PauseChoice::Title:
+      stopSong();
+      unloadSong();
+      walkerReset();
+      setScene(Title);
+      break;
+  }
+  resumeGame();
+}
+
+bool controlKey(uint32_t key) {
+  switch (key) {
+    case 'p':
+    case SysKeyPause:
+      if (pauseState.paused) {
+        resumeGame();
+      } else if (stageInPlay(flow.scene)) {
+        pauseGame();
+      } else {
+        return false;
+      }
+      return true;
+    case SysKeyEscape:
+      if (pauseState.paused) {
+        resumeGame();
+      } else if (flow.demoPlayback && flow.scene != Title) {
+        endDemonstration();
+      } else if (stageInPlay(flow.scene)) {
+        pauseGame();
+      } else {
+        return false;
+      }
+      return true;
+    case SysKeyUp:
+    case SysKeyDown: {
+      if (!pauseState.paused || flow.demoPlayback) return false;
+      PauseChoice choices[3];
+      const int n = pauseMenuChoices(choices);
+      pauseState.selected = (pauseState.selected + (key == SysKeyUp ? n - 1 : 1)) % n;
+      drawPauseOverlay();
+      return true;
+    }
+    case SysKeyEnter:
+    case SysKeySpace: {
+      if (!pauseState.paused) return false;
+      if (flow.demoPlayback) {
+        resumeGame();
+        return true;
+      }
+      PauseChoice choices[3];
+      const int n = pauseMenuChoices(choices);
+      choosePause(choices[pauseState.selected < n ? pauseState.selected : 0]);
+      return true;
+    }
+    case 'm':
+      toggleMute();
+      return true;
+    case SysKeyMinus:
+    case SysKeyKeypadMinus:
+      setMasterVolume(settings.masterVolume - VolumeStep);
+      return true;
+    case SysKeyPlus:
+    case SysKeyEquals:
+    case SysKeyKeypadPlus:
+      setMasterVolume(settings.masterVolume + VolumeStep);
+      return true;
+    default: return false;
+  }
+}
+
+void controlFocusLost() {
+  if (!settings.pauseOnFocusLoss || pauseState.paused || !stageInPlay(flow.scene)) return;
+  pauseGame();
+  pauseState.notedFocusLoss = true;
+}
+
+void controlPointer(int x, int y, bool pressed) {
+  if (!pauseState.paused) return;
+  if (!flow.demoPlayback) {
+    PauseChoice choices[3];
+    const int n = pauseMenuChoices(choices);
+    const int col = x / TextCell, row = y / TextCell;
+    for (int i = 0; i < n; ++i) {
+      const int length = static_cast<int>(std::strlen(choiceText(choices[i])));
+      if (row == MenuFirstRow + MenuRowStep * i && col >= MenuColumn - 2 && col < MenuColumn + length) {
+        if (pressed) {
+          choosePause(choices[i]);
+          return;
+        }
+        pauseState.selected = i;
+      }
+    }
+  } else if (pressed) {
+    resumeGame();
+    return;
+  }
+  drawPauseOverlay();
+}
+
+bool endDemonstrationByPress() {
+  if (!flow.demoPlayback || flow.scene == Title) return false;
+  endDemonstration();
+  return true;
+}
+
+void showNotice(const char* text) {
+  std::snprintf(noticeText, sizeof noticeText, "%s", text);
+  noticeUntil = sysTicks() + NoticeMs;
+  if (pauseState.paused) drawPauseOverlay();
+}
+
+bool presentWithNotice() {
+  const bool up = noticeUp();
+  if (!up && !noticeShown) return false;
+  if (!display.displayReady || !display.drawing) return false;
+  // Over the picture for the present only: a still scene keeps its canvas.
+  constexpr int top = NoticeRow * TextCell, rows = TextCell;
+  uint8_t band[rows][CanvasWidth];
+  std::memcpy(band, FrameCanvas[top], sizeof band);
+  if (up) drawText(NoticeColumn, NoticeRow, noticeText);
+  presentFrame();
+  std::memcpy(FrameCanvas[top], band, sizeof band);
+  noticeShown = up;
+  return true;
+}
+
+uint32_t pausedWaitMs() {
+  if (noticeShown) {
+    const int32_t left = static_cast<int32_t>(noticeUntil - sysTicks());
+    return left > 1 ? static_cast<uint32_t>(left) : 1;
+  }
+  return 1000;
+}
+
+void pausedTick() {
+  if (pauseState.paused && noticeShown && !noticeUp()) drawPauseOverlay();
+}
+
+void applyVolume() { setSoundVolume(settings.masterVolume, settings.musicVolume, settings.effectsVolume); }

@@ -1,0 +1,139 @@
+// Settings in an INI file, read with inih and written whole.
+#include "app/settings.h"
+
+#include <ini.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+Settings settings;
+
+namespace {
+std::string settingsFile;
+constexpr size_t MaxSettingsFile = 64 * 1024;  // a settings file is a few hundred bytes
+
+struct Parse {
+  Settings* out;
+  std::vector<std::string> problems;
+};
+
+bool readSwitch(const char* value, bool* out) {
+  if (!std::strcmp(value, "on") || !std::strcmp(value, "true") || !std::strcmp(value, "yes") ||
+      !std::strcmp(value, "1")) {
+    *out = true;
+    return true;
+  }
+  if (!std::strcmp(value, "off") || !std::strcmp(value, "false") || !std::strcmp(value, "no") ||
+      !std::strcmp(value, "0")) {
+    *out = false;
+    return true;
+  }
+  return false;
+}
+
+bool readNumber(const char* value, int low, int high, int* out) {
+  char* end = nullptr;
+  const long n = std::strtol(value, &end, 10);
+  if (end == value || *end != '\0' || n < low || n > high) return false;
+  *out = static_cast<int>(n);
+  return true;
+}
+
+int onSetting(void* user, const char* section, const char* name, const char* value) {
+  Parse& p = *static_cast<Parse*>(user);
+  Settings& s = *p.out;
+  const std::string key = std::string(section) + "." + name;
+  bool ok = true;
+  if (key == "game.drag") {
+    ok = readSwitch(value, &s.drag);
+  } else if (key == "game.last-stage") {
+    ok = readNumber(value, 1, 50, &s.lastStage);
+  } else if (key == "game.pause-on-focus-loss") {
+    ok = readSwitch(value, &s.pauseOnFocusLoss);
+  } else if (key == "window.scale") {
+    ok = readNumber(value, 0, 8, &s.scale);
+  } else if (key == "window.fullscreen") {
+    ok = readSwitch(value, &s.fullscreen);
+  } else if (key == "sound.master-volume") {
+    ok = readNumber(value, 0, 100, &s.masterVolume);
+  } else if (key == "sound.music-volume") {
+    ok = readNumber(value, 0, 100, &s.musicVolume);
+  } else if (key == "sound.effects-volume") {
+    ok = readNumber(value, 0, 100, &s.effectsVolume);
+  } else {
+    p.problems.push_back("no setting " + key);
+    return 1;
+  }
+  if (!ok) p.problems.push_back(key + " = " + value + " is not a value it takes");
+  return 1;
+}
+}  // namespace
+
+void parseSettings(const std::string& text, Settings* out, std::string* problems) {
+  *out = Settings{};
+  Parse p{out, {}};
+  // inih reads up to the first NUL: a file with one stops there, and says so.
+  const int badLine = ini_parse_string(text.c_str(), onSetting, &p);
+  if (badLine > 0) p.problems.insert(p.problems.begin(), "line " + std::to_string(badLine) + " is not a setting");
+  if (text.find('\0') != std::string::npos) p.problems.push_back("the file holds a NUL byte");
+  problems->clear();
+  for (const std::string& problem : p.problems) {
+    if (!problems->empty()) *problems += "; ";
+    *problems += problem;
+  }
+}
+
+std::string formatSettings(const Settings& s) {
+  auto onOff = [](bool b) { return b ? "on" : "off"; };
+  char text[1024];
+  std::snprintf(text, sizeof text,
+                "; Wendlop's settings. The game writes this file whenever one of them changes.\n"
+                "[game]\n"
+                "drag = %s\n"
+                "last-stage = %d\n"
+                "pause-on-focus-loss = %s\n"
+                "\n"
+                "[window]\n"
+                "; 1 to 8, or 0 for the largest that fits the screen\n"
+                "scale = %d\n"
+                "fullscreen = %s\n"
+                "\n"
+                "[sound]\n"
+                "; percent, 0 to 100; master scales the other two\n"
+                "master-volume = %d\n"
+                "music-volume = %d\n"
+                "effects-volume = %d\n",
+                onOff(s.drag), s.lastStage, onOff(s.pauseOnFocusLoss), s.scale, onOff(s.fullscreen),
+                s.masterVolume, s.musicVolume, s.effectsVolume);
+  return text;
+}
+
+void setSettingsFile(const std::string& path) { settingsFile = path; }
+
+void loadSettings() {
+  settings = Settings{};
+  if (settingsFile.empty()) return;
+  std::vector<char> bytes(MaxSettingsFile + 1);
+  const long got = sysReadFile(settingsFile.c_str(), bytes.data(), bytes.size());
+  if (got < 0) return;  // no file yet: the defaults
+  std::string problems;
+  if (static_cast<size_t>(got) > MaxSettingsFile) {
+    problems = "it is larger than a settings file can be";
+  } else {
+    parseSettings(std::string(bytes.data(), static_cast<size_t>(got)), &settings, &problems);
+  }
+  if (!problems.empty())
+    std::fprintf(stderr, "wendlop: %s: %s; the defaults stand for those\n", settingsFile.c_str(), problems.c_str());
+  if (static_cast<size_t>(got) > MaxSettingsFile) settings = Settings{};
+}
+
+bool saveSettings() {
+  if (settingsFile.empty()) return false;
+  const std::string text = formatSettings(settings);
+  return sysWriteFileAtomic(settingsFile.c_str(), text.data(), text.size());
+}

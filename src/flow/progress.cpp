@@ -1,0 +1,108 @@
+// Progress in a small INI file, read with inih and written whole.
+#include "flow/progress.h"
+
+#include <ini.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/platform.h"
+
+Progress progress;
+
+namespace {
+std::string progressFile;
+bool fileDamaged = false;
+constexpr size_t MaxProgressFile = 64 * 1024;
+
+struct Parse {
+  Progress* out;
+  bool damaged = false;
+};
+
+int onEntry(void* user, const char* section, const char* name, const char* value) {
+  Parse& p = *static_cast<Parse*>(user);
+  char* end = nullptr;
+  const long stage = std::strtol(name, &end, 10);
+  const bool stageOk = end != name && *end == '\0' && stage >= 1 && stage <= LastStage;
+  const long best = std::strtol(value, &end, 10);
+  const bool bestOk = end != value && *end == '\0' && best >= 1 && best <= 60;
+  if (std::strcmp(section, "cleared") != 0 || !stageOk || !bestOk) {
+    p.damaged = true;
+    return 1;
+  }
+  p.out->bestTime[stage] = static_cast<int>(best);
+  return 1;
+}
+}  // namespace
+
+bool parseProgress(const std::string& text, Progress* out) {
+  *out = Progress{};
+  Parse p{out};
+  if (ini_parse_string(text.c_str(), onEntry, &p) != 0) p.damaged = true;
+  if (text.find('\0') != std::string::npos) p.damaged = true;
+  return !p.damaged;
+}
+
+std::string formatProgress(const Progress& p) {
+  std::string text = "; Wendlop: the stages cleared, with the most TIME left at a clear.\n[cleared]\n";
+  char line[32];
+  for (int stage = 1; stage <= LastStage; ++stage) {
+    if (p.bestTime[stage] == 0) continue;
+    std::snprintf(line, sizeof line, "%02d = %d\n", stage, p.bestTime[stage]);
+    text += line;
+  }
+  return text;
+}
+
+void setProgressFile(const std::string& path) {
+  progressFile = path;
+  fileDamaged = false;
+}
+
+void loadProgress() {
+  progress = Progress{};
+  fileDamaged = false;
+  if (progressFile.empty()) return;
+  std::vector<char> bytes(MaxProgressFile + 1);
+  const long got = sysReadFile(progressFile.c_str(), bytes.data(), bytes.size());
+  if (got < 0) return;
+  const bool whole = static_cast<size_t>(got) <= MaxProgressFile &&
+                     parseProgress(std::string(bytes.data(), static_cast<size_t>(got)), &progress);
+  if (!whole) {
+    fileDamaged = true;
+    std::fprintf(stderr, "wendlop: %s is damaged; what could be read is kept, and the next clear writes it anew\n",
+                 progressFile.c_str());
+  }
+}
+
+bool noteClear(int stage, int timeLeft) {
+  if (stage < 1 || stage > LastStage) return false;
+  if (timeLeft > progress.bestTime[stage]) progress.bestTime[stage] = timeLeft;
+  if (progressFile.empty()) return false;
+  if (fileDamaged) {
+    // The damaged file may still mean something to its owner.
+    const std::string aside = progressFile + ".damaged";
+    std::vector<char> bytes(MaxProgressFile);
+    const long got = sysReadFile(progressFile.c_str(), bytes.data(), bytes.size());
+    if (got >= 0) sysWriteFileAtomic(aside.c_str(), bytes.data(), static_cast<size_t>(got));
+  }
+  const std::string text = formatProgress(progress);
+  const bool saved = sysWriteFileAtomic(progressFile.c_str(), text.data(), text.size());
+  if (saved) {
+    fileDamaged = false;
+  } else {
+    static bool told = false;
+    if (!told) std::fprintf(stderr, "wendlop: cannot save the progress in %s; the game goes on without\n", progressFile.c_str());
+    told = true;
+  }
+  return saved;
+}
+
+bool anyProgress() {
+  for (int stage = 1; stage <= LastStage; ++stage)
+    if (progress.bestTime[stage] > 0) return true;
+  return false;
+}

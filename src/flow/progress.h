@@ -1,0 +1,29 @@
+// The player's progress, kept between runs: which stages were cleared in a
+// game (not in a demonstration), and the most TIME left at a clear.
+#pragma once
+
+#include <string>
+
+#include "flow/flow.h"
+
+struct Progress {
+  int bestTime[LastStage + 1] = {};  // by stage number; 0: not cleared
+  bool operator==(const Progress&) const = default;
+};
+extern Progress progress;
+
+// Reads `text` into *out (from nothing cleared); false when some of it is
+// damaged, with what could be read kept.
+bool parseProgress(const std::string& text, Progress* out);
+std::string formatProgress(const Progress& p);
+
+// Where the progress file lives; "" for nowhere (nothing is read or saved).
+void setProgressFile(const std::string& path);
+// Reads the file; a damaged one is named in one line on stderr and stays as
+// it is until the next clear replaces it.
+void loadProgress();
+// Notes a clear of `stage` with `timeLeft` seconds to spare and saves the file
+// at once; a damaged file is kept beside it as progress.damaged. False when
+// the file cannot be written.
+bool noteClear(int stage, int timeLeft);
+bool anyProgress();

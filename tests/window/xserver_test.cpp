@@ -1,0 +1,227 @@
+// The built game in a virtual X server with a window manager: the first
+// window size on a 1920 x 1080 screen, fullscreen by F11 and Alt+Enter and
+// back to the same size and place, and a click at a scaled position landing
+// where it was meant. Skipped where Xvfb, openbox or xdotool is missing.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string game = std::string(WENDLOP_BINARY_DIR) + "/src/wendlop";
+const std::string data = std::string(WENDLOP_SOURCE_DIR) + "/data";
+
+bool onPath(const char* tool) {
+  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs `command` in a process group of its own; stdout and stderr go to /dev/null.
+pid_t spawn(const std::string& command) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+void stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(-pid, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 50; ++i) {
+    if (waitpid(pid, &status, WNOHANG) != 0) return;  // ended, or already waited for
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  kill(-pid, SIGKILL);
+  waitpid(pid, &status, 0);
+}
+
+std::string output(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
+    pclose(p);
+  }
+  return out;
+}
+
+struct Geometry {
+  int x = -1, y = -1, width = -1, height = -1;
+  bool operator==(const Geometry&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Geometry& g) {
+  return o << g.width << " x " << g.height << " at " << g.x << "," << g.y;
+}
+
+class XServer : public ::testing::Test {
+ protected:
+  std::string display;
+  pid_t xvfb = 0, wm = 0, wendlop = 0;
+  int displayPipe = -1;
+  std::string window;
+  fs::path home;
+
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "openbox", "xdotool"})
+      if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed";
+    // Xvfb picks a free display number itself and writes it to the pipe.
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    xvfb = fork();
+    if (xvfb == 0) {
+      setpgid(0, 0);
+      close(pipeEnds[0]);
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      const std::string fd = std::to_string(pipeEnds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(pipeEnds[1]);
+    // The number comes with a newline, possibly in a write of its own; the
+    // pipe stays open until the end, as Xvfb dies of writing into a closed one.
+    displayPipe = pipeEnds[0];
+    std::string number;
+    pollfd p{displayPipe, POLLIN, 0};
+    while (number.find('\n') == std::string::npos && poll(&p, 1, 20000) == 1) {
+      char c[16];
+      const ssize_t n = read(displayPipe, c, sizeof c);
+      if (n <= 0) break;
+      number.append(c, static_cast<size_t>(n));
+    }
+    if (number.empty() || number[0] < '0' || number[0] > '9') GTEST_SKIP() << "Xvfb did not start";
+    display = ":" + std::to_string(std::atoi(number.c_str()));
+    wm = spawn("env DISPLAY=" + display + " openbox --sm-disable");
+    // A window manager is up once it has named the current desktop.
+    ASSERT_TRUE(waitFor([&] {
+      return std::system(("env DISPLAY=" + display + " xdotool get_desktop >/dev/null 2>&1").c_str()) == 0;
+    }))
+        << "openbox did not start on " << display << (waitpid(wm, nullptr, WNOHANG) == 0 ? "" : " (it ended)");
+    home = fs::temp_directory_path() / ("wendlop-xserver-" + std::to_string(getpid()));
+    fs::create_directories(home);
+  }
+
+  void TearDown() override {
+    stop(wendlop);
+    stop(wm);
+    stop(xvfb);
+    if (displayPipe >= 0) close(displayPipe);
+    if (!home.empty()) fs::remove_all(home);
+  }
+
+  std::string xdo(const std::string& args) {
+    return output("env DISPLAY=" + display + " xdotool " + args + " 2>/dev/null");
+  }
+
+  template <typename Done>
+  static bool waitFor(Done done, int seconds = 15) {
+    for (int i = 0; i < seconds * 20; ++i) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return done();
+  }
+
+  void startGame(const std::string& args) {
+    wendlop = spawn("env DISPLAY=" + display + " SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy WENDLOP_DATA=" + data +
+                    " HOME=" + home.string() + " XDG_DATA_HOME=" + home.string() + " " + game + " " + args);
+    ASSERT_TRUE(waitFor([&] {
+      window = xdo("search --name '^Wendlop'");
+      window = window.substr(0, window.find('\n'));
+      return !window.empty();
+    })) << "no game window appeared";
+  }
+
+  Geometry geometry() {
+    Geometry g;
+    const std::string shell = xdo("getwindowgeometry --shell " + window);
+    auto field = [&](const char* name) {
+      const size_t at = shell.find(std::string("\n") + name + "=");
+      return at == std::string::npos ? -1 : std::atoi(shell.c_str() + at + std::strlen(name) + 2);
+    };
+    g.x = field("X");
+    g.y = field("Y");
+    g.width = field("WIDTH");
+    g.height = field("HEIGHT");
+    return g;
+  }
+
+  // The window settles at `want`; sizes pass through others on the way.
+  ::testing::AssertionResult settlesAt(const Geometry& want) {
+    Geometry last;
+    if (waitFor([&] { return (last = geometry()) == want; })) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the window is " << last << ", not " << want;
+  }
+
+  bool running() { return wendlop > 0 && waitpid(wendlop, nullptr, WNOHANG) == 0; }
+};
+
+TEST_F(XServer, FullscreenAndBackToTheSameWindow) {
+  startGame("");
+  // 2x is the largest multiple that fits 1920 x 1080 with a title bar.
+  ASSERT_TRUE(waitFor([&] { return geometry().width == 1280 && geometry().height == 960; }))
+      << geometry();
+  // The window manager may still be placing it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const Geometry windowed = geometry();
+
+  xdo("key --window " + window + " F11");
+  EXPECT_TRUE(settlesAt(Geometry{0, 0, 1920, 1080}));
+  xdo("key --window " + window + " F11");
+  EXPECT_TRUE(settlesAt(windowed));
+
+  xdo("key --window " + window + " alt+Return");
+  EXPECT_TRUE(settlesAt(Geometry{0, 0, 1920, 1080}));
+  xdo("key --window " + window + " alt+Return");
+  EXPECT_TRUE(settlesAt(windowed));
+  EXPECT_TRUE(running());
+}
+
+TEST_F(XServer, StartsFullscreenAndLeavesToTheChosenScale) {
+  startGame("--fullscreen --scale 1");
+  EXPECT_TRUE(settlesAt(Geometry{0, 0, 1920, 1080}));
+  xdo("key --window " + window + " F11");
+  ASSERT_TRUE(waitFor([&] { return geometry().width == 640 && geometry().height == 480; })) << geometry();
+}
+
+// On the title, Escape closes the game; once DEMO has been clicked it does
+// not. DEMO is at canvas point (480, 376): in a 2x window at (960, 752), while
+// a click at (480, 376) lands on the logo there.
+TEST_F(XServer, ClicksCountAtTheScaledPosition) {
+  startGame("--scale 2");
+  ASSERT_TRUE(waitFor([&] { return geometry().width == 1280; })) << geometry();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  auto click = [&](int x, int y) {
+    xdo("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+        " mousedown 1 sleep 0.2 mouseup 1");
+  };
+  click(480, 376);
+  click(960, 752);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  xdo("key --window " + window + " Escape");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(running()) << "Escape closed the game: the click did not reach DEMO";
+}
+
+}  // namespace

@@ -41,8 +41,9 @@ cleanup() {
 trap cleanup EXIT
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 
-# Recordings, were any made, go to a folder of the run's own.
-DISPLAY=$display SDL_AUDIODRIVER=dummy XDG_DATA_HOME=$home "$game" "$@" >"$home/game.log" 2>&1 &
+# Recordings, settings and progress, were any written, go to a folder of the
+# run's own: the stage picked on the title is a setting the game saves.
+DISPLAY=$display SDL_AUDIODRIVER=dummy HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config "$game" "$@" >"$home/game.log" 2>&1 &
 game_pid=$!
 sleep 3
 kill -0 "$game_pid" 2>/dev/null || { echo "soak: the game ended early:" >&2; cat "$home/game.log" >&2; exit 1; }

@@ -28,4 +28,4 @@ fi
 
 # A few seconds a harness: enough to catch a reader that breaks on its seeds or
 # on their first mutations, short enough for every run.
-scripts/fuzz.sh 6
+scripts/fuzz.sh 4

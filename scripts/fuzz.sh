@@ -15,8 +15,10 @@ mkdir -p build/fuzz
 # Absolute paths: a harness may change its working folder before it reads them.
 build=$(cd build/fuzz && pwd)
 mkdir -p "$build/findings" "$build/logs" "$build/corpus" "$build/seeds"
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DWENDLOP_FUZZ=ON -DWENDLOP_TESTS=OFF -DWENDLOP_SANITIZE=address,undefined >/dev/null
+  -DWENDLOP_FUZZ=ON -DWENDLOP_TESTS=OFF -DWENDLOP_SANITIZE=address,undefined "${launcher[@]}" >/dev/null
 cmake --build "$build" --target fuzz_harnesses -j"$(nproc)" >"$build/logs/build.log" 2>&1 || {
   tail -n 40 "$build/logs/build.log" >&2
   echo "fuzz: the harnesses did not build (see $build/logs/build.log)" >&2

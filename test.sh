@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: once under the address and undefined-
-# behaviour sanitizers, the threaded music code again under the thread sanitizer,
-# and a short run of every fuzzing harness (scripts/fuzz.sh runs them longer).
+# behaviour sanitizers, and the threaded music code again under the thread
+# sanitizer; then installs the game into a temporary folder and checks it there,
+# and runs every fuzzing harness for a short while (scripts/fuzz.sh runs them longer).
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/deps.sh
+scripts/deps.sh --all
 jobs=$(nproc)
 
 # No window or sound card needed: SDL runs on its dummy drivers.
@@ -25,6 +26,9 @@ if command -v setarch >/dev/null 2>&1 && setarch "$(uname -m)" -R true 2>/dev/nu
   tsan_run=(setarch "$(uname -m)" -R)
 fi
 (cd build/tsan && "${tsan_run[@]}" ctest --output-on-failure -j"$jobs" --timeout 600)
+
+# The game as a system installs it, from a plain build like play.sh's.
+scripts/check-install.sh
 
 # A few seconds a harness: enough to catch a reader that breaks on its seeds or
 # on their first mutations, short enough for every run.

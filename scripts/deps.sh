@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/packages.txt that are missing.
+# deps.sh [--all]
+# Installs the Debian packages of scripts/packages.txt (building and playing)
+# that are missing; with --all also those of scripts/packages-test.txt.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-want=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$here/packages.txt" | awk '{print $1}')
+lists=("$here/packages.txt")
+[ "${1:-}" = "--all" ] && lists+=("$here/packages-test.txt")
+want=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "${lists[@]}" | awk '{print $1}')
 missing=()
 for p in $want; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -34,6 +34,8 @@ constexpr int NoticeColumn = 1;
 constexpr int MenuFirstRow = 13;
 constexpr int MenuRowStep = 2;
 constexpr int MenuColumn = 14;
+// The text cells behind the overlay's lines.
+constexpr int PanelTop = 9, PanelBottom = 25, PanelLeft = 7, PanelRight = 33;
 
 const char* choiceText(PauseChoice c) {
   switch (c) {
@@ -66,6 +68,18 @@ void makeDimmedCanvas() {
   }
   for (int y = 0; y < CanvasHeight; ++y)
     for (int x = 0; x < CanvasWidth; ++x) dimmedCanvas[y][x] = dim[heldCanvas[y][x]];
+  // A plain panel of the darkest colour behind the menu, so that the game's
+  // own texts do not show through between its letters.
+  int darkest = 0, darkestSum = 1 << 30;
+  for (int j = 0; j < 256; ++j) {
+    const int sum = gamePalette[j][0] + gamePalette[j][1] + gamePalette[j][2];
+    if (j != SpriteSheet.key && sum < darkestSum) {
+      darkestSum = sum;
+      darkest = j;
+    }
+  }
+  for (int y = PanelTop * TextCell; y < PanelBottom * TextCell; ++y)
+    std::memset(&dimmedCanvas[y][PanelLeft * TextCell], darkest, (PanelRight - PanelLeft) * TextCell);
 }
 
 void drawCentred(int row, const char* text) {
@@ -130,6 +144,13 @@ void endDemonstration() {
   setScene(Title);
 }
 }  // namespace
+
+void resetControls() {
+  pauseState = PauseState{};
+  noticeText[0] = '\0';
+  noticeShown = false;
+  volumeBeforeMute = 100;
+}
 
 bool stageInPlay(Scene scene) {
   switch (scene) {
@@ -207,7 +228,11 @@ bool controlKey(uint32_t key) {
       }
       return true;
     case SysKeyEscape:
-      if (pauseState.paused) {
+      if (pauseState.paused && flow.demoPlayback) {
+        // The paused demonstration's line offers Escape as its end.
+        resumeGame();
+        endDemonstration();
+      } else if (pauseState.paused) {
         resumeGame();
       } else if (flow.demoPlayback && flow.scene != Title) {
         endDemonstration();

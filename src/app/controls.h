@@ -18,6 +18,9 @@ struct PauseState {
 };
 extern PauseState pauseState;
 
+// Not paused, no notice, nothing remembered of a mute.
+void resetControls();
+
 // The scenes of a stage under way, in which the game can be paused.
 bool stageInPlay(Scene scene);
 

@@ -4,7 +4,10 @@
 
 #include <cstring>
 
+#include "app/controls.h"
+#include "app/settings.h"
 #include "app/shell.h"
+#include "flow/progress.h"
 
 void saveGame(GameSnapshot* out) {
   GameSnapshot& s = *out;
@@ -34,6 +37,14 @@ void resetGame() {
   restoreGame(start);
   resetFrameClock();
   resetReplay();
+  // What the player keeps between runs is not read or written until the
+  // shell names its files again.
+  resetControls();
+  titleObserver = nullptr;
+  setSettingsFile("");
+  settings = Settings{};
+  setProgressFile("");
+  progress = Progress{};
 }
 
 void startDemonstration(int stage, const char* replayFile, bool drag) {

@@ -141,6 +141,19 @@ void noteTitleChoice(TitleAction action) {
   if (!(settings == before)) saveSettings();
 }
 
+WindowChoice currentWindowChoice() { return {sysWindowScale(), sysWindowFullscreen()}; }
+
+void rememberWindowChoice(const WindowChoice& atStart) {
+  // Only what the player changed while playing is kept: a window that merely
+  // opened at the size that fits this screen must not pin that size for the
+  // next screen.
+  const WindowChoice now = currentWindowChoice();
+  const Settings before = settings;
+  if (now.scale != atStart.scale) settings.scale = now.scale;
+  if (now.fullscreen != atStart.fullscreen) settings.fullscreen = now.fullscreen;
+  if (!(settings == before)) saveSettings();
+}
+
 void applySettingsToGame() {
   flow.savedDragMode = settings.drag;
   flow.stageNumber = settings.lastStage;
@@ -163,9 +176,14 @@ const char* usage =
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
     "\n"
-    "Keys: F11 or Alt+Enter switches between the window and fullscreen;\n"
-    "Escape or F12 on the title closes the game. The window can be resized:\n"
-    "the picture takes the largest whole multiple that fits.\n"
+    "Keys: P or Pause pauses and goes on; Escape in a stage opens the menu\n"
+    "(CONTINUE, RESTART STAGE, TITLE) and ends a demonstration (so does a click);\n"
+    "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
+    "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
+    "be resized: the picture takes the largest whole multiple that fits.\n"
+    "\n"
+    "Files: settings in $XDG_CONFIG_HOME/wendlop/settings.ini (~/.config/wendlop/),\n"
+    "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/).\n"
     "\n"
     "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n";
 
@@ -223,9 +241,11 @@ int wendlopMain(int argc, char** argv) {
 
   // Paths given on the command line are meant from where the game was started.
   const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
-  const char* data = sysFindDataFolder();
+  std::string looked;
+  const char* data = sysFindDataFolder(&looked);
   if (!data || !sysChangeDirectory(data)) {
-    std::fprintf(stderr, "wendlop: cannot find the game's data folder (set WENDLOP_DATA to it)\n");
+    std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
+                 data ? data : looked.c_str());
     return 1;
   }
   const char* user = sysUserDataFolder();
@@ -238,8 +258,10 @@ int wendlopMain(int argc, char** argv) {
   loadProgress();
   if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
 
-  sysSetWindowStart(options.scale, options.fullscreen);
+  // The command line speaks for this run; the settings for every run.
+  sysSetWindowStart(options.scale ? options.scale : settings.scale, options.fullscreen || settings.fullscreen);
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
+  const WindowChoice windowAtStart = currentWindowChoice();
   sysHidePointer();
   initSoundBank();
   applyVolume();
@@ -277,6 +299,7 @@ int wendlopMain(int argc, char** argv) {
     sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
   }
 
+  rememberWindowChoice(windowAtStart);
   releaseDisplay();
   releaseSoundBank();
   sysShutdownWindow();

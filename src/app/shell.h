@@ -21,6 +21,14 @@ void windowProcedure(const SysEvent& event);
 // selector starts at; and the title's choices kept in them from then on.
 void applySettingsToGame();
 void noteTitleChoice(TitleAction action);
+// The window's scale and fullscreen, and keeping in the settings what the
+// player changed of them since the start.
+struct WindowChoice {
+  int scale;
+  bool fullscreen;
+};
+WindowChoice currentWindowChoice();
+void rememberWindowChoice(const WindowChoice& atStart);
 
 // The program's entry: returns the process exit code.
 int wendlopMain(int argc, char** argv);

@@ -18,7 +18,11 @@
 #include "platform/audio.h"
 #include "platform/platform.h"
 
-static const char* const defaultSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+// General MIDI SoundFonts as Debian installs them. The small TimGM6mb loads
+// fastest; default-GM.sf2 is the link to whichever one the system prefers;
+// FluidR3_GM is the large one that other programs bring along.
+static const char* const soundFontFolder = "/usr/share/sounds/sf2/";
+static const char* const soundFontNames[] = {"TimGM6mb.sf2", "default-GM.sf2", "FluidR3_GM.sf2"};
 
 static SysMidiKind selectedKind = SysMidiDefault;
 static SysMidiKind openKind = SysMidiDefault;
@@ -129,14 +133,27 @@ static bool createSynth() {
 }
 
 static bool openSynth(bool withDevice) {
+  // A SoundFont the player names is the one they want: no other stands in for it.
   const char* chosen = std::getenv("WENDLOP_SOUNDFONT");
-  if (!chosen || !*chosen) chosen = defaultSoundFont;
-  std::snprintf(fontPath, sizeof fontPath, "%s", chosen);
-  if (!looksLikeSoundFont(fontPath)) {
-    std::fprintf(stderr,
-                 "wendlop: no music: no SoundFont at %s (install timgm6mb-soundfont or set WENDLOP_SOUNDFONT)\n",
-                 fontPath);
-    return false;
+  if (chosen && *chosen) {
+    std::snprintf(fontPath, sizeof fontPath, "%s", chosen);
+    if (!looksLikeSoundFont(fontPath)) {
+      std::fprintf(stderr, "wendlop: no music: WENDLOP_SOUNDFONT=%s is not a SoundFont\n", fontPath);
+      return false;
+    }
+  } else {
+    bool found = false;
+    for (const char* name : soundFontNames) {
+      std::snprintf(fontPath, sizeof fontPath, "%s%s", soundFontFolder, name);
+      if ((found = looksLikeSoundFont(fontPath))) break;
+    }
+    if (!found) {
+      std::fprintf(stderr,
+                   "wendlop: no music: no General MIDI SoundFont (%s, %s or %s in %s); "
+                   "install timgm6mb-soundfont or set WENDLOP_SOUNDFONT\n",
+                   soundFontNames[0], soundFontNames[1], soundFontNames[2], soundFontFolder);
+      return false;
+    }
   }
   if (withDevice && !sysOpenAudio()) {
     std::fprintf(stderr, "wendlop: no music: %s\n", sysAudioError());

@@ -124,9 +124,10 @@ void sysPushMessage(int message, uint32_t param);
 void sysShutdownWindow();
 
 // ---- Folders --------------------------------------------------------------
-// The game's data folder: $WENDLOP_DATA, else the installed one, else data/ of
-// the source tree. nullptr when none exists.
-const char* sysFindDataFolder();
+// The game's data folder: $WENDLOP_DATA, else the installed one beside the
+// program (a build folder links it to the source tree's data/). nullptr when
+// there is none; `looked`, if given, then says where it looked.
+const char* sysFindDataFolder(std::string* looked = nullptr);
 // The user's own data folder ($XDG_DATA_HOME/wendlop or ~/.local/share/wendlop),
 // nullptr when neither variable says where it is.
 const char* sysUserDataFolder();

@@ -258,19 +258,54 @@ const char* sysGetEnv(const char* name) {
   return (v && *v) ? v : nullptr;
 }
 
-const char* sysFindDataFolder() {
-  static std::string found;
-  const char* fromEnv = sysGetEnv("WENDLOP_DATA");
-  if (fromEnv) {
-    found = fromEnv;
-    return sysIsDirectory(found.c_str()) ? found.c_str() : nullptr;
-  }
-  for (const char* candidate : {WENDLOP_DATA_INSTALL_DIR, WENDLOP_DATA_SOURCE_DIR}) {
-    std::string dir(candidate);
-    if (sysIsDirectory((dir + "/map").c_str())) {
-      found = dir;
-      return found.c_str();
+// The folder of this program's own file, links resolved; empty if unknown.
+static std::string programFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "";
+  path[n] = 0;
+  std::string folder(path);
+  folder.resize(folder.rfind('/') == std::string::npos ? 0 : folder.rfind('/'));
+  return folder;
+}
+
+// "a/b/../c" as "a/c": the program's folder is already free of links, so
+// dropping a component for each ".." names the same folder, only shorter.
+static std::string withoutDotDot(const std::string& path) {
+  std::string out;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(start, end - start);
+    if (part == "..") {
+      const size_t slash = out.rfind('/');
+      out.resize(slash == std::string::npos ? 0 : slash);
+    } else if (!part.empty() && part != ".") {
+      out += "/" + part;
     }
+    start = end + 1;
+  }
+  return out.empty() ? "/" : out;
+}
+
+const char* sysFindDataFolder(std::string* looked) {
+  static std::string found;
+  if (const char* fromEnv = sysGetEnv("WENDLOP_DATA")) {
+    found = fromEnv;
+    if (sysIsDirectory(found.c_str())) return found.c_str();
+    if (looked) *looked = "WENDLOP_DATA=" + found;
+    return nullptr;
+  }
+  // Installed, the data is where the build put it relative to the program;
+  // a build folder links that place to the source tree's data/.
+  const std::string program = programFolder();
+  if (!program.empty()) {
+    found = withoutDotDot(program + "/" + WENDLOP_DATA_FROM_BINARY);
+    if (sysIsDirectory((found + "/map").c_str())) return found.c_str();
+    if (looked) *looked = found;
+  } else if (looked) {
+    *looked = "(the program's own folder is unknown)";
   }
   return nullptr;
 }

@@ -75,7 +75,7 @@ void mixerClearEffects() {
 }
 
 void mixerTrigger(int id) {
-  if (id < 0 || id >= kVoices) return;
+  if (id < 0 || id >= kVoices || paused.load(std::memory_order_acquire)) return;
   triggers[id].fetch_add(1, std::memory_order_release);
 }
 

@@ -5,16 +5,41 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const fs::path sourceDir = WENDLOP_SOURCE_DIR;
+
+// Every `quoted` span of a table cell, in order. (Plain scanning: <regex> draws
+// false uninitialised-value warnings from GCC under the sanitizers.)
+std::vector<std::string> codeSpans(const std::string& cell) {
+  std::vector<std::string> spans;
+  for (size_t open = cell.find('`'); open != std::string::npos; open = cell.find('`', open)) {
+    const size_t close = cell.find('`', open + 1);
+    if (close == std::string::npos) break;
+    spans.push_back(cell.substr(open + 1, close - open - 1));
+    open = close + 1;
+  }
+  return spans;
+}
+
+// The quoted header of an #include line, or "" for any other line.
+std::string includedHeader(const std::string& line) {
+  size_t i = line.find_first_not_of(" \t");
+  if (i == std::string::npos || line[i] != '#') return "";
+  i = line.find_first_not_of(" \t", i + 1);
+  if (i == std::string::npos || line.compare(i, 7, "include") != 0) return "";
+  i = line.find_first_not_of(" \t", i + 7);
+  if (i == std::string::npos || line[i] != '"') return "";
+  const size_t close = line.find('"', i + 1);
+  return close == std::string::npos ? "" : line.substr(i + 1, close - i - 1);
+}
 
 // Rows of the form "| `world/` | `platform/`, `sound/`, `flow/flow.h` |" under
 // the heading "## Who may include whom": a folder, then the folders and single
@@ -23,20 +48,17 @@ std::map<std::string, std::set<std::string>> readRules(std::string* problem) {
   std::ifstream in(sourceDir / "docs" / "architecture.md");
   std::map<std::string, std::set<std::string>> rules;
   bool inSection = false;
-  const std::regex code("`([^`]+)`");
   for (std::string line; std::getline(in, line);) {
     if (line.rfind("## ", 0) == 0) inSection = line == "## Who may include whom";
     if (!inSection || line.rfind("| `", 0) != 0) continue;
     const size_t bar = line.find('|', 1);
     const std::string folderCell = line.substr(1, bar - 1), allowedCell = line.substr(bar + 1);
-    std::smatch m;
-    if (!std::regex_search(folderCell, m, code)) continue;
-    std::string folder = m[1];
+    const auto folders = codeSpans(folderCell);
+    if (folders.empty()) continue;
+    std::string folder = folders.front();
     if (!folder.empty() && folder.back() == '/') folder.pop_back();
     auto& allowed = rules[folder];
-    for (auto it = std::sregex_iterator(allowedCell.begin(), allowedCell.end(), code); it != std::sregex_iterator();
-         ++it)
-      allowed.insert((*it)[1]);
+    for (const auto& span : codeSpans(allowedCell)) allowed.insert(span);
   }
   if (rules.empty()) *problem = "docs/architecture.md has no table under \"## Who may include whom\"";
   return rules;
@@ -51,7 +73,6 @@ TEST(Layering, EveryIncludeUnderSrcIsAllowedByTheTable) {
   std::string problem;
   const auto rules = readRules(&problem);
   ASSERT_TRUE(problem.empty()) << problem;
-  const std::regex include(R"re(^\s*#\s*include\s*"([^"]+)")re");
   int checked = 0;
   for (const auto& entry : fs::recursive_directory_iterator(sourceDir / "src")) {
     const std::string ext = entry.path().extension().string();
@@ -65,9 +86,8 @@ TEST(Layering, EveryIncludeUnderSrcIsAllowedByTheTable) {
     int lineNumber = 0;
     for (std::string line; std::getline(in, line);) {
       ++lineNumber;
-      std::smatch m;
-      if (!std::regex_search(line, m, include)) continue;
-      const std::string header = m[1];
+      const std::string header = includedHeader(line);
+      if (header.empty()) continue;
       if (header.find('/') == std::string::npos) continue;  // a tool's or a test's own header, not ours
       ++checked;
       EXPECT_TRUE(permitted(rule->second, folder, header))
@@ -86,6 +106,10 @@ TEST(Layering, TheRulesReadAsWritten) {
   EXPECT_FALSE(permitted(world, "world", "flow/status.h"));
   EXPECT_FALSE(permitted(world, "world", "display/display.h"));
   EXPECT_TRUE(permitted(world, "world", "platform/audio.h"));
+  EXPECT_EQ(includedHeader("  #  include \"flow/flow.h\" // why"), "flow/flow.h");
+  EXPECT_EQ(includedHeader("#include <vector>"), "");
+  EXPECT_EQ(includedHeader("// #include \"display/display.h\""), "");
+  EXPECT_EQ(codeSpans("| `platform/`, `flow/flow.h` |"), (std::vector<std::string>{"platform/", "flow/flow.h"}));
 }
 
 }  // namespace

@@ -242,6 +242,11 @@ TEST(Entry, HelpVersionAndBadOptions) {
 TEST(Entry, StartsAndClosesHeadless) {
   resetGameForTest();
   const auto here = std::filesystem::current_path();
+  // The player's own settings and progress stay out of it.
+  std::string home = (std::filesystem::temp_directory_path() / "wendlop-home-XXXXXX").string();
+  ASSERT_NE(mkdtemp(home.data()), nullptr);
+  setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+  setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
   setenv("WENDLOP_DATA", WENDLOP_SOURCE_DIR "/data", 1);
   sysPushMessage(SysMsgKeyDown, SysKeyEscape);
   char name[] = "wendlop";
@@ -262,10 +267,15 @@ TEST(Entry, StartsAndClosesHeadless) {
   EXPECT_EQ(wendlopMain(4, withWindow), 0);
   EXPECT_EQ(sysWindowScale(), 3);
   EXPECT_TRUE(sysWindowFullscreen());
+  // Started and closed without a choice made: nothing was written.
+  EXPECT_FALSE(std::filesystem::exists(home + "/config/wendlop/settings.ini"));
   sysSetWindowStart(0, false);
   sysSetFullscreen(false);
   std::filesystem::current_path(here);
   unsetenv("WENDLOP_DATA");
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_DATA_HOME");
+  std::filesystem::remove_all(home);
   resetGameForTest();
 }
 

@@ -222,6 +222,8 @@ TEST(MusicPlayerWithoutOutput, RefusesEverythingAndSaysWhyOnce) {
   EXPECT_FALSE(musicPlayer.ready);
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   EXPECT_NE(said.find("SoundFont"), std::string::npos) << said;
+  // The one the player named, not another found in its place.
+  EXPECT_NE(said.find("no-such.sf2"), std::string::npos) << said;
   const std::string path = writeTemp("fine.mid", makeSong({oneNote}));
   EXPECT_FALSE(loadSong(path.c_str()));
   EXPECT_FALSE(playSong());

@@ -232,3 +232,61 @@ TEST_F(Player, LateStepsCatchUpWithoutLosingAStepAcrossTheClocksWrap) {
     }
   }
 }
+
+// A pause holds the song: no step runs while it is held, and afterwards the
+// schedule starts from the present, so the paused minute is not played as a
+// burst of catch-up steps. The song goes on from the step where it stopped.
+TEST_F(Player, AHeldSongGoesOnWhereItStoppedWithoutACatchUpBurst) {
+  fakeNow = 5000;
+  fakeSleeps = 0;
+  steps.clear();
+  musicClock = fakeClock;
+  musicSleep = fakeSleep;
+  stepObserver = [](uint32_t deadline) {
+    std::lock_guard<std::mutex> lock(stepsMutex);
+    steps.push_back({deadline, fakeNow.load(), fakeSleeps.load()});
+  };
+  auto stepCount = [] {
+    std::lock_guard<std::mutex> lock(stepsMutex);
+    return steps.size();
+  };
+  auto waitForSteps = [&](size_t n) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (stepCount() < n && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  ASSERT_TRUE(loadBytes(countingSong(2)));
+  takeSent();
+  ASSERT_TRUE(playSong());
+  waitForSteps(10);
+  EXPECT_TRUE(holdSong());
+  const size_t sentAtHold = sentCount();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(sentCount(), sentAtHold);
+  const size_t stepsAtHold = stepCount();
+  fakeNow.fetch_add(60000);  // a minute away
+  const uint32_t resumedAt = fakeNow.load();
+  EXPECT_TRUE(releaseHeldSong());
+  EXPECT_FALSE(releaseHeldSong());
+  waitForSteps(stepsAtHold + 30);
+  ASSERT_TRUE(stopSong());
+  ASSERT_TRUE(unloadSong());
+  musicClock = sysMonotonicMs;
+  musicSleep = [](uint32_t ms) { sysSleepWhile(ms, &playing); };
+  stepObserver = nullptr;
+
+  // The steps after the hold: from the moment of the release, 10 ms apart,
+  // each after a sleep of its own (none back to back).
+  size_t first = stepsAtHold;
+  while (first < steps.size() && steps[first].deadline < resumedAt) ++first;
+  ASSERT_LT(first + 20, steps.size());
+  EXPECT_EQ(steps[first].deadline, resumedAt);
+  for (size_t i = first + 1; i < first + 20; ++i) {
+    EXPECT_EQ(steps[i].deadline, steps[i - 1].deadline + 10) << i;
+    EXPECT_EQ(steps[i].sleeps, steps[i - 1].sleeps + 1) << i;
+  }
+  // No value of the song is lost or repeated across the hold.
+  const auto values = valuesOn(takeSent(), 2);
+  ASSERT_GT(values.size(), 25u);
+  EXPECT_TRUE(counting(values, 0));
+}

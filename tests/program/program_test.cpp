@@ -34,12 +34,12 @@ std::string slurp(const fs::path& p) {
 
 // Runs the game with `env` before it; after `seconds` it is asked to close as
 // the window system would (SDL turns SIGTERM into a quit request).
-Result run(const std::string& env, const std::string& args, double seconds = 0) {
+Result run(const std::string& env, const std::string& args, double seconds = 0, const std::string& binary = game) {
   const fs::path dir = fs::temp_directory_path() / ("wendlop-program-" + std::to_string(getpid()));
   fs::create_directories(dir);
   const std::string out = (dir / "out").string(), err = (dir / "err").string();
   const std::string command = "env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy HOME=" + dir.string() +
-                              " XDG_DATA_HOME=" + dir.string() + " " + env + " " + game + " " + args + " >" + out +
+                              " XDG_DATA_HOME=" + dir.string() + " XDG_CONFIG_HOME=" + dir.string() + "/config " + env + " " + binary + " " + args + " >" + out +
                               " 2>" + err;
   pid_t pid = fork();
   if (pid == 0) {
@@ -88,4 +88,24 @@ TEST(Program, RecordingWithoutAUserFolderSaysSoAndPlaysOn) {
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find("wendlop: not recording:"), std::string::npos) << r.err;
   EXPECT_EQ(count(), files);
+}
+
+// A copy of the program elsewhere looks for its data only where an installed
+// copy has it, relative to itself: nothing of the build folder is baked in.
+TEST(Program, FindsItsDataBesideItselfWhereverItIs) {
+  const fs::path root = fs::temp_directory_path() / ("wendlop-moved-" + std::to_string(getpid()));
+  fs::create_directories(root / "bin");
+  const fs::path beside = fs::weakly_canonical(root / "bin" / WENDLOP_DATA_FROM_BINARY);
+  fs::copy_file(game, root / "bin" / "wendlop");
+
+  Result r = run("", "", 0, (root / "bin" / "wendlop").string());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("data folder (looked in " + beside.string() + ";"), std::string::npos) << r.err;
+
+  fs::create_directories(beside.parent_path());
+  fs::create_directory_symlink(fs::path(WENDLOP_SOURCE_DIR) / "data", beside);
+  r = run("", "", 1.0, (root / "bin" / "wendlop").string());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err.find("data folder"), std::string::npos) << r.err;
+  fs::remove_all(root);
 }

@@ -144,3 +144,55 @@ TEST_F(Mixer, TriggersOutsideTheBankOrBeforeItAreIgnored) {
 }
 
 }  // namespace
+
+namespace {
+struct MixerVolume : Mixer {
+  void TearDown() override {
+    mixerSetPaused(false);
+    mixerSetVolume(100, 100, 100);
+    Mixer::TearDown();
+  }
+};
+
+TEST_F(MixerVolume, MusicAndEffectsScaleByTheirOwnAndTheMasterVolume) {
+  effects[4] = constant(8, 10000);
+  install();
+  mixerSetVolume(50, 100, 100);
+  mixerTrigger(4);
+  std::vector<int16_t> out = mix(2, musicAt20000);
+  EXPECT_EQ(out, (std::vector<int16_t>{15000, -5000, 15000, -5000}));
+  mixerSetVolume(100, 50, 20);
+  out = mix(2, musicAt20000);
+  EXPECT_NEAR(out[0], 10000 + 2000, 1);
+  EXPECT_NEAR(out[1], -10000 + 2000, 1);
+  // Out of range is clamped; nothing at all at 0.
+  mixerSetVolume(0, 300, -5);
+  out = mix(2, musicAt20000);
+  EXPECT_EQ(out, constant(2, 0));
+  // At full volume the samples pass exactly, saturation included.
+  mixerSetVolume(100, 100, 100);
+  effects[5] = constant(2, 15000);
+  install();
+  mixerTrigger(5);
+  out = mix(2, musicAt20000);
+  EXPECT_EQ(out, (std::vector<int16_t>{32767, -5000, 32767, -5000}));
+}
+
+TEST_F(MixerVolume, APauseCutsTheEffectsAndLeavesTheMusicWhereItWas) {
+  effects[1] = constant(100, 1000);
+  install();
+  mixerTrigger(1);
+  mix(10);
+  EXPECT_EQ(mixerVoicesSounding(), 1);
+  mixerSetPaused(true);
+  musicCalls = 0;
+  EXPECT_EQ(mix(50, musicAt20000), constant(50, 0));
+  EXPECT_EQ(musicCalls, 0);
+  EXPECT_EQ(mixerVoicesSounding(), 0);
+  mixerTrigger(1);  // made while paused: dropped
+  mixerSetPaused(false);
+  std::vector<int16_t> out = mix(4, musicAt20000);
+  EXPECT_EQ(out, (std::vector<int16_t>{20000, -20000, 20000, -20000, 20000, -20000, 20000, -20000}));
+  EXPECT_GT(musicCalls, 0);
+}
+}  // namespace

@@ -67,6 +67,19 @@ Image buildFont(const std::string& path, const Palette& pal);           // 128 x
 Image buildLogo(const std::string& path, const Palette& pal);           // 512 x 128
 Image buildBackdrops(const std::string& path, const Palette& pal);      // 640 x 1440
 
+// Sprite frame N (0..17) of a built sprite sheet: 64 x 64.
+Image spriteFrame(const Image& sheet, int number);
+
+// Desktop icons, size x size: what the frame pictures, cut out and centred,
+// enlarged by the largest whole factor that fits (or sampled down when the
+// icon is smaller than the picture); the rest is the key colour.
+Image iconFromFrame(const Image& frame, int key, int size);
+// The icon theme's sizes, and the frame they show: the walker facing us.
+inline constexpr int iconSizes[] = {16, 32, 48, 64, 128, 256};
+inline constexpr int iconFrame = 6;
+// An 8-bit palette PNG in which the palette's key colour is transparent.
+std::vector<uint8_t> encodePng(const Image& img, const Palette& pal);
+
 // 4 x 4 ordered-dither threshold, 0..15.
 int bayer4(int x, int y);
 

@@ -1,5 +1,6 @@
 // wendlop-art --src assets/art --out DIR
-// Writes DIR/bmp/gamebg.bmp (sprite sheet) and DIR/bmp/test.bmp (backdrops).
+// Writes DIR/bmp/gamebg.bmp (sprite sheet) and DIR/bmp/test.bmp (backdrops),
+// and the desktop icons DIR/icons/hicolor/NxN/apps/wendlop.png.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -33,6 +34,13 @@ int main(int argc, char** argv) {
     if (ec) throw art::Error(out + "/bmp: " + ec.message());
     art::writeFile(out + "/bmp/gamebg.bmp", art::encodeBmp(sprites, pal));
     art::writeFile(out + "/bmp/test.bmp", art::encodeBmp(backdrops, pal));
+    const art::Image walker = art::spriteFrame(sprites, art::iconFrame);
+    for (int size : art::iconSizes) {
+      const std::string folder = out + "/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+      std::filesystem::create_directories(folder, ec);
+      if (ec) throw art::Error(folder + ": " + ec.message());
+      art::writeFile(folder + "/wendlop.png", art::encodePng(art::iconFromFrame(walker, pal.key, size), pal));
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "wendlop-art: %s\n", e.what());
     return 1;

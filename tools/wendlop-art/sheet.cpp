@@ -386,6 +386,15 @@ class Composer {
 
 }  // namespace
 
+Image spriteFrame(const Image& sheet, int number) {
+  if (number < 0 || number > 17) throw Error("no sprite frame " + std::to_string(number));
+  Image frame(64, 64, 0);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      frame.set(x, y, sheet.at(frameColumn[size_t(number)] * 64 + x, 512 + frameRow[size_t(number)] * 64 + y));
+  return frame;
+}
+
 Image buildSpriteSheet(const std::string& srcDir, const Palette& pal) {
   Composer comp(srcDir, pal);
   comp.run("sheet.txt");

@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
-# cpu-share.sh [--play [--stage N]] [--display :N] [--screen WxH] [--wm] WENDLOP [SECONDS] [-- GAME ARGS...]
+# cpu-share.sh [--play [--stage N] [--pause]] [--display :N] [--screen WxH] [--wm] WENDLOP [SECONDS] [-- GAME ARGS...]
 # Starts a virtual X server, runs the game in a real window on it and prints
 # the game's processor share (user + system seconds per wall second, from
 # /proc) over SECONDS (default 20) after a 3-second settling time, and the X
 # server's beside it (it copies what the game presents onto its screen).
-# With no input the game stays on the title screen; --play keeps starting the
-# demonstration from there (needs xdotool), so that stages are played.
+# With no input the game stays on the title screen; --play starts the
+# demonstration from there once (needs xdotool). A click ends a demonstration,
+# so choose a stage whose demonstration outlasts SECONDS and the settling time.
 #   --stage N      with --play: the demonstration of stage N (default 1)
+#   --pause        with --play: press P once the demonstration runs, and
+#                  measure the paused game
 #   --display :N   use this display number (default: the first free one from :90)
 #   --screen WxH   the virtual screen's size (default 1024x768); a scaled
 #                  window needs room, e.g. 2048x1536 for --scale 3
 #   --wm           run openbox as the window manager (fullscreen needs one)
 set -euo pipefail
-play=0 stage=1 display="" screen=1024x768 wm=0
+play=0 stage=1 display="" screen=1024x768 wm=0 pause=0
 while [ $# -gt 0 ]; do
   case $1 in
     --play) play=1; shift ;;
     --stage) stage=$2; shift 2 ;;
+    --pause) pause=1; shift ;;
     --display) display=$2; shift 2 ;;
     --screen) screen=$2; shift 2 ;;
     --wm) wm=1; shift ;;
@@ -76,8 +80,7 @@ if [ "$play" = 1 ]; then
   # DEMO is text cells 27..32 of row 23 on the title (16-pixel cells): canvas
   # point (480, 376), found in the window through the picture's whole-number
   # scale and its bars. The button is held for a few frames: the game samples
-  # it once per frame. A demonstration ignores the pointer, so clicking there
-  # every second starts a new one whenever the last has gone back to the title.
+  # it once per frame.
   scale=$(( width / 640 < height / 480 ? width / 640 : height / 480 ))
   [ "$scale" -ge 1 ] || scale=1
   x=$(( (width - 640 * scale) / 2 + 480 * scale ))
@@ -87,12 +90,12 @@ if [ "$play" = 1 ]; then
   clicks=()
   for _ in $(seq 2 "$stage"); do clicks+=(mousedown 1 sleep 0.1 mouseup 1 sleep 0.1); done
   DISPLAY=$display xdotool mousemove --window "$window" "$next" "$y" "${clicks[@]}"
-  (while :; do
-    DISPLAY=$display xdotool mousemove --window "$window" "$x" "$y" mousedown 1 sleep 0.2 mouseup 1
-    sleep 1
-  done) >/dev/null 2>&1 &
-  clicker=$!
+  DISPLAY=$display xdotool mousemove --window "$window" "$x" "$y" mousedown 1 sleep 0.2 mouseup 1
   sleep 2
+  if [ "$pause" = 1 ]; then
+    DISPLAY=$display xdotool key --window "$window" p
+    sleep 1
+  fi
 fi
 
 ticks() {  # utime + stime of a process, in clock ticks

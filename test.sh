@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: once under the address and undefined-
 # behaviour sanitizers, and the threaded music code again under the thread
-# sanitizer; then installs the game into a temporary folder and checks it there.
+# sanitizer; then installs the game into a temporary folder and checks it there,
+# and runs every fuzzing harness for a short while (scripts/fuzz.sh runs them longer).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh --all
@@ -28,3 +29,7 @@ fi
 
 # The game as a system installs it, from a plain build like play.sh's.
 scripts/check-install.sh
+
+# A few seconds a harness: enough to catch a reader that breaks on its seeds or
+# on their first mutations, short enough for every run.
+scripts/fuzz.sh 4

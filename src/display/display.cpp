@@ -40,7 +40,7 @@ constexpr uint32_t PureGreen = 0x0000FF00;  // 0x00BBGGRR
 constexpr const char* SpriteSheetPath = "bmp/gamebg.bmp";
 constexpr const char* BackdropSheetPath = "bmp/test.bmp";
 // Larger than any sheet that passes the size checks in decodeBmp.
-constexpr size_t MaxSheetFileSize = 80u * 1024 * 1024;
+constexpr size_t MaxSheetFileSize = 20u * 1024 * 1024;
 
 std::string screenshotDir;
 int screenshotEvery = 0;
@@ -49,33 +49,6 @@ uint32_t presentedFrames = 0;
 uint8_t shownCanvas[CanvasHeight][CanvasWidth];
 bool shownValid = false;
 std::vector<uint8_t> pictureBuffer;  // reused, so that screenshots allocate once
-
-bool readWholeFile(const char* path, std::vector<uint8_t>* data, std::string* why) {
-  SysFile* file = sysOpenRead(path);
-  if (!file) {
-    *why = std::string(path) + " is missing or cannot be opened";
-    return false;
-  }
-  data->clear();
-  uint8_t chunk[65536];
-  for (;;) {
-    const int n = sysRead(file, chunk, sizeof chunk);
-    if (n < 0) {
-      sysClose(file);
-      *why = std::string(path) + " cannot be read";
-      return false;
-    }
-    if (n == 0) break;
-    if (data->size() + n > MaxSheetFileSize) {
-      sysClose(file);
-      *why = std::string(path) + " is too large to be a sheet";
-      return false;
-    }
-    data->insert(data->end(), chunk, chunk + n);
-  }
-  sysClose(file);
-  return true;
-}
 
 void copyFrame(int frame, long long x, long long y) {
   if (frame < 0 || frame >= FrameCount) return;
@@ -115,7 +88,17 @@ void saveScreenshot() {
 
 bool loadSheet(const char* path, int minWidth, int minHeight, Surface* out, std::string* why) {
   std::vector<uint8_t> data;
-  if (!readWholeFile(path, &data, why)) return false;
+  std::string unreadable;
+  // One byte past the largest sheet tells a file that is too large from one
+  // that just fits.
+  if (sysReadWholeFile(path, MaxSheetFileSize + 1, &data, &unreadable) != SysReadOk) {
+    *why = std::string(path) + " " + unreadable;
+    return false;
+  }
+  if (data.size() > MaxSheetFileSize) {
+    *why = std::string(path) + " is too large to be a sheet";
+    return false;
+  }
   const char* reason = "";
   Surface sheet;
   if (!decodeBmp(data.data(), data.size(), &sheet, &reason)) {

@@ -5,17 +5,14 @@
 #include <zlib.h>
 
 #include "display/surface.h"
+#include "platform/bytes.h"
 
 namespace {
 
-uint32_t le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-uint32_t le32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// Sheets are a few megabytes; anything far larger is a broken or hostile header.
-constexpr long long MaxSide = 16384;
-constexpr long long MaxPixels = 64ll * 1024 * 1024;
+// The sheets are 640 pixels wide and at most a few screens tall. A header that
+// claims more is broken or hostile: a tiny RLE8 file could otherwise make the
+// reader allocate the whole claimed picture.
+constexpr long long MaxSide = 4096;
 
 enum { BiRgb = 0, BiRle8 = 1 };
 
@@ -92,8 +89,8 @@ bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why)
     *why = "is truncated";
     return false;
   }
-  const uint32_t pixelOffset = le32(data + 10);
-  const uint32_t infoSize = le32(data + 14);
+  const uint32_t pixelOffset = readLe32(data + 10);
+  const uint32_t infoSize = readLe32(data + 14);
   if (infoSize != 12 && infoSize < 40) {
     *why = "is not a BMP file (unknown header)";
     return false;
@@ -106,17 +103,17 @@ bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why)
   uint32_t bits, compression = BiRgb, tableCount;
   size_t entrySize;
   if (infoSize == 12) {  // the oldest header: 16-bit sizes, 3-byte colour entries
-    width = le16(data + 18);
-    height = static_cast<int16_t>(le16(data + 20));
-    bits = le16(data + 24);
+    width = readLe16(data + 18);
+    height = static_cast<int16_t>(readLe16(data + 20));
+    bits = readLe16(data + 24);
     tableCount = 256;
     entrySize = 3;
   } else {
-    width = static_cast<int32_t>(le32(data + 18));
-    height = static_cast<int32_t>(le32(data + 22));
-    bits = le16(data + 28);
-    compression = le32(data + 30);
-    tableCount = le32(data + 46);
+    width = static_cast<int32_t>(readLe32(data + 18));
+    height = static_cast<int32_t>(readLe32(data + 22));
+    bits = readLe16(data + 28);
+    compression = readLe32(data + 30);
+    tableCount = readLe32(data + 46);
     if (tableCount == 0 || tableCount > 256) tableCount = 256;
     entrySize = 4;
   }
@@ -132,9 +129,12 @@ bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why)
   }
   const bool topDown = height < 0;
   if (topDown) height = -height;
-  if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide ||
-      width * height > MaxPixels) {
+  if (width <= 0 || height <= 0) {
     *why = "has an impossible size";
+    return false;
+  }
+  if (width > MaxSide || height > MaxSide) {
+    *why = "claims to be larger than 4096 x 4096 pixels, more than any sheet can be";
     return false;
   }
   if (topDown && compression == BiRle8) {

@@ -90,12 +90,15 @@ bool noteClear(int stage, int timeLeft) {
     if (got >= 0) sysWriteFileAtomic(aside.c_str(), bytes.data(), static_cast<size_t>(got));
   }
   const std::string text = formatProgress(progress);
-  const bool saved = sysWriteFileAtomic(progressFile.c_str(), text.data(), text.size());
+  std::string why;
+  const bool saved = sysWriteFileAtomic(progressFile.c_str(), text.data(), text.size(), &why);
   if (saved) {
     fileDamaged = false;
   } else {
     static bool told = false;
-    if (!told) std::fprintf(stderr, "wendlop: cannot save the progress in %s; the game goes on without\n", progressFile.c_str());
+    if (!told)
+      std::fprintf(stderr, "wendlop: progress not saved: %s %s; the game goes on without\n", progressFile.c_str(),
+                   why.c_str());
     told = true;
   }
   return saved;

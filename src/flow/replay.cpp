@@ -86,9 +86,16 @@ void recordingStep() {
 
 bool saveReplay() {
   // Never into the data folder, which may be the installed one that every
-  // user of the machine shares.
+  // user of the machine shares. The shell has said already that there is no
+  // user folder when recording was asked for without one.
   if (userFolder.empty()) return false;
-  return sysWriteFileAtomic(replayName(userFolder).c_str(), replayBuffer, sizeof replayBuffer);
+  const std::string path = replayName(userFolder);
+  std::string why;
+  if (sysWriteFileAtomic(path.c_str(), replayBuffer, sizeof replayBuffer, &why)) return true;
+  // Every lost recording is said, with the system's reason: the player may
+  // free the disc or mend the folder before the next stage is cleared.
+  std::fprintf(stderr, "wendlop: replay not saved: %s %s\n", path.c_str(), why.c_str());
+  return false;
 }
 
 void setReplayFile(const char* path) {

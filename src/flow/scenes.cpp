@@ -259,7 +259,8 @@ void stepStageClear() {
     frameClock.frameDrawn = true;
     walker.clickCooldown = ClearPauseFrames;
     if (flow.recording) {
-      saveReplay();
+      // The game plays on; the player sees at once that this clear was not kept.
+      if (!saveReplay()) drawText(12, 17, "REPLAY NOT SAVED");
       restartFrameClock();
     }
     if (!flow.demoPlayback && noteClear(flow.stageNumber, flow.timeLeft)) restartFrameClock();

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 enum { SongBufferSize = 1048576, MaxTracks = 256, SysexScratchSize = 1024 };
 
@@ -69,6 +71,10 @@ void appendBytes(uint8_t* target, const uint8_t* source, int count);
 
 // Loader.
 void releaseSong();
+// Fills the song tables from a whole file in memory, copying the track data
+// into `buffer` (SongBufferSize bytes). False, with `why` ending a sentence
+// that starts with the file's name, when the file is no song we can play.
+bool parseSong(const uint8_t* file, size_t size, uint8_t* buffer, std::string* why);
 
 // Sequencer.
 void advanceClock();

@@ -3,6 +3,7 @@
 #include "platform/midi.h"
 
 #include <fluidsynth.h>
+#include <glib.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "platform/audio.h"
@@ -70,9 +72,42 @@ static void renderMusic(int16_t* out, int frames) {
   fluid_synth_write_s16(synth, frames, out, 0, 2, out, 1, 2);
 }
 
+// The libraries' own messages go here instead of stderr: a damaged SoundFont
+// would otherwise get their lines before ours, in their words. FluidSynth's
+// last error is kept to give our one line its reason.
+static std::mutex libraryLogMutex;
+static std::string firstSynthError;
+
+static void keepSynthMessage(int level, const char* message, void*) {
+  if (level > FLUID_ERR || !message) return;
+  std::lock_guard<std::mutex> lock(libraryLogMutex);
+  // The first error says what is wrong; the ones after it only that the
+  // other loaders did not take the file either.
+  if (firstSynthError.empty()) firstSynthError = message;
+}
+
+// FluidSynth reads some files through libraries that log through GLib; a
+// damaged file makes them print assertion failures that mean nothing to a player.
+static void dropLibraryMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+static void quietLibraries() {
+  for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) fluid_set_log_function(level, keepSynthMessage, nullptr);
+  g_log_set_default_handler(dropLibraryMessage, nullptr);
+}
+
 static bool loadFont() {
+  {
+    std::lock_guard<std::mutex> lock(libraryLogMutex);
+    firstSynthError.clear();
+  }
   if (fluid_synth_sfload(synth, fontPath, 1) == FLUID_FAILED) {
-    std::fprintf(stderr, "wendlop: no music: cannot load the SoundFont %s\n", fontPath);
+    std::string reason;
+    {
+      std::lock_guard<std::mutex> lock(libraryLogMutex);
+      reason = firstSynthError;
+    }
+    if (reason.empty()) reason = "it is damaged or not a SoundFont";
+    std::fprintf(stderr, "wendlop: no music: cannot load the SoundFont %s (%s)\n", fontPath, reason.c_str());
     return false;
   }
   fontLoaded.store(true, std::memory_order_release);
@@ -80,8 +115,7 @@ static bool loadFont() {
 }
 
 static bool createSynth() {
-  // FluidSynth's own messages would be a second, less clear report.
-  for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) fluid_set_log_function(level, nullptr, nullptr);
+  quietLibraries();
   settings = new_fluid_settings();
   if (!settings) return false;
   fluid_settings_setnum(settings, "synth.sample-rate", 44100.0);

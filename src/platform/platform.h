@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // ---- Headless mode -------------------------------------------------------
 // Tests and tools run the game without a window, audio device or real clock.
@@ -29,9 +30,20 @@ bool sysSeek(SysFile* file, long offset);         // from the start of the file
 void sysClose(SysFile* file);
 // Reads at most `capacity` bytes of a whole file; -1 when it cannot be opened.
 long sysReadFile(const char* path, void* buffer, size_t capacity);
-// Writes to a temporary file beside `path` and renames it over `path`, creating
-// missing folders first, so that a crash never leaves a half-written file.
-bool sysWriteFileAtomic(const char* path, const void* data, size_t n);
+// Reads the file at `path` into `bytes`: all of it, or only its first `limit`
+// bytes when it is longer, so that no file can make a reader allocate more
+// than it allows. Otherwise `why` ends a sentence that starts with the path:
+// "is missing", "cannot be read (Permission denied)", "is a folder", ...
+enum SysReadResult { SysReadOk = 0, SysReadMissing, SysReadFailed };
+SysReadResult sysReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>* bytes, std::string* why);
+// Writes to the temporary file `path`.tmp and renames it over `path`, creating
+// missing folders first, so that a crash never leaves a half-written file and
+// never more than that one temporary file. On failure `why`, when given, ends a
+// sentence that starts with the path and carries the system's reason.
+bool sysWriteFileAtomic(const char* path, const void* data, size_t n, std::string* why = nullptr);
+// True the first time it is asked about `key` in this run, false after: a file
+// that fails at every stage start is named on stderr once, not every time.
+bool sysFirstReport(const std::string& key);
 bool sysIsDirectory(const char* path);
 bool sysChangeDirectory(const char* path);
 // `path` made absolute against the current working folder (it need not exist).

@@ -1,13 +1,19 @@
 // Clock, files, environment and folders on POSIX.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "platform/platform.h"
@@ -70,51 +76,167 @@ void sysClose(SysFile* file) {
   delete file;
 }
 
-long sysReadFile(const char* path, void* buffer, size_t capacity) {
-  SysFile* f = sysOpenRead(path);
-  if (!f) return -1;
-  size_t total = 0;
-  auto* out = static_cast<unsigned char*>(buffer);
-  while (total < capacity) {
-    size_t want = capacity - total;
-    int chunk = want > (1u << 30) ? (1 << 30) : static_cast<int>(want);
-    int got = sysRead(f, out + total, chunk);
-    if (got <= 0) break;
-    total += static_cast<size_t>(got);
+namespace {
+// The system's words for an error number; unlike strerror, safe on any thread.
+std::string errorText(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+int openNoInterrupt(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do fd = open(path, flags, mode);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+}  // namespace
+
+SysReadResult sysReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>* bytes, std::string* why) {
+  bytes->clear();
+  if (!path || !*path) {
+    *why = "is missing";
+    return SysReadMissing;
   }
-  sysClose(f);
-  return static_cast<long>(total);
+  // Non-blocking only for the open: a named pipe would otherwise hold the game
+  // until something writes to it.
+  const int fd = openNoInterrupt(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ENOENT) {
+      *why = "is missing";
+      return SysReadMissing;
+    }
+    *why = "cannot be read (" + errorText(error) + ")";
+    return SysReadFailed;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool folder = S_ISDIR(st.st_mode);
+    close(fd);
+    *why = folder ? "is a folder, not a file" : "is not a plain file";
+    return SysReadFailed;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // The size is only a hint for the first allocation: the file may change
+  // while it is read, and a hostile size must not set the allocation.
+  const size_t hinted = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+  bytes->reserve(std::min(hinted, limit));
+  uint8_t chunk[65536];
+  while (bytes->size() < limit) {
+    const size_t want = std::min(sizeof chunk, limit - bytes->size());
+    const ssize_t got = read(fd, chunk, want);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int error = errno;
+      close(fd);
+      bytes->clear();
+      *why = "cannot be read (" + errorText(error) + ")";
+      return SysReadFailed;
+    }
+    if (got == 0) break;
+    bytes->insert(bytes->end(), chunk, chunk + got);
+  }
+  close(fd);
+  return SysReadOk;
 }
 
+long sysReadFile(const char* path, void* buffer, size_t capacity) {
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (sysReadWholeFile(path, capacity, &bytes, &why) != SysReadOk) return -1;
+  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
+  return static_cast<long>(bytes.size());
+}
+
+// mkdir -p; errno tells why when it fails.
 static bool makeFolders(const std::string& folder) {
   if (folder.empty()) return true;
-  std::string part;
-  for (size_t i = 0; i <= folder.size(); ++i) {
-    if (i == folder.size() || folder[i] == '/') {
-      part = folder.substr(0, i);
-      if (!part.empty() && mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  for (size_t i = 1; i <= folder.size(); ++i) {
+    if (i != folder.size() && folder[i] != '/') continue;
+    const std::string part = folder.substr(0, i);
+    if (mkdir(part.c_str(), 0755) == 0) continue;
+    if (errno != EEXIST) return false;
+    if (!sysIsDirectory(part.c_str())) {
+      errno = ENOTDIR;
+      return false;
     }
   }
-  return sysIsDirectory(folder.c_str());
+  return true;
 }
 
-bool sysWriteFileAtomic(const char* path, const void* data, size_t n) {
-  if (!path || !*path) return false;
-  std::string target(path);
-  size_t slash = target.rfind('/');
-  if (slash != std::string::npos && !makeFolders(target.substr(0, slash))) return false;
-  std::string temp = target + ".tmp" + std::to_string(getpid());
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(data, 1, n, f) == n;
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (fsync(fileno(f)) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
+static bool writeAll(int fd, const uint8_t* data, size_t n) {
+  while (n > 0) {
+    const ssize_t put = write(fd, data, n);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    data += put;
+    n -= static_cast<size_t>(put);
   }
   return true;
+}
+
+// One fixed temporary name per file, so that a save killed before its rename
+// leaves one stale temporary file that the next save takes over, never a
+// growing heap of them. Two writers of the same file (two games recording
+// the same stage) take turns through a lock on the temporary file: a writer
+// that gets the lock on a file that has meanwhile been renamed into place,
+// or removed, opens the temporary name afresh, so it never truncates what
+// another writer has just published.
+bool sysWriteFileAtomic(const char* path, const void* data, size_t n, std::string* why) {
+  auto fail = [why](const std::string& what, int error) {
+    if (why) *why = what + " (" + errorText(error) + ")";
+    return false;
+  };
+  if (!path || !*path) return fail("cannot be written", ENOENT);
+  const std::string target(path);
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  if (slash != std::string::npos && !makeFolders(target.substr(0, slash)))
+    return fail("cannot be written: its folder cannot be made", errno);
+  const std::string temp = target + ".tmp";
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    if (attempt == 100) return fail("cannot be written", EBUSY);
+    fd = openNoInterrupt(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return fail("cannot be written", errno);
+    int locked;
+    do locked = flock(fd, LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    struct stat held, named;
+    if (locked != 0 || fstat(fd, &held) != 0) {
+      const int error = errno;
+      close(fd);
+      return fail("cannot be written", error);
+    }
+    if (stat(temp.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) {
+      close(fd);  // another writer published or removed it meanwhile
+      fd = -1;
+    }
+  }
+  const bool written = ftruncate(fd, 0) == 0 && writeAll(fd, static_cast<const uint8_t*>(data), n) && fsync(fd) == 0 &&
+                       std::rename(temp.c_str(), target.c_str()) == 0;
+  if (!written) {
+    const int error = errno;
+    unlink(temp.c_str());
+    close(fd);
+    return fail("cannot be written", error);
+  }
+  // The new name reaches the disc with the folder's own entry: without this a
+  // power cut can bring back the old file, or none.
+  const int dir = openNoInterrupt(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  close(fd);
+  return true;
+}
+
+bool sysFirstReport(const std::string& key) {
+  static std::mutex lock;
+  static std::set<std::string> reported;
+  std::lock_guard<std::mutex> guard(lock);
+  return reported.insert(key).second;
 }
 
 bool sysIsDirectory(const char* path) {

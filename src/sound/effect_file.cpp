@@ -8,67 +8,47 @@
 #include <cstring>
 
 #include "platform/audio.h"
+#include "platform/bytes.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr int kHeaderBytes = 36;
-constexpr int kReadChunk = 64 * 1024;
 // The range of rates a sound card driver commonly takes from a sound buffer.
 constexpr int kMinRate = 100;
 constexpr int kMaxRate = 200000;
 
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+}  // namespace
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-// Reads up to `want` bytes, fewer at the end of the file.
-void readUpTo(SysFile* file, uint32_t want, std::vector<uint8_t>* body) {
-  body->clear();
-  while (body->size() < want) {
-    size_t old = body->size();
-    size_t step = std::min<size_t>(kReadChunk, want - old);
-    body->resize(old + step);
-    int got = sysRead(file, body->data() + old, static_cast<int>(step));
-    body->resize(old + static_cast<size_t>(std::max(got, 0)));
-    if (got <= 0) break;
-  }
-}
-
-EffectFileResult readBody(SysFile* file, std::vector<int16_t>* samples, EffectFormat* format) {
-  uint8_t head[kHeaderBytes];
-  int have = 0;
-  while (have < kHeaderBytes) {
-    int got = sysRead(file, head + have, kHeaderBytes - have);
-    if (got <= 0) break;
-    have += got;
-  }
-  if (have < kHeaderBytes || std::memcmp(head + 8, "WAVE", 4) != 0) return EffectNotWave;
-  uint32_t riffSize = le32(head + 4);
+EffectFileResult decodeEffect(const uint8_t* bytes, size_t size, std::vector<int16_t>* samples,
+                              EffectFormat* format) {
+  samples->clear();
+  *format = EffectFormat{};
+  if (size < kHeaderBytes || std::memcmp(bytes + 8, "WAVE", 4) != 0) return EffectNotWave;
+  const uint8_t* head = bytes;
+  uint32_t riffSize = readLe32(head + 4);
   if (riffSize < 28) return EffectRiffTooSmall;
 
-  format->channels = le16(head + 22);
-  format->samplesPerSec = static_cast<int>(std::min<uint32_t>(le32(head + 24), INT32_MAX));
-  format->blockAlign = le16(head + 32);
-  format->bitsPerSample = le16(head + 34);
+  format->channels = readLe16(head + 22);
+  format->samplesPerSec = static_cast<int>(std::min<uint32_t>(readLe32(head + 24), INT32_MAX));
+  format->blockAlign = readLe16(head + 32);
+  format->bitsPerSample = readLe16(head + 34);
 
-  std::vector<uint8_t> body;
-  readUpTo(file, std::min(riffSize - 28, kEffectMaxBodyBytes), &body);
+  // The RIFF size bounds what counts as the file's body, as far as it is there.
+  const uint8_t* body = bytes + kHeaderBytes;
+  const size_t bodySize = std::min<size_t>(std::min(riffSize - 28, kEffectMaxBodyBytes), size - kHeaderBytes);
 
   size_t at = 0;
   bool found = false;
-  for (; at + 4 <= body.size(); ++at) {
-    if (std::memcmp(body.data() + at, "data", 4) == 0) {
+  for (; at + 4 <= bodySize; ++at) {
+    if (std::memcmp(body + at, "data", 4) == 0) {
       found = true;
       break;
     }
   }
   // "data" in the last bytes, with its size field cut off, is no data chunk.
-  if (!found || at + 8 > body.size()) return EffectNoData;
-  uint32_t dataSize = le32(body.data() + at + 4);
+  if (!found || at + 8 > bodySize) return EffectNoData;
+  uint32_t dataSize = readLe32(body + at + 4);
   if (dataSize == 0) return EffectNoSamples;
 
   const EffectFormat& f = *format;
@@ -79,28 +59,31 @@ EffectFileResult readBody(SysFile* file, std::vector<int16_t>* samples, EffectFo
   }
 
   // A size past the end is cut to what the file holds, and to whole frames.
-  size_t bytes = std::min<size_t>(dataSize, body.size() - (at + 8));
-  size_t frames = bytes / static_cast<size_t>(f.blockAlign);
+  size_t available = std::min<size_t>(dataSize, bodySize - (at + 8));
+  size_t frames = available / static_cast<size_t>(f.blockAlign);
   frames = std::min(frames, static_cast<size_t>(f.samplesPerSec) * kEffectMaxSeconds);
   if (frames == 0) return EffectNoSamples;
-  if (!sysConvertSamples(body.data() + at + 8, frames * static_cast<size_t>(f.blockAlign),
-                         f.channels, f.samplesPerSec, f.bitsPerSample, samples)) {
+  if (!sysConvertSamples(body + at + 8, frames * static_cast<size_t>(f.blockAlign), f.channels,
+                         f.samplesPerSec, f.bitsPerSample, samples)) {
+    samples->clear();
     return EffectNotConverted;
   }
   return EffectLoaded;
 }
 
-}  // namespace
-
-EffectFileResult readEffectFile(const char* path, std::vector<int16_t>* samples,
-                                EffectFormat* format) {
+EffectFileResult readEffectFile(const char* path, std::vector<int16_t>* samples, EffectFormat* format,
+                                std::string* why) {
   samples->clear();
   *format = EffectFormat{};
-  SysFile* file = sysOpenRead(path);
-  if (!file) return EffectMissing;
-  EffectFileResult result = readBody(file, samples, format);
-  sysClose(file);
-  if (result != EffectLoaded) samples->clear();
+  std::vector<uint8_t> bytes;
+  std::string reason;
+  const SysReadResult read = sysReadWholeFile(path, kHeaderBytes + kEffectMaxBodyBytes, &bytes, &reason);
+  if (read != SysReadOk) {
+    if (why) *why = reason;
+    return read == SysReadMissing ? EffectMissing : EffectUnreadable;
+  }
+  const EffectFileResult result = decodeEffect(bytes.data(), bytes.size(), samples, format);
+  if (why) *why = effectFileProblem(result);
   return result;
 }
 
@@ -108,6 +91,7 @@ const char* effectFileProblem(EffectFileResult result) {
   switch (result) {
     case EffectLoaded: return "loaded";
     case EffectMissing: return "is missing";
+    case EffectUnreadable: return "cannot be read";
     case EffectNotWave: return "is not a RIFF WAVE file";
     case EffectRiffTooSmall: return "has a RIFF size below 28";
     case EffectNoData: return "has no data chunk";

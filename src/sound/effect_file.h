@@ -1,7 +1,9 @@
 // Reading one effect's WAV file into samples of the device format.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The format an effect file declares in its header.
@@ -21,6 +23,7 @@ enum EffectFileResult {
   EffectNoSamples,     // data size 0, or less than one whole frame
   EffectBadFormat,     // channels, bits, block alignment or rate we cannot play
   EffectNotConverted,  // the converter refused it
+  EffectUnreadable,    // there, but the system will not let us read it
 };
 
 // The longest sound an effect may hold, in seconds at the device rate; the
@@ -32,9 +35,14 @@ constexpr uint32_t kEffectMaxBodyBytes = 32u << 20;
 
 // Reads the RIFF WAVE file at `path` and converts its samples to the device
 // format into `samples`. `format` gets the header's format as soon as the
-// file gets that far (also when the result is EffectBadFormat).
-EffectFileResult readEffectFile(const char* path, std::vector<int16_t>* samples,
-                                EffectFormat* format);
+// file gets that far (also when the result is EffectBadFormat). `why`, when
+// given, gets the end of a sentence that starts with the path, with the
+// system's reason when the file could not be read at all.
+EffectFileResult readEffectFile(const char* path, std::vector<int16_t>* samples, EffectFormat* format,
+                                std::string* why = nullptr);
+// The same for the bytes of a whole file already in memory.
+EffectFileResult decodeEffect(const uint8_t* bytes, size_t size, std::vector<int16_t>* samples,
+                              EffectFormat* format);
 // "is missing", "is not a RIFF WAVE file", ...: the end of a sentence that
 // starts with the file's name.
 const char* effectFileProblem(EffectFileResult result);

@@ -1,5 +1,6 @@
 // The bank of thirteen effects: all of them load at start-up or none plays.
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform/audio.h"
@@ -43,16 +44,17 @@ void initSoundBank() {
   for (int i = 0; i < SoundCount; ++i) {
     char path[32];
     std::snprintf(path, sizeof path, "se/se%d.wav", i);
-    EffectFileResult result = readEffectFile(path, &effectSamples[i], &effectFormats[i]);
+    std::string problem;
+    EffectFileResult result = readEffectFile(path, &effectSamples[i], &effectFormats[i], &problem);
     if (result != EffectLoaded) {
-      char why[160];
+      char why[320];
       if (result == EffectBadFormat) {
         const EffectFormat& f = effectFormats[i];
         std::snprintf(why, sizeof why, "%s %s (%d channels, %d bits, %d Hz, %d-byte frames)", path,
                       effectFileProblem(result), f.channels, f.bitsPerSample, f.samplesPerSec,
                       f.blockAlign);
       } else {
-        std::snprintf(why, sizeof why, "%s %s", path, effectFileProblem(result));
+        std::snprintf(why, sizeof why, "%s %s", path, problem.c_str());
       }
       giveUp(why);
       // One bad file silences them all; the ones before it are never played.

@@ -1,6 +1,8 @@
 // The stage file image and the setting up of a stage from it.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "world/world.h"
@@ -37,16 +39,36 @@ constexpr Spawn spawnTable[LastHazardCode - FirstHazardCode + 1] = {
 };
 }  // namespace
 
+namespace {
+// Stages past the fiftieth are looked for only to find the end of the game:
+// that their files are missing is no fault worth a line.
+constexpr int ShippedStages = 50;
+
+void reportStage(int stage, const char* name, const std::string& why) {
+  if (sysFirstReport(sysAbsolutePath(name))) std::fprintf(stderr, "wendlop: stage %d not loaded: %s %s\n", stage, name, why.c_str());
+}
+}  // namespace
+
 bool loadStage(int stage) {
   int& hazardCount = hazardTable.hazardCount;
   hazardCount = 0;
   char name[32];
   std::snprintf(name, sizeof name, "map/map%02d.fmf", stage);
   // Read into a scratch block first: a short file must not leave a stage that
-  // is half the new file and half the old one.
-  uint8_t image[StageMapSize];
-  if (sysReadFile(name, image, sizeof image) != StageMapSize) return false;
-  std::memcpy(stageMap, image, sizeof image);
+  // is half the new file and half the old one. Bytes past the stage's 620 are
+  // not read, and do no harm.
+  std::vector<uint8_t> image;
+  std::string why;
+  const SysReadResult read = sysReadWholeFile(name, StageMapSize, &image, &why);
+  if (read != SysReadOk) {
+    if (read != SysReadMissing || stage <= ShippedStages) reportStage(stage, name, why);
+    return false;
+  }
+  if (image.size() != StageMapSize) {
+    reportStage(stage, name, "is " + std::to_string(image.size()) + " bytes long; a stage file has 620");
+    return false;
+  }
+  std::memcpy(stageMap, image.data(), StageMapSize);
 
   walker.x = 0;
   walker.y = 0;
@@ -79,7 +101,10 @@ bool loadStage(int stage) {
       }
     }
   }
-  if (walker.x == 0 && walker.y == 0) return false;
+  if (walker.x == 0 && walker.y == 0) {
+    reportStage(stage, name, "has no walker start (object 7 or 8) outside the top-left cell");
+    return false;
+  }
   if (kindAt(walker.row + 1, walker.col) == Empty) {
     walker.rowFrames = FallRowFrames;
     walker.resumeState = walker.state;

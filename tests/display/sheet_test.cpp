@@ -118,6 +118,12 @@ TEST(Bmp, Rle8) {
   file.insert(file.end(), wild, wild + sizeof wild);
   ASSERT_TRUE(decodeBmp(file.data(), file.size(), &s, &why)) << why;
   EXPECT_EQ(s.pixels[8], 1);
+
+  // A file of about 1 KiB may not claim a picture of 64 MiB.
+  putLe32(file, 18, 8192);
+  putLe32(file, 22, 8192);
+  EXPECT_LT(file.size(), 1200u);
+  EXPECT_EQ(refusal(file), "claims to be larger than 4096 x 4096 pixels, more than any sheet can be");
 }
 
 TEST(Bmp, RefusesWhatCannotBeAnEightBitPicture) {
@@ -158,14 +164,25 @@ TEST(Bmp, RefusesWhatCannotBeAnEightBitPicture) {
   f = good;
   putLe32(f, 14, 0xFFFFFFF0u);  // a header longer than the file
   EXPECT_EQ(refusal(f), "is truncated");
-  for (uint32_t width : {0u, 0x80000000u, 100000u}) {
+  for (uint32_t width : {0u, 0x80000000u}) {
     f = good;
     putLe32(f, 18, width);
     EXPECT_EQ(refusal(f), "has an impossible size") << width;
   }
+  // No sheet is ever wider or taller than 4096 pixels, however few bytes the
+  // file spends on the claim.
+  const std::string tooLarge = "claims to be larger than 4096 x 4096 pixels, more than any sheet can be";
+  for (uint32_t width : {4097u, 100000u}) {
+    f = good;
+    putLe32(f, 18, width);
+    EXPECT_EQ(refusal(f), tooLarge) << width;
+  }
+  f = good;
+  putLe32(f, 22, static_cast<uint32_t>(-4097));  // top-down
+  EXPECT_EQ(refusal(f), tooLarge);
   f = good;
   putLe32(f, 22, 0x80000000u);  // the most negative height
-  EXPECT_EQ(refusal(f), "has an impossible size");
+  EXPECT_EQ(refusal(f), tooLarge);
   f = good;
   putLe32(f, 10, 0xFFFFFF00u);  // pixels far past the end
   EXPECT_EQ(refusal(f), "is truncated");
@@ -310,13 +327,13 @@ TEST_F(SheetFiles, EachMissingOrBadSheetEndsTheStartWithOneLineNamingIt) {
   std::string said;
 
   EXPECT_EQ(start(&said), 0);
-  EXPECT_EQ(said, "wendlop: cannot start the display: bmp/gamebg.bmp is missing or cannot be opened\n");
+  EXPECT_EQ(said, "wendlop: cannot start the display: bmp/gamebg.bmp is missing\n");
   EXPECT_EQ(display.displayReady, 0);
 
   ASSERT_TRUE(writeTestSheets("."));
   fs::remove("bmp/test.bmp");
   EXPECT_EQ(start(&said), 0);
-  EXPECT_EQ(said, "wendlop: cannot start the display: bmp/test.bmp is missing or cannot be opened\n");
+  EXPECT_EQ(said, "wendlop: cannot start the display: bmp/test.bmp is missing\n");
 
   // Big enough for a sprite sheet, too small for the three backdrops.
   write("bmp/test.bmp", bmpOf(640, 1000, std::vector<uint8_t>(640 * 1000, 3), colours));
@@ -345,6 +362,11 @@ TEST_F(SheetFiles, EachMissingOrBadSheetEndsTheStartWithOneLineNamingIt) {
   EXPECT_EQ(start(&said), 0);
   EXPECT_EQ(said, "wendlop: cannot start the display: bmp/gamebg.bmp is not a BMP file\n");
   EXPECT_EQ(display.displayReady, 0);
+
+  fs::remove("bmp/gamebg.bmp");
+  fs::create_directory("bmp/gamebg.bmp");
+  EXPECT_EQ(start(&said), 0);
+  EXPECT_EQ(said, "wendlop: cannot start the display: bmp/gamebg.bmp is a folder, not a file\n");
 
   // Nothing is shown by a display that did not start.
   repaintWindow();

@@ -1,5 +1,7 @@
 // Recording a cleared stage, playing it back with DEMO, and replay files that
 // are short, odd or cannot be written.
+#include "display/display.h"
+#include "display/surface.h"
 #include "world/game_fixture.h"
 
 using namespace testgame;
@@ -173,6 +175,57 @@ TEST_F(Replay, ShortFileFillsTheRestWithNoInput) {
   std::memset(replayBuffer, 0xA5, sizeof replayBuffer);
   ASSERT_TRUE(loadReplay());
   for (size_t i = 0; i < sizeof replayBuffer; ++i) ASSERT_EQ(replayBuffer[i], 0) << "byte " << i;
+}
+
+// A recording that cannot be written is said on stderr with the system's
+// reason and on the clear picture, and the game plays on to the next stage.
+TEST_F(Replay, ARecordingThatCannotBeSavedIsSaidAndPlayGoesOn) {
+  std::filesystem::create_directory_symlink(std::filesystem::path(WENDLOP_SOURCE_DIR) / "data" / "bmp", dir_ / "bmp");
+  ASSERT_EQ(initDisplay(), 1);
+  struct Release {
+    ~Release() {
+      releaseDisplay();
+      display.displayReady = false;
+    }
+  } release;
+  writeStage(2, lockedTiles, walkerAt1);
+  writeFile("blocked", "x", 1);
+  const std::string blocked = (dir_ / "blocked" / "replay").string();
+  setUserReplayFolder(blocked.c_str());
+  // Whether the clear picture carries the words: drawing them again changes
+  // nothing only when they are there already.
+  auto showsNotSaved = [] {
+    std::vector<uint8_t> before(&FrameCanvas[0][0], &FrameCanvas[0][0] + sizeof FrameCanvas);
+    drawText(12, 17, "REPLAY NOT SAVED");
+    return std::memcmp(before.data(), FrameCanvas, sizeof FrameCanvas) == 0;
+  };
+
+  flow.recording = true;
+  begin();
+  testing::internal::CaptureStderr();
+  recordAClear();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "wendlop: replay not saved: " + blocked +
+                "/01.dat cannot be written: its folder cannot be made (Not a directory)\n");
+  EXPECT_EQ(flow.scene, StageClear);
+  EXPECT_TRUE(showsNotSaved());
+  EXPECT_EQ(std::filesystem::file_size(dir_ / "blocked"), 1u);
+
+  // The next stage follows as after any clear, and once the folder can be
+  // written its recording is kept without a word.
+  ASSERT_GT(framesUntil(StageReady, 200), 0);
+  EXPECT_EQ(flow.stageNumber, 2);
+  setUserReplayFolder(userFolder_.c_str());
+  press(620, 470);
+  ASSERT_EQ(flow.scene, Playing);
+  frames(19);
+  press(4 * 32 + 16, 32 + 16);
+  ASSERT_GT(framesUntil(StageClear, 500), 0);
+  testing::internal::CaptureStderr();
+  frame();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_FALSE(showsNotSaved());
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(userFolder_) / "02.dat"));
 }
 
 TEST_F(Replay, SamplesFromTheBuffer) {

@@ -170,6 +170,35 @@ TEST_F(Loader, BrokenFilesFailAndLeaveNoSong) {
   EXPECT_TRUE(loadBytes(good));  // and a good file still loads after them
 }
 
+// A song that cannot be played is named once on stderr, with what is wrong.
+TEST_F(Loader, EachBrokenSongIsNamedOnceWithItsReason) {
+  const Bytes good = makeSong({oneNote, oneNote});
+  auto said = [&](const Bytes* bytes, const std::string& name) {
+    const std::string path = bytes ? writeTemp(name, *bytes) : tempPath(name);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadSong(path.c_str())) << name;
+    const std::string line = testing::internal::GetCapturedStderr();
+    const std::string prefix = "wendlop: song not played: " + path + " ";
+    EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+    return line.size() > prefix.size() ? line.substr(prefix.size()) : line;
+  };
+  EXPECT_EQ(said(nullptr, "gone.mid"), "is missing\n");
+  const Bytes text = {'h', 'e', 'l', 'l', 'o'};
+  EXPECT_EQ(said(&text, "text.mid"), "is not a Standard MIDI File (no MThd header)\n");
+  const Bytes cut(good.begin(), good.end() - 1);
+  EXPECT_EQ(said(&cut, "cut.mid"), "is cut short in track 2 of 2\n");
+  const Bytes lost = makeSong({oneNote}, 48, 2);
+  EXPECT_EQ(said(&lost, "lost.mid"), "is cut short or damaged: track 2 of 2 has no MTrk header\n");
+  const Bytes big = makeSong({Bytes(SongBufferSize + 1, 0)});
+  EXPECT_EQ(said(&big, "big.mid"), "has more track data than the 1 MiB a song may hold\n");
+
+  // Once per file: the title loads its song at every return.
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(loadSong(writeTemp("cut.mid", cut).c_str()));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_TRUE(loadBytes(good));
+}
+
 TEST_F(Loader, ASecondLoadIsRefusedAndLeavesTheSongAsItWas) {
   ASSERT_TRUE(loadBytes(makeSong({oneNote}, 48)));
   step(3);
@@ -200,6 +229,27 @@ TEST(MusicPlayerWithoutOutput, RefusesEverythingAndSaysWhyOnce) {
   EXPECT_FALSE(playSong());
   EXPECT_FALSE(stopSong());
   EXPECT_FALSE(unloadSong());
+  teardownMusicPlayer();
+  sysMidiSelect(SysMidiRecorder);
+}
+
+// A SoundFont whose header is right but whose body is damaged: one line of
+// ours with the synthesizer's reason, and nothing from the libraries beneath.
+TEST(MusicPlayerWithoutOutput, ADamagedSoundFontIsNamedInOneLineOfOurs) {
+  sysSetHeadless(true);
+  sysMidiSelect(SysMidiOffline);
+  Bytes font = {'R', 'I', 'F', 'F', 0x40, 0, 0, 0, 's', 'f', 'b', 'k'};
+  font.resize(200, 0x5A);
+  const std::string path = writeTemp("damaged.sf2", font);
+  setenv("WENDLOP_SOUNDFONT", path.c_str(), 1);
+  testing::internal::CaptureStderr();
+  constructMusicPlayer();
+  const std::string said = testing::internal::GetCapturedStderr();
+  unsetenv("WENDLOP_SOUNDFONT");
+  EXPECT_FALSE(musicPlayer.ready);
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_EQ(said.rfind("wendlop: no music: cannot load the SoundFont " + path + " (", 0), 0u) << said;
+  EXPECT_EQ(said.find("CRITICAL"), std::string::npos) << said;
   teardownMusicPlayer();
   sysMidiSelect(SysMidiRecorder);
 }

@@ -93,6 +93,13 @@ TEST_F(Bank, ABadFileIsNamedWithItsFault) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "wendlop: no sound effects: se/se3.wav is not a RIFF WAVE file\n");
   EXPECT_EQ(bankReady, 0);
+
+  std::filesystem::remove("se/se3.wav");
+  std::filesystem::create_directory("se/se3.wav");
+  testing::internal::CaptureStderr();
+  initSoundBank();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "wendlop: no sound effects: se/se3.wav is a folder, not a file\n");
 }
 
 TEST_F(Bank, EveryCallIsObservedWhetherTheBankIsReadyOrNot) {

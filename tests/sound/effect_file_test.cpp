@@ -86,10 +86,14 @@ TEST(EffectFile, HeaderFaultsAreRefused) {
   ScratchFolder here;
   std::vector<int16_t> samples = {1, 2};
   EffectFormat format;
-  EXPECT_EQ(readEffectFile("se/none.wav", &samples, &format), EffectMissing);
+  std::string why;
+  EXPECT_EQ(readEffectFile("se/none.wav", &samples, &format, &why), EffectMissing);
+  EXPECT_EQ(why, "is missing");
   EXPECT_TRUE(samples.empty());
+  // There, but not readable as a file: not called missing.
   std::filesystem::create_directories("se/folder.wav");
-  EXPECT_EQ(readEffectFile("se/folder.wav", &samples, &format), EffectMissing);
+  EXPECT_EQ(readEffectFile("se/folder.wav", &samples, &format, &why), EffectUnreadable);
+  EXPECT_EQ(why, "is a folder, not a file");
 }
 
 TEST(EffectFile, SearchStaysInsideTheRiffSize) {

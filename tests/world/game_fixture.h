@@ -22,44 +22,10 @@
 #include "platform/platform.h"
 #include "sound/sound.h"
 #include "stagetext.h"
+#include "world/game_reset.h"
 #include "world/world.h"
 
 namespace testgame {
-
-inline std::vector<std::string>& eventLog() {
-  static std::vector<std::string> log;
-  return log;
-}
-inline void noteEffect(int id) { eventLog().push_back("fx " + std::to_string(id)); }
-inline void noteMusic(const char* operation, const char* argument) {
-  std::string line = std::string("music ") + operation;
-  if (argument) line += std::string(" ") + argument;
-  eventLog().push_back(line);
-}
-// The events of the log that start with `prefix` ("fx", "music").
-inline std::vector<std::string> eventsOf(const std::string& prefix) {
-  std::vector<std::string> out;
-  for (const auto& e : eventLog())
-    if (e.rfind(prefix, 0) == 0) out.push_back(e);
-  return out;
-}
-inline int countOf(const std::string& event) {
-  int n = 0;
-  for (const auto& e : eventLog()) n += e == event;
-  return n;
-}
-
-// Every global that a test may have changed, back to its value at program start.
-inline void resetGameForTest() {
-  sysSetHeadless(true);
-  sysSetFakeTicks(1000);
-  sysShutdownWindow();  // drops queued messages and the "destroyed" note
-  resetGame();
-  frameClock.frameBaseTime = 1000;
-  eventLog().clear();
-  playEffectObserver = noteEffect;
-  musicObserver = noteMusic;
-}
 
 using Image = std::array<uint8_t, StageMapSize>;
 

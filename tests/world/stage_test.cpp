@@ -67,6 +67,31 @@ TEST_F(StageLoad, MissingShortAndStartlessFiles) {
   EXPECT_TRUE(loadStage(100));
 }
 
+// Each file that cannot be loaded is named once on stderr with its reason;
+// the missing stages past the fiftieth, which end the game, are not.
+TEST_F(StageLoad, EachBrokenFileIsNamedOnceWithItsReason) {
+  auto said = [](int stage) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadStage(stage));
+    return testing::internal::GetCapturedStderr();
+  };
+  EXPECT_EQ(said(2), "wendlop: stage 2 not loaded: map/map02.fmf is missing\n");
+  EXPECT_EQ(said(2), "");
+  writeStage(3, plainImage(), 300);
+  EXPECT_EQ(said(3), "wendlop: stage 3 not loaded: map/map03.fmf is 300 bytes long; a stage file has 620\n");
+  std::filesystem::create_directories(dir_ / "map" / "map05.fmf");
+  EXPECT_EQ(said(5), "wendlop: stage 5 not loaded: map/map05.fmf is a folder, not a file\n");
+  Image startless = plainImage();
+  objectByte(startless, 5, 5) = 0;
+  writeStage(6, startless);
+  EXPECT_EQ(said(6),
+            "wendlop: stage 6 not loaded: map/map06.fmf has no walker start (object 7 or 8) outside the top-left cell\n");
+  EXPECT_EQ(said(6), "");
+  EXPECT_EQ(said(51), "");
+  writeStage(52, plainImage(), 10);
+  EXPECT_EQ(said(52), "wendlop: stage 52 not loaded: map/map52.fmf is 10 bytes long; a stage file has 620\n");
+}
+
 TEST_F(StageLoad, StartCodes) {
   // A start in the top-left cell leaves x = y = 0 and counts as no start.
   Image corner = plainImage();

@@ -59,8 +59,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "wendlop-stagec: %s is not a 620-byte stage file\n", args[1].c_str());
       return 1;
     }
-    std::fputs(decompileStage(image).c_str(), stdout);
-    return 0;
+    std::string text, error;
+    if (!decompileStage(image, &text, &error)) {
+      std::fprintf(stderr, "wendlop-stagec: %s cannot be written as stage text: %s\n", args[1].c_str(), error.c_str());
+      return 1;
+    }
+    std::fputs(text.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (args.size() == 4 && args[0] == "--src" && args[2] == "--out") {
     std::vector<fs::path> sources;

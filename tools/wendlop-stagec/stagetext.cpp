@@ -237,11 +237,28 @@ bool compileStageText(const std::string& text, uint8_t image[620], std::string* 
   return true;
 }
 
-std::string decompileStage(const uint8_t source[620]) {
+namespace {
+// The characters a legend may give a number: every printable one but the
+// blank, which the legend line could not show. The usual ones come first, so
+// that familiar stages read as they always have.
+std::string spareCharacters(const std::string& preferred, const std::string& taken) {
+  std::string spare;
+  auto offer = [&](char ch) {
+    if (taken.find(ch) == std::string::npos && spare.find(ch) == std::string::npos) spare += ch;
+  };
+  for (char ch : preferred) offer(ch);
+  for (int ch = 33; ch < 127; ++ch) offer(static_cast<char>(ch));
+  return spare;
+}
+}  // namespace
+
+bool decompileStage(const uint8_t source[620], std::string* text, std::string* error) {
   uint8_t image[620];
   std::memcpy(image, source, 620);
   std::ostringstream out;
-  // The header: a title when it is plain text padded with zero bytes.
+  // The header: a title when it is plain text padded with zero bytes, and
+  // compiling the title gives those bytes back (no blank at either end, which
+  // the compiler trims); any other header as hex; none when it is all zero.
   int length = 0;
   while (length < 20 && image[length] != 0) ++length;
   bool printable = true;
@@ -250,7 +267,7 @@ std::string decompileStage(const uint8_t source[620]) {
   }
   if (printable && length > 0 && image[0] != ' ' && image[length - 1] != ' ') {
     out << "title " << std::string(reinterpret_cast<const char*>(image), length) << "\n";
-  } else if (!printable) {
+  } else if (length > 0 || !printable) {
     out << "header ";
     char hex[3];
     for (int k = 0; k < 20; ++k) {
@@ -266,19 +283,22 @@ std::string decompileStage(const uint8_t source[620]) {
   std::string used;
   for (const Glyph& g : tileGlyphs) used += g.ch;
   for (const Glyph& g : pieceGlyphs) used += g.ch;
-  const std::string spare = "ACDEFHIJKLMNUVWXYZacdefhijklmnpqrtuvwyz0456789-_/?~`',\"<>[]{}";
+  const std::string spareTiles =
+      spareCharacters("ACDEFHIJKLMNUVWXYZacdefhijklmnpqrtuvwyz0456789-_/?~`',\"<>[]{}", used);
+  size_t nextTile = 0;
   std::string legend;
+  int tilesWithoutCharacter = 0;
   auto charForTile = [&](int t) {
     if (auto f = tileChar.find(t); f != tileChar.end()) return f->second;
-    for (char ch : spare) {
-      if (used.find(ch) == std::string::npos) {
-        used += ch;
-        tileChar[t] = ch;
-        legend += "tile " + std::string(1, ch) + " " + std::to_string(t) + "\n";
-        return ch;
-      }
+    if (nextTile == spareTiles.size()) {
+      ++tilesWithoutCharacter;
+      tileChar[t] = '\0';
+      return '\0';
     }
-    return '?';
+    const char ch = spareTiles[nextTile++];
+    tileChar[t] = ch;
+    legend += "tile " + std::string(1, ch) + " " + std::to_string(t) + "\n";
+    return ch;
   };
 
   std::vector<std::string> grid(Rows, std::string(Cols, ' '));
@@ -307,6 +327,9 @@ std::string decompileStage(const uint8_t source[620]) {
   std::string objectLegend;
   std::string usedObjects;
   for (const Glyph& g : objectGlyphs) usedObjects += g.ch;
+  const std::string spareObjects = spareCharacters("ABCDEFGHIJKLMNOPQRSTUVWXYZqrstuvwxyz0123456789", usedObjects);
+  size_t nextObject = 0;
+  int objectsWithoutCharacter = 0;
   std::vector<std::string> objects(Rows, std::string(Cols, '.'));
   bool anyObject = false;
   for (int r = 0; r < Rows; ++r) {
@@ -315,18 +338,31 @@ std::string decompileStage(const uint8_t source[620]) {
       if (code != 0) anyObject = true;
       auto f = objectChar.find(code);
       if (f == objectChar.end()) {
-        for (char ch : std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZqrstuvwxyz0123456789")) {
-          if (usedObjects.find(ch) == std::string::npos) {
-            usedObjects += ch;
-            objectChar[code] = ch;
-            objectLegend += "object " + std::string(1, ch) + " " + std::to_string(code) + "\n";
-            break;
-          }
+        if (nextObject == spareObjects.size()) {
+          ++objectsWithoutCharacter;
+          f = objectChar.emplace(code, '\0').first;
+        } else {
+          const char ch = spareObjects[nextObject++];
+          objectLegend += "object " + std::string(1, ch) + " " + std::to_string(code) + "\n";
+          f = objectChar.emplace(code, ch).first;
         }
-        f = objectChar.find(code);
       }
       objects[r][c] = f->second;
     }
+  }
+  // A legend character per number: a stage with more different numbers than
+  // there are characters cannot be written as text at all.
+  auto tooMany = [](const char* what, size_t named, int unnamed) {
+    return "it holds " + std::to_string(named + unnamed) + " " + what +
+           " without a character of their own; stage text has characters for " + std::to_string(named);
+  };
+  if (tilesWithoutCharacter > 0) {
+    if (error) *error = tooMany("tile numbers", nextTile, tilesWithoutCharacter);
+    return false;
+  }
+  if (objectsWithoutCharacter > 0) {
+    if (error) *error = tooMany("object codes", nextObject, objectsWithoutCharacter);
+    return false;
   }
   out << legend << objectLegend << "tiles\n";
   for (const auto& row : grid) out << row << "\n";
@@ -334,5 +370,17 @@ std::string decompileStage(const uint8_t source[620]) {
     out << "objects\n";
     for (const auto& row : objects) out << row << "\n";
   }
-  return out.str();
+
+  // Whatever the image, the text must stand for exactly these bytes.
+  uint8_t back[620];
+  StageCheck none;
+  none.enclosure = none.singleStart = none.wholePieces = false;
+  std::string compileError;
+  if (!compileStageText(out.str(), back, &compileError, none) || std::memcmp(back, source, 620) != 0) {
+    if (error) *error = "its stage text would not compile back to the same bytes" +
+                        (compileError.empty() ? std::string() : " (" + compileError + ")");
+    return false;
+  }
+  *text = out.str();
+  return true;
 }

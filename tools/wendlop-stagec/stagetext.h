@@ -16,8 +16,10 @@ struct StageCheck {
 bool compileStageText(const std::string& text, uint8_t image[620], std::string* error,
                       const StageCheck& check = StageCheck{});
 
-// The text of a stage file image; compiling it gives the same bytes back.
-std::string decompileStage(const uint8_t image[620]);
+// The text of a stage file image: compiling it, with the rules relaxed, gives
+// the same bytes back. False, with the reason in *error, for an image that
+// stage text cannot stand for (more different numbers than characters).
+bool decompileStage(const uint8_t image[620], std::string* text, std::string* error);
 
 // Checks an image against the rules every shipped stage keeps; "" when it does.
 std::string checkStage(const uint8_t image[620], const StageCheck& check);

@@ -15,6 +15,7 @@ Settings settings;
 
 namespace {
 std::string settingsFile;
+bool settingsUnreadable = false;
 constexpr size_t MaxSettingsFile = 64 * 1024;  // a settings file is a few hundred bytes
 
 struct Parse {
@@ -113,27 +114,45 @@ std::string formatSettings(const Settings& s) {
   return text;
 }
 
-void setSettingsFile(const std::string& path) { settingsFile = path; }
+void setSettingsFile(const std::string& path) {
+  settingsFile = path;
+  settingsUnreadable = false;
+}
 
 void loadSettings() {
   settings = Settings{};
+  settingsUnreadable = false;
   if (settingsFile.empty()) return;
-  std::vector<char> bytes(MaxSettingsFile + 1);
-  const long got = sysReadFile(settingsFile.c_str(), bytes.data(), bytes.size());
-  if (got < 0) return;  // no file yet: the defaults
+  std::vector<uint8_t> bytes;
+  std::string why;
+  switch (sysReadWholeFile(settingsFile.c_str(), MaxSettingsFile + 1, &bytes, &why)) {
+    case SysReadMissing: return;  // no file yet: the defaults
+    case SysReadFailed:
+      // Not written over either: the player's file may only be out of reach.
+      settingsUnreadable = true;
+      std::fprintf(stderr, "wendlop: %s %s; the defaults stand, and changes are not saved in this run\n",
+                   settingsFile.c_str(), why.c_str());
+      return;
+    case SysReadOk: break;
+  }
   std::string problems;
-  if (static_cast<size_t>(got) > MaxSettingsFile) {
+  if (bytes.size() > MaxSettingsFile) {
     problems = "it is larger than a settings file can be";
   } else {
-    parseSettings(std::string(bytes.data(), static_cast<size_t>(got)), &settings, &problems);
+    parseSettings(std::string(bytes.begin(), bytes.end()), &settings, &problems);
   }
   if (!problems.empty())
     std::fprintf(stderr, "wendlop: %s: %s; the defaults stand for those\n", settingsFile.c_str(), problems.c_str());
-  if (static_cast<size_t>(got) > MaxSettingsFile) settings = Settings{};
+  if (bytes.size() > MaxSettingsFile) settings = Settings{};
 }
 
 bool saveSettings() {
-  if (settingsFile.empty()) return false;
+  if (settingsFile.empty() || settingsUnreadable) return false;
   const std::string text = formatSettings(settings);
-  return sysWriteFileAtomic(settingsFile.c_str(), text.data(), text.size());
+  std::string why;
+  if (sysWriteFileAtomic(settingsFile.c_str(), text.data(), text.size(), &why)) return true;
+  static bool told = false;
+  if (!told) std::fprintf(stderr, "wendlop: settings not saved: %s %s\n", settingsFile.c_str(), why.c_str());
+  told = true;
+  return false;
 }

@@ -15,7 +15,9 @@ Progress progress;
 namespace {
 std::string progressFile;
 bool fileDamaged = false;
+bool fileUnreadable = false;  // there, but not readable: never written over
 constexpr size_t MaxProgressFile = 64 * 1024;
+constexpr size_t MaxSetAside = 16 * 1024 * 1024;  // a damaged file is copied aside whole up to this
 
 struct Parse {
   Progress* out;
@@ -60,17 +62,28 @@ std::string formatProgress(const Progress& p) {
 void setProgressFile(const std::string& path) {
   progressFile = path;
   fileDamaged = false;
+  fileUnreadable = false;
 }
 
 void loadProgress() {
   progress = Progress{};
   fileDamaged = false;
+  fileUnreadable = false;
   if (progressFile.empty()) return;
-  std::vector<char> bytes(MaxProgressFile + 1);
-  const long got = sysReadFile(progressFile.c_str(), bytes.data(), bytes.size());
-  if (got < 0) return;
-  const bool whole = static_cast<size_t>(got) <= MaxProgressFile &&
-                     parseProgress(std::string(bytes.data(), static_cast<size_t>(got)), &progress);
+  std::vector<uint8_t> bytes;
+  std::string why;
+  switch (sysReadWholeFile(progressFile.c_str(), MaxProgressFile + 1, &bytes, &why)) {
+    case SysReadMissing: return;
+    case SysReadFailed:
+      // Writing over a file we could not read could throw away every clear in it.
+      fileUnreadable = true;
+      std::fprintf(stderr, "wendlop: %s %s; clears are not saved in this run, so that it is not lost\n",
+                   progressFile.c_str(), why.c_str());
+      return;
+    case SysReadOk: break;
+  }
+  const bool whole = bytes.size() <= MaxProgressFile &&
+                     parseProgress(std::string(bytes.begin(), bytes.end()), &progress);
   if (!whole) {
     fileDamaged = true;
     std::fprintf(stderr, "wendlop: %s is damaged; what could be read is kept, and the next clear writes it anew\n",
@@ -78,28 +91,43 @@ void loadProgress() {
   }
 }
 
+namespace {
+void sayNotSaved(const std::string& why) {
+  static bool told = false;
+  if (!told)
+    std::fprintf(stderr, "wendlop: progress not saved: %s %s; the game goes on without\n", progressFile.c_str(),
+                 why.c_str());
+  told = true;
+}
+}  // namespace
+
 bool noteClear(int stage, int timeLeft) {
   if (stage < 1 || stage > LastStage) return false;
   if (timeLeft > progress.bestTime[stage]) progress.bestTime[stage] = timeLeft;
-  if (progressFile.empty()) return false;
+  if (progressFile.empty() || fileUnreadable) return false;
+  std::string why;
   if (fileDamaged) {
-    // The damaged file may still mean something to its owner.
+    // The damaged file may still mean something to its owner: it is kept
+    // whole beside the new one, or the new one is not written.
     const std::string aside = progressFile + ".damaged";
-    std::vector<char> bytes(MaxProgressFile);
-    const long got = sysReadFile(progressFile.c_str(), bytes.data(), bytes.size());
-    if (got >= 0) sysWriteFileAtomic(aside.c_str(), bytes.data(), static_cast<size_t>(got));
+    std::vector<uint8_t> bytes;
+    const SysReadResult read = sysReadWholeFile(progressFile.c_str(), MaxSetAside + 1, &bytes, &why);
+    if (read == SysReadOk && bytes.size() > MaxSetAside) {
+      sayNotSaved("is too large to keep a copy of");
+      return false;
+    }
+    if (read == SysReadFailed ||
+        (read == SysReadOk && !sysWriteFileAtomic(aside.c_str(), bytes.data(), bytes.size(), &why))) {
+      sayNotSaved(why);
+      return false;
+    }
   }
   const std::string text = formatProgress(progress);
-  std::string why;
   const bool saved = sysWriteFileAtomic(progressFile.c_str(), text.data(), text.size(), &why);
   if (saved) {
     fileDamaged = false;
   } else {
-    static bool told = false;
-    if (!told)
-      std::fprintf(stderr, "wendlop: progress not saved: %s %s; the game goes on without\n", progressFile.c_str(),
-                   why.c_str());
-    told = true;
+    sayNotSaved(why);
   }
   return saved;
 }

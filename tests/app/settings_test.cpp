@@ -110,6 +110,19 @@ TEST_F(SettingsFile, MissingGarbledOrHugeFilesGiveDefaultsAndOneLine) {
   EXPECT_TRUE(settings == Settings{});
 }
 
+// A file that is there but cannot be read (here: a folder in its place) is
+// said once, and never written over: it may hold the player's settings.
+TEST_F(SettingsFile, AFileThatCannotBeReadIsSaidAndLeftAlone) {
+  std::filesystem::create_directories(path_);
+  const std::string said = load();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find(path_), std::string::npos);
+  EXPECT_TRUE(settings == Settings{});
+  settings.masterVolume = 10;
+  EXPECT_FALSE(saveSettings());
+  EXPECT_TRUE(std::filesystem::is_directory(path_));
+}
+
 TEST_F(SettingsFile, SavingMakesTheFolderAndReadsBack) {
   settings = unusual();
   ASSERT_TRUE(saveSettings());

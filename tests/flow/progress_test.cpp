@@ -92,6 +92,18 @@ TEST_F(ProgressFile, ADemonstrationClearsNothing) {
   EXPECT_FALSE(anyProgress());
 }
 
+TEST_F(ProgressFile, AFileThatCannotBeReadIsNeverWrittenOver) {
+  std::filesystem::create_directories(path_);
+  testing::internal::CaptureStderr();
+  loadProgress();
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find(path_), std::string::npos);
+  EXPECT_FALSE(noteClear(1, 30));
+  EXPECT_EQ(progress.bestTime[1], 30);  // the title still shows this run's clears
+  EXPECT_TRUE(std::filesystem::is_directory(path_));
+}
+
 TEST_F(ProgressFile, ADamagedFileIsSaidOnceAndSetAsideAtTheNextClear) {
   const std::string damaged = "[cleared]\n07 = 33\n\x01\x02 garbage\n";
   write(damaged);

@@ -49,14 +49,15 @@ sleep 3
 kill -0 "$game_pid" 2>/dev/null || { echo "soak: the game ended early:" >&2; cat "$home/game.log" >&2; exit 1; }
 
 # On the title, the right arrow (text cell 25 of row 23, 16-pixel cells) picks
-# the next stage and DEMO (cells 27..32) starts its demonstration. A
-# demonstration ignores the pointer, so clicking both every second starts a new
-# one, of the next stage, whenever the last has gone back to the title.
+# the next stage and DEMO (cells 27..32) starts its demonstration. A click
+# ends a demonstration, so the pair comes every 20 seconds: a short
+# demonstration plays to its clear and the title, a long one is ended by the
+# arrow's click, and DEMO then starts the next stage's.
 window=$(DISPLAY=$display xdotool search --name '^Wendlop' | head -1)
 (while :; do
   DISPLAY=$display xdotool mousemove --window "$window" 408 376 mousedown 1 sleep 0.1 mouseup 1 \
     sleep 0.2 mousemove --window "$window" 456 376 mousedown 1 sleep 0.1 mouseup 1
-  sleep 1
+  sleep 20
 done) >/dev/null 2>&1 &
 clicker=$!
 

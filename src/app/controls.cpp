@@ -15,7 +15,6 @@
 PauseState pauseState;
 
 namespace {
-constexpr int TextCell = 16;
 constexpr uint32_t NoticeMs = 1000;
 constexpr int VolumeStep = 10;
 

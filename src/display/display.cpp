@@ -22,7 +22,7 @@ const uint8_t frameRow[FrameCount] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 
 namespace {
 
 constexpr int TileSize = 32;
-constexpr int GlyphSize = 16;
+constexpr int GlyphSize = TextCell;
 constexpr int FontX = 512;
 constexpr int TextColumns = 40;
 constexpr int TextRows = 30;

@@ -9,6 +9,8 @@
 
 constexpr int CanvasWidth = 640;
 constexpr int CanvasHeight = 480;
+// drawText places its glyphs on a grid of these, 40 x 30 over the canvas.
+constexpr int TextCell = 16;
 constexpr int NoColourKey = -1;
 
 // A loaded sheet: 8-bit pixels, rows from the top, `width` bytes per row.

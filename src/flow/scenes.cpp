@@ -5,6 +5,7 @@
 
 #include "app/frame_clock.h"
 #include "display/display.h"
+#include "display/surface.h"
 #include "flow/flow.h"
 #include "flow/progress.h"
 #include "music/music.h"
@@ -40,7 +41,6 @@ constexpr const char* titleSong = "midi/a004pop3.mid";
 constexpr const char* stageSong = "midi/a002pop1.mid";
 constexpr const char* gameOverSong = "midi/a003pop2.mid";
 constexpr const char* allClearSong = "midi/a005pop4.mid";
-constexpr int TextCell = 16;
 // Holding the button on a selector arrow steps once at once, then on every
 // frame from the 35th.
 constexpr int SelectorRepeatFrames = 35;

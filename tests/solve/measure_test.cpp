@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "measure.h"
+#include "solve/measure.h"
 #include "world/game_fixture.h"
 
 using namespace testgame;

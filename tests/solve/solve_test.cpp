@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "solver.h"
+#include "solve/solver.h"
 #include "world/game_fixture.h"
 
 using namespace testgame;

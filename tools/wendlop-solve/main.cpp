@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string>
 
-#include "measure.h"
+#include "solve/measure.h"
 #include "platform/platform.h"
-#include "solver.h"
+#include "solve/solver.h"
 
 namespace {
 int usage() {

@@ -1,4 +1,4 @@
-#include "solver.h"
+#include "solve/solver.h"
 
 #include <chrono>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "measure.h"
+#include "solve/measure.h"
 
 #include <algorithm>
 #include <chrono>

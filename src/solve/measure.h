@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "solver.h"
+#include "solve/solver.h"
 
 struct MeasureOptions {
   int maxPresses = 7;  // 7 at most

@@ -6,10 +6,7 @@
 #include "music/song.h"
 
 LoopPoint loopPoint;
-int tempoBpm = 125;
-int songTick = 0;
-int tickFraction = 0;
-bool loopSeen = false;
+SequencerState sequencer;
 
 static void endTrack(int track, TrackState state) {
   song.trackState[track] = state;
@@ -44,10 +41,10 @@ EventOutcome takeSysex(const TrackBytes& t, int32_t pos) {
   // 0xF0, the data and appendBytes's terminating zero must fit; a longer
   // message is skipped whole rather than sent cut off.
   if (sysexLength <= SysexScratchSize - 2) {
-    sysexScratch[0] = 0xF0;
-    sysexScratch[1] = 0;
-    appendBytes(sysexScratch, t.data + pos, sysexLength);
-    sendLongMessage(sysexScratch, sysexLength + 1);
+    musicPlayer.sysexScratch[0] = 0xF0;
+    musicPlayer.sysexScratch[1] = 0;
+    appendBytes(musicPlayer.sysexScratch, t.data + pos, sysexLength);
+    sendLongMessage(musicPlayer.sysexScratch, sysexLength + 1);
   }
   song.trackPos[t.track] = pos + sysexLength;
   return EventOutcome::Taken;
@@ -67,7 +64,7 @@ EventOutcome takeMeta(const TrackBytes& t, int32_t pos) {
     if (t.length - body < 3) return EventOutcome::Overrun;
     const uint8_t* d = t.data + body;
     const int32_t microseconds = (d[0] << 16) | (d[1] << 8) | d[2];
-    if (microseconds > 0) tempoBpm = 60000000 / microseconds;  // a tempo of 0 keeps the last one
+    if (microseconds > 0) sequencer.tempoBpm = 60000000 / microseconds;  // a tempo of 0 keeps the last one
   }
   return EventOutcome::Taken;
 }
@@ -101,12 +98,12 @@ EventOutcome takeChannelEvent(const TrackBytes& t, int32_t pos) {
 EventOutcome takeEvent(const TrackBytes& t) {
   int32_t pos = song.trackPos[t.track];
   if (pos >= t.length) return EventOutcome::Overrun;
-  if (song.trackTime[t.track] >= songTick) return EventOutcome::Wait;
+  if (song.trackTime[t.track] >= sequencer.songTick) return EventOutcome::Wait;
   int32_t delta = 0;
   if (decodeVarLen(t.data + pos, t.length - pos, &delta) == 0 || delta < 0) return EventOutcome::Overrun;
   // The event goes out in the first step that takes songTick past its time.
   const int64_t eventTime = int64_t{song.trackTime[t.track]} + delta;
-  if (eventTime >= songTick) return EventOutcome::Wait;
+  if (eventTime >= sequencer.songTick) return EventOutcome::Wait;
   song.trackTime[t.track] = static_cast<int32_t>(eventTime);
   pos += varLenSize(delta);
   if (pos >= t.length) return EventOutcome::Overrun;
@@ -130,17 +127,17 @@ void runTrack(int track) {
 void advanceClock() {
   if (!playing.load(std::memory_order_relaxed)) return;
   // Wide arithmetic: a hostile division and tempo would overflow an int.
-  const int64_t fraction = int64_t{tickFraction} + int64_t{song.division} * tempoBpm;
+  const int64_t fraction = int64_t{sequencer.tickFraction} + int64_t{song.division} * sequencer.tempoBpm;
   if (fraction >= 6000) {
-    const int64_t tick = int64_t{songTick} + fraction / 6000;
-    songTick = tick > INT32_MAX ? INT32_MAX : static_cast<int>(tick);
-    tickFraction = static_cast<int>(fraction % 6000);
+    const int64_t tick = int64_t{sequencer.songTick} + fraction / 6000;
+    sequencer.songTick = tick > INT32_MAX ? INT32_MAX : static_cast<int>(tick);
+    sequencer.tickFraction = static_cast<int>(fraction % 6000);
   } else {
-    tickFraction = static_cast<int>(fraction);
+    sequencer.tickFraction = static_cast<int>(fraction);
   }
   for (int track = 0; track < song.trackCount; ++track) runTrack(track);
   if (song.activeTracks > 0) return;
-  if (loopSeen) {
+  if (sequencer.loopSeen) {
     restoreLoopPoint();
   } else {
     rewindSong();
@@ -154,9 +151,9 @@ void rewindSong() {
     song.trackTime[track] = 0;
   }
   song.activeTracks = song.activeTracksAtLoad;
-  songTick = 0;
-  tickFraction = 0;
-  loopSeen = false;
+  sequencer.songTick = 0;
+  sequencer.tickFraction = 0;
+  sequencer.loopSeen = false;
 }
 
 void saveLoopPoint() {
@@ -166,9 +163,9 @@ void saveLoopPoint() {
     loopPoint.trackState[track] = song.trackState[track];
   }
   loopPoint.activeTracks = song.activeTracks;
-  loopPoint.songTick = songTick;
-  loopPoint.tempoBpm = tempoBpm;
-  loopSeen = true;
+  loopPoint.songTick = sequencer.songTick;
+  loopPoint.tempoBpm = sequencer.tempoBpm;
+  sequencer.loopSeen = true;
 }
 
 void restoreLoopPoint() {
@@ -178,6 +175,6 @@ void restoreLoopPoint() {
     song.trackState[track] = loopPoint.trackState[track];
   }
   song.activeTracks = loopPoint.activeTracks;
-  songTick = loopPoint.songTick;
-  tempoBpm = loopPoint.tempoBpm;
+  sequencer.songTick = loopPoint.songTick;
+  sequencer.tempoBpm = loopPoint.tempoBpm;
 }

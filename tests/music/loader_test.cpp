@@ -80,7 +80,7 @@ TEST_F(Loader, LoadsTablesAndLeavesTheSongRewound) {
     EXPECT_EQ(song.trackPos[t], 0);
     EXPECT_EQ(song.trackTime[t], 0);
   }
-  EXPECT_EQ(songTick, 0);
+  EXPECT_EQ(sequencer.songTick, 0);
 }
 
 TEST_F(Loader, A128BytePrefixLoadsLikeTheBareFile) {

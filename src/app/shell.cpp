@@ -1,5 +1,5 @@
-// The application shell: start-up and shut-down, the window procedure, the
-// main loop and the frame clock.
+// The application shell: start-up and shut-down, the window procedure and the
+// main loop.
 #include "app/shell.h"
 
 #include <cstdio>
@@ -15,30 +15,7 @@
 #include "sound/sound.h"
 #include "world/world.h"
 
-FrameClock frameClock;
 LivePointer livePointer;
-
-namespace {
-constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
-constexpr uint32_t FramePeriodFraction = 666;
-constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
-constexpr int MostFrameSkip = 10;
-
-// Drawing follows the skip phase: the primitives draw only on its frames of 0.
-void setSkipPhase(int phase) {
-  frameClock.skipPhase = phase;
-  display.drawing = phase == 0;
-}
-}  // namespace
-
-void resetFrameClock() {
-  frameClock = FrameClock{};
-  display.drawing = true;
-}
-
-void advanceSkipPhase() { setSkipPhase((frameClock.skipPhase + 1) % frameClock.frameSkip); }
-void resetSkipPhase() { setSkipPhase(0); }
-void restartFrameClock() { frameClock.frameBaseTime = sysTicks(); }
 
 void initGameValues() {
   restartFrameClock();
@@ -70,24 +47,7 @@ void runFrame() {
   // No frame runs while the game is paused: the world, the time and the
   // replay stand still.
   if (pauseState.paused) return;
-  FrameClock& c = frameClock;
-  const uint32_t now = sysTicks();
-  // Differences, not sums, so that the schedule survives the tick count's wrap.
-  const int32_t behind = static_cast<int32_t>(now - c.frameBaseTime);
-  if (behind < static_cast<int32_t>(FramePeriodMs)) return;
-  if (behind > StallMs) {
-    c.frameBaseTime = now;
-    if (c.frameSkip < MostFrameSkip) c.frameSkip += 1;
-    return;
-  }
-  c.frameFraction += FramePeriodFraction;
-  uint32_t carry = 0;
-  if (c.frameFraction >= 1000) {
-    c.frameFraction -= 1000;
-    carry = 1;
-  }
-  c.frameBaseTime += FramePeriodMs + carry;
-  runFrameWork();
+  if (frameDue()) runFrameWork();
 }
 
 void windowProcedure(const SysEvent& event) {
@@ -293,10 +253,8 @@ int wendlopMain(int argc, char** argv) {
       continue;
     }
     runFrame();
-    // At least the millisecond's pause between ticks; when no frame is due
-    // yet, sleep until it is, unless a message arrives first.
-    const int32_t untilDue = static_cast<int32_t>(frameClock.frameBaseTime + FramePeriodMs - sysTicks());
-    sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
+    // When no frame is due yet, sleep until it is, unless a message arrives first.
+    sysWaitMessage(msUntilFrameDue());
   }
 
   rememberWindowChoice(windowAtStart);

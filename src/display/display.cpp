@@ -189,12 +189,6 @@ void repaintWindow() {
   sysPresent(0, 0, CanvasWidth, CanvasHeight);
 }
 
-void reapplyPalette() {
-  if (!display.displayReady) return;
-  sysSetPalette(gamePalette);
-  presenting.shownValid = false;  // every pixel's colour may have changed
-}
-
 void setScreenshotDir(const char* dir, int every) {
   screenshots = Screenshots{dir ? dir : "", every < 1 ? 1 : every};
   presenting.presentedFrames = 0;

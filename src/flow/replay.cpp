@@ -50,7 +50,6 @@ void setUserReplayFolder(const char* folder) {
   if (!f.empty() && f.back() != '/') f += '/';
 }
 
-const char* userReplayFolder() { return replayFiles.userFolder.c_str(); }
 
 void putReplayRecord(int index, int x, int y, int button) {
   if (index < 0 || index >= ReplayRecords) return;

@@ -68,9 +68,8 @@ extern std::atomic<bool> threadBusy;
 
 // Byte routines.
 bool tagEquals(const uint8_t* bytes, const char* tag);
-int32_t readVarLen(const uint8_t* bytes);
-// Like readVarLen, reading at most `available` bytes; returns the number of
-// bytes the quantity took, or 0 when it does not end within them.
+// A variable-length quantity, reading at most `available` bytes; returns the
+// number of bytes the quantity took, or 0 when it does not end within them.
 int decodeVarLen(const uint8_t* bytes, int32_t available, int32_t* value);
 int varLenSize(int32_t value);
 void appendBytes(uint8_t* target, const uint8_t* source, int count);

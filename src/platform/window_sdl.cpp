@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "platform/platform.h"
+#include "platform/sdl_window.h"
 #include "platform/video.h"
 #include "platform/window_fit.h"
 
@@ -152,7 +153,7 @@ bool translate(const SDL_Event& e, SysEvent* out) {
 }
 }  // namespace
 
-SDL_Window* sysSdlWindow() { return window; }
+SDL_Window* sdlMainWindow() { return window; }
 
 void sysSetWindowStart(int scale, bool fullscreen) {
   startScale = std::clamp(scale, 0, MaxWindowScale);

@@ -12,7 +12,6 @@
 
 void (*playEffectObserver)(int id) = nullptr;
 
-const EffectFormat bankFormat{SysAudioChannels, SysAudioRate, 4, 16};
 SoundBank soundBank;
 
 namespace {

@@ -7,9 +7,6 @@
 #include "sound/effect_file.h"
 #include "sound/sound.h"
 
-// The device's format, which every effect is converted to at load.
-extern const EffectFormat bankFormat;
-
 struct SoundBank {
   bool ready = false;     // every effect loaded: playEffect plays them
   int effectsLoaded = 0;  // read by the last initSoundBank before it finished or gave up

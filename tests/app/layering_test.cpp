@@ -255,6 +255,8 @@ TEST(CodeShape, OnlyThePlatformIncludesSdlOrTheSynthesizer) {
         const std::string header = systemHeader(line);
         EXPECT_FALSE(platformLibraryHeader(header)) << relative << ":" << lineNumber << " includes <" << header
                                                     << ">: only src/platform/ talks to SDL and the synthesizer";
+        EXPECT_NE(includedHeader(line), "platform/sdl_window.h")
+            << relative << ":" << lineNumber << " includes the platform's own SDL window";
       }
     }
   }

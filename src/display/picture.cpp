@@ -249,9 +249,9 @@ namespace {
 std::vector<uint8_t> pngRows;  // reused: the rows with their filter bytes
 }  // namespace
 
-// A palette PNG, rows unfiltered (the usual choice for palette pictures).
+// Rows unfiltered: the usual choice for palette pictures.
 void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
-                std::vector<uint8_t>* out) {
+                std::vector<uint8_t>* out, const PngOptions& options) {
   static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   out->assign(signature, signature + 8);
 
@@ -261,9 +261,17 @@ void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colo
   out->insert(out->end(), {8, 3, 0, 0, 0});  // 8 bits, palette, deflate, no filter, no interlace
   finishChunk(out, chunk);
 
+  const int entries = std::clamp(options.colours, 1, 256);
   chunk = beginChunk(out, "PLTE");
-  for (int i = 0; i < 256; ++i) out->insert(out->end(), colours[i], colours[i] + 3);
+  for (int i = 0; i < entries; ++i) out->insert(out->end(), colours[i], colours[i] + 3);
   finishChunk(out, chunk);
+  if (options.transparent >= 0 && options.transparent < entries) {
+    // Opaque up to the transparent entry; the entries after it are opaque by default.
+    chunk = beginChunk(out, "tRNS");
+    out->insert(out->end(), static_cast<size_t>(options.transparent), 255);
+    out->push_back(0);
+    finishChunk(out, chunk);
+  }
 
   const size_t rowBytes = static_cast<size_t>(width) + 1;
   pngRows.resize(rowBytes * height);
@@ -275,10 +283,8 @@ void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colo
   const size_t dataStart = out->size();
   uLongf packed = compressBound(static_cast<uLong>(pngRows.size()));
   out->resize(dataStart + packed);
-  // Screenshots are taken while the game runs: the fastest level already
-  // takes a frame of flat colour to a small fraction of its size.
   if (compress2(out->data() + dataStart, &packed, pngRows.data(), static_cast<uLong>(pngRows.size()),
-                Z_BEST_SPEED) != Z_OK)
+                std::clamp(options.level, 0, 9)) != Z_OK)
     packed = 0;
   out->resize(dataStart + packed);
   finishChunk(out, chunk);

@@ -1,6 +1,7 @@
 // The display: sheets, canvas, presenting, screenshots and the seven primitives.
 #include "display/display.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -57,6 +58,37 @@ struct Screenshots {
 };
 Screenshots screenshots;
 std::vector<uint8_t> pictureBuffer;  // reused, so that screenshots allocate once
+
+// How each row of each tile of the sprite sheet is drawn in the tile layer:
+// most rows are all key (nothing to draw) or hold none (a plain copy), and
+// the tile layer is the largest drawing of a frame. Worked out once for each
+// sheet and key.
+constexpr int TileSheetColumns = 16, TileSheetRows = 16;
+enum TileRowCover : uint8_t { RowClear, RowOpaque, RowMixed };
+struct TileCovers {
+  uint64_t sheet = 0;  // the identity of the sheet they were worked out for
+  int key = NoColourKey;
+  uint8_t rows[TileSheetColumns * TileSheetRows][TileSize] = {};
+};
+TileCovers tileCovers;
+
+// The sprite sheet must hold all 256 tiles.
+void refreshTileCovers() {
+  const Surface& sheet = SpriteSheet;
+  if (tileCovers.sheet == sheet.identity.value && tileCovers.key == sheet.key) return;
+  tileCovers.sheet = sheet.identity.value;
+  tileCovers.key = sheet.key;
+  const bool keyed = sheet.key >= 0 && sheet.key <= 255;
+  for (int n = 0; n < TileSheetColumns * TileSheetRows; ++n) {
+    for (int y = 0; y < TileSize; ++y) {
+      const uint8_t* src = sheet.pixels.data() +
+                           static_cast<size_t>((n / TileSheetColumns) * TileSize + y) * sheet.width +
+                           (n % TileSheetColumns) * TileSize;
+      const int keys = keyed ? static_cast<int>(std::count(src, src + TileSize, static_cast<uint8_t>(sheet.key))) : 0;
+      tileCovers.rows[n][y] = keys == 0 ? RowOpaque : (keys == TileSize ? RowClear : RowMixed);
+    }
+  }
+}
 
 void copyFrame(int frame, long long x, long long y) {
   if (frame < 0 || frame >= FrameCount) return;
@@ -261,11 +293,34 @@ void drawHazards() {
 
 void drawTileLayer() {
   if (!display.drawing) return;
+  const Surface& sheet = SpriteSheet;
+  const bool wholeSheet = sheet.width >= TileSheetColumns * TileSize && sheet.height >= TileSheetRows * TileSize &&
+                          sheet.pixels.size() >= static_cast<size_t>(sheet.width) * static_cast<size_t>(sheet.height);
+  if (!wholeSheet) {
+    // A sheet too small for some tiles: each is copied, or left out, on its own.
+    for (int row = 0; row < GridRows; ++row)
+      for (int col = 0; col < GridColumns; ++col) {
+        const int n = stageMap[TileLayerOffset + GridColumns * row + col];
+        copyToCanvas(sheet, (n % TileSheetColumns) * TileSize, (n / TileSheetColumns) * TileSize, TileSize,
+                     TileSize, col * TileSize, row * TileSize, true);
+      }
+    return;
+  }
+  refreshTileCovers();
+  const size_t stride = static_cast<size_t>(sheet.width);
   for (int row = 0; row < GridRows; ++row) {
     for (int col = 0; col < GridColumns; ++col) {
       const int n = stageMap[TileLayerOffset + GridColumns * row + col];
-      copyToCanvas(SpriteSheet, (n % 16) * TileSize, (n / 16) * TileSize, TileSize, TileSize,
-                   col * TileSize, row * TileSize, true);
+      const uint8_t* src = sheet.pixels.data() + static_cast<size_t>(n / TileSheetColumns) * TileSize * stride +
+                           static_cast<size_t>(n % TileSheetColumns) * TileSize;
+      for (int y = 0; y < TileSize; ++y, src += stride) {
+        uint8_t* dst = &FrameCanvas[row * TileSize + y][col * TileSize];
+        switch (tileCovers.rows[n][y]) {
+          case RowClear: break;
+          case RowOpaque: std::memcpy(dst, src, TileSize); break;
+          default: copyRowToCanvas(dst, src, TileSize, sheet.key); break;
+        }
+      }
     }
   }
 }

@@ -1,9 +1,15 @@
 #include "display/surface.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 uint8_t FrameCanvas[CanvasHeight][CanvasWidth];
+
+uint64_t SheetIdentity::next() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
 
 namespace {
 
@@ -72,6 +78,13 @@ void copyToCanvas(const Surface& sheet, int sx, int sy, int w, int h, long long 
     else
       std::memcpy(dst, src, static_cast<size_t>(cols));
   }
+}
+
+void copyRowToCanvas(uint8_t* dst, const uint8_t* src, int n, int key) {
+  if (key >= 0 && key <= 255)
+    copyRowKeyed(dst, src, n, static_cast<uint8_t>(key));
+  else
+    std::memcpy(dst, src, static_cast<size_t>(n));
 }
 
 uint32_t matchColour(const Surface& sheet, uint32_t colourRef) {

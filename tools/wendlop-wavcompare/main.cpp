@@ -158,6 +158,19 @@ int main(int argc, char** argv) {
   std::vector<double> residual(n);
   for (size_t i = 0; i < n; ++i) residual[i] = b.mono[i] - a.mono[i];
   std::printf("difference signal: %.1f dB under the level before\n", levelA - dB(meanSquare(residual, 0, n)));
+  // The difference where it is least covered by the music around it.
+  double leastCovered = 1000, leastAt = 0;
+  for (size_t at = 0; at + window <= n; at += window) {
+    const double music = std::max(dB(meanSquare(a.mono, at, at + window)), dB(meanSquare(b.mono, at, at + window)));
+    if (music < levelA - 30) continue;
+    const double under = music - dB(meanSquare(residual, at, at + window));
+    if (under < leastCovered) {
+      leastCovered = under;
+      leastAt = static_cast<double>(at) / Rate;
+    }
+  }
+  std::printf("difference in a 100 ms window: at least %.1f dB under the music there (least at %.1f s)\n",
+              leastCovered, leastAt);
 
   const std::vector<double> pa = powerSpectrum(a.mono), pb = powerSpectrum(b.mono);
   double total = 0;

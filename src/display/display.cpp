@@ -45,12 +45,9 @@ constexpr size_t MaxSheetFileSize = 20u * 1024 * 1024;
 
 // What presenting keeps from one present to the next; initDisplay starts it anew.
 struct Presenting {
-  bool shownValid = false;       // shownCanvas holds what the window shows
   uint32_t presentedFrames = 0;  // since the display started or screenshots were asked for
 };
 Presenting presenting;
-// What the window shows, so that a present sends only the rows that changed.
-uint8_t shownCanvas[CanvasHeight][CanvasWidth];
 
 struct Screenshots {
   std::string dir;  // "" for none
@@ -193,31 +190,16 @@ int releaseDisplay() {
   return 1;
 }
 
-// Only the band of rows that changed since the last present goes to the
-// window: on the title and in still scenes most frames change a cursor's worth
-// of rows or nothing at all, and every row not sent is work saved for the
-// window system as well.
+// The platform sends only what changed since it last showed the canvas.
 void presentFrame() {
   if (!display.displayReady) return;
-  int first = 0, last = CanvasHeight - 1;
-  if (presenting.shownValid) {
-    while (first < CanvasHeight && std::memcmp(FrameCanvas[first], shownCanvas[first], CanvasWidth) == 0)
-      ++first;
-    while (last > first && std::memcmp(FrameCanvas[last], shownCanvas[last], CanvasWidth) == 0) --last;
-  }
-  if (first < CanvasHeight) {
-    std::memcpy(shownCanvas[first], FrameCanvas[first], static_cast<size_t>(last - first + 1) * CanvasWidth);
-    sysPresent(0, first, CanvasWidth, last - first + 1);
-  }
-  presenting.shownValid = true;
+  sysPresent(0, 0, CanvasWidth, CanvasHeight);
   ++presenting.presentedFrames;
   if (!screenshots.dir.empty() && (presenting.presentedFrames - 1) % screenshots.every == 0) saveScreenshot();
 }
 
 void repaintWindow() {
   if (!display.displayReady) return;
-  std::memcpy(shownCanvas, FrameCanvas, sizeof shownCanvas);
-  presenting.shownValid = true;
   sysPresent(0, 0, CanvasWidth, CanvasHeight);
 }
 

@@ -23,6 +23,7 @@ SysAudioMixer mixer = nullptr;
 std::mutex deviceMutex;
 std::atomic<SDL_AudioDeviceID> device{0};
 std::atomic<int> deviceFrames{0};
+bool heldForPause = false;  // the game thread holds SDL's lock of the device
 std::string lastError;
 
 void fillBuffer(void*, Uint8* stream, int len) {
@@ -119,9 +120,22 @@ bool sysOpenAudio() {
   return true;
 }
 
+// While paused the device's thread is kept out of its loop by SDL's lock of
+// the device (which the thread takes for every buffer) instead of waking for
+// every buffer to play silence: a paused game takes no processor time for its
+// sound. The driver then runs dry, which it takes as silence.
 void sysPauseAudio(bool on) {
   std::lock_guard<std::mutex> hold(deviceMutex);
-  if (SDL_AudioDeviceID id = device.load()) SDL_PauseAudioDevice(id, on ? 1 : 0);
+  const SDL_AudioDeviceID id = device.load();
+  if (!id || on == heldForPause) return;
+  if (on) {
+    SDL_PauseAudioDevice(id, 1);
+    SDL_LockAudioDevice(id);
+  } else {
+    SDL_UnlockAudioDevice(id);
+    SDL_PauseAudioDevice(id, 0);
+  }
+  heldForPause = on;
 }
 
 bool sysAudioReady() { return device.load() != 0; }
@@ -139,6 +153,9 @@ void sysCloseAudio() {
   std::lock_guard<std::mutex> hold(deviceMutex);
   SDL_AudioDeviceID id = device.exchange(0);
   if (!id) return;
+  // The thread must get out of its loop to end.
+  if (heldForPause) SDL_UnlockAudioDevice(id);
+  heldForPause = false;
   // Returns only once the callback has finished for good.
   SDL_CloseAudioDevice(id);
   deviceFrames = 0;

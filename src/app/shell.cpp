@@ -253,8 +253,11 @@ int wendlopMain(int argc, char** argv) {
       continue;
     }
     runFrame();
-    // When no frame is due yet, sleep until it is, unless a message arrives first.
-    sysWaitMessage(msUntilFrameDue());
+    // Sleep until the next frame is due. Messages that arrive meanwhile are
+    // handled before it, as the frame is the first to look at them; waiting
+    // on the window system instead would ask it for its events several times
+    // over at every frame.
+    sysSleep(msUntilFrameDue());
   }
 
   rememberWindowChoice(windowAtStart);

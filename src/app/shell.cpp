@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/controls.h"
+#include "app/pointer_input.h"
 #include "app/settings.h"
 #include "display/display.h"
 #include "flow/progress.h"
@@ -49,6 +50,7 @@ void initGameValues() {
 void runFrameWork() {
   FrameClock& c = frameClock;
   setSkipPhase(c.skipPhase);
+  stepStickPointer();
   samplePointer(livePointer);
   runScene();
   char text[32];
@@ -101,21 +103,27 @@ void windowProcedure(const SysEvent& event) {
     case SysMsgKeyDown:
       if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
         sysDestroyWindow();
+      } else if (pointerKeyRepeats(event.param)) {
+        // Space or Enter held down as the button: the system's repeats.
+      } else if (controlKey(event.param)) {
+        pointerKeyTaken(event.param);
       } else {
-        controlKey(event.param);
+        pointerKeyDown(event.param);
       }
       break;
+    case SysMsgKeyUp:
+      pointerKeyUp(event.param);
+      break;
     case SysMsgFocusLost:
+      pointerFocusLost();
       controlFocusLost();
       break;
     case SysMsgMouseMove:
-      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
-      livePointer.liveY = static_cast<int>(event.param >> 16);
-      controlPointer(livePointer.liveX, livePointer.liveY, false);
+      if (pointerMouseMove(static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16)))
+        controlPointer(livePointer.liveX, livePointer.liveY, false);
       break;
     case SysMsgButtonDown:
-      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
-      livePointer.liveY = static_cast<int>(event.param >> 16);
+      pointerMouseMove(static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
       // A press on the pause menu, or one that ends a demonstration, is
       // not the game's.
       if (pauseState.paused) {
@@ -123,11 +131,17 @@ void windowProcedure(const SysEvent& event) {
         break;
       }
       if (endDemonstrationByPress()) break;
-      livePointer.liveButton = true;
-      livePointer.liveClickPending = true;
+      pointerMouseButton(true);
       break;
     case SysMsgButtonUp:
-      livePointer.liveButton = false;
+      pointerMouseButton(false);
+      break;
+    case SysMsgPadAdded:
+    case SysMsgPadRemoved:
+    case SysMsgPadButtonDown:
+    case SysMsgPadButtonUp:
+    case SysMsgPadAxis:
+      pointerPadMessage(event.message, event.param);
       break;
     default:
       break;
@@ -181,6 +195,15 @@ const char* usage =
     "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
+    "\n"
+    "Without a mouse: the arrow keys move the pointer, on the title from item to\n"
+    "item (the first one to [START]; Left and Right along [START] < > [DEMO],\n"
+    "Up and Down to DRAG and back), in a stage one cell (with Shift one pixel);\n"
+    "Space or Enter is the button. A gamepad's left stick moves the pointer (the\n"
+    "right shoulder held: faster, the left: slower), the d-pad one cell, A is the\n"
+    "button, B is Escape in a stage and Start pauses. The settings file's [input]\n"
+    "pointer-speed (pixels a second at full tilt, default 640) and stick-dead-zone\n"
+    "(percent, default 20) tune the stick.\n"
     "\n"
     "Files: settings in $XDG_CONFIG_HOME/wendlop/settings.ini (~/.config/wendlop/),\n"
     "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/).\n"

@@ -18,12 +18,15 @@
 
 FrameClock frameClock;
 LivePointer livePointer;
+FrameReport frameReport;
 
 namespace {
 constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
 constexpr uint32_t FramePeriodFraction = 666;
 constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
 constexpr int MostFrameSkip = 10;
+
+WindowChoice windowAtStart{};
 
 // Drawing follows the skip phase: the primitives draw only on its frames of 0.
 void setSkipPhase(int phase) {
@@ -49,6 +52,7 @@ void initGameValues() {
 
 void runFrameWork() {
   FrameClock& c = frameClock;
+  frameReport = FrameReport{};
   setSkipPhase(c.skipPhase);
   stepStickPointer();
   samplePointer(livePointer);
@@ -60,10 +64,13 @@ void runFrameWork() {
   }
   if (flow.recording) drawText(30, 0, "REC");
   if (flow.demoPlayback) drawText(15, 15, "DEMOPLAY");
+  frameReport.drew = c.frameDrawn;
   if (presentWithNotice()) {
+    frameReport.presented = true;
     c.frameDrawn = false;
   } else if (c.skipPhase == 0 && c.frameDrawn && display.displayReady) {
     presentFrame();
+    frameReport.presented = true;
     c.frameDrawn = false;
   }
 }
@@ -255,36 +262,36 @@ int parseOptions(int argc, char** argv, Options& options) {
 }
 }  // namespace
 
-int wendlopMain(int argc, char** argv) {
-  Options options;
-  if (int done = parseOptions(argc, argv, options)) return done - 1;
-
+int startGame(const GameStart& start) {
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
 
-  // Paths given on the command line are meant from where the game was started.
-  const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
   std::string looked;
-  const char* data = sysFindDataFolder(&looked);
+  const char* data = start.dataFolder ? start.dataFolder : sysFindDataFolder(&looked);
   if (!data || !sysChangeDirectory(data)) {
     std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
                  data ? data : looked.c_str());
     return 1;
   }
-  const char* user = sysUserDataFolder();
+  const char* user = start.playerFiles ? sysUserDataFolder() : nullptr;
   if (user) {
     setUserReplayFolder((std::string(user) + "/replay").c_str());
     setProgressFile(std::string(user) + "/progress");
   }
-  if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  if (start.replayFolder) setUserReplayFolder(start.replayFolder);
+  if (start.playerFiles) {
+    if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  }
+  if (!start.settingsFile.empty()) setSettingsFile(start.settingsFile);
+  if (!start.progressFile.empty()) setProgressFile(start.progressFile);
   loadSettings();
   loadProgress();
-  if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
+  if (!start.screenshotDir.empty()) setScreenshotDir(start.screenshotDir.c_str(), start.screenshotEvery);
 
   // The command line speaks for this run; the settings for every run.
-  sysSetWindowStart(options.scale ? options.scale : settings.scale, options.fullscreen || settings.fullscreen);
+  sysSetWindowStart(start.scale ? start.scale : settings.scale, start.fullscreen || settings.fullscreen);
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
-  const WindowChoice windowAtStart = currentWindowChoice();
+  windowAtStart = currentWindowChoice();
   sysHidePointer();
   initSoundBank();
   applyVolume();
@@ -294,21 +301,47 @@ int wendlopMain(int argc, char** argv) {
   }
   initGameValues();
   applySettingsToGame();
-  if (sysShiftHeld() || options.record) {
-    if (user) {
+  if (sysShiftHeld() || start.record) {
+    if (userReplayFolder()[0] != '\0') {
       flow.recording = true;
     } else {
       std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
     }
   }
+  return 0;
+}
 
-  for (;;) {
-    SysEvent event;
-    if (sysPeekMessage(&event)) {
-      if (event.message == SysMsgQuit) break;
-      windowProcedure(event);
-      continue;
-    }
+bool dispatchMessages() {
+  SysEvent event;
+  while (sysPeekMessage(&event)) {
+    if (event.message == SysMsgQuit) return false;
+    windowProcedure(event);
+  }
+  return true;
+}
+
+void shutDownGame() {
+  rememberWindowChoice(windowAtStart);
+  releaseDisplay();
+  releaseSoundBank();
+  sysShutdownWindow();
+}
+
+int wendlopMain(int argc, char** argv) {
+  Options options;
+  if (int done = parseOptions(argc, argv, options)) return done - 1;
+
+  GameStart start;
+  start.record = options.record;
+  // Paths given on the command line are meant from where the game was started.
+  if (options.screenshotDir) start.screenshotDir = sysAbsolutePath(options.screenshotDir);
+  start.screenshotEvery = options.screenshotEvery;
+  start.scale = options.scale;
+  start.fullscreen = options.fullscreen;
+  if (int failed = startGame(start)) return failed;
+
+  // Every waiting message is handled before the next frame tick.
+  while (dispatchMessages()) {
     if (pauseState.paused) {
       // Nothing runs: wait for the player, or for the notice to run out.
       pausedTick();
@@ -322,9 +355,6 @@ int wendlopMain(int argc, char** argv) {
     sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
   }
 
-  rememberWindowChoice(windowAtStart);
-  releaseDisplay();
-  releaseSoundBank();
-  sysShutdownWindow();
+  shutDownGame();
   return 0;
 }

@@ -1,7 +1,8 @@
 // The built game in a virtual X server with a window manager: the first
 // window size on a 1920 x 1080 screen, fullscreen by F11 and Alt+Enter and
-// back to the same size and place, and a click at a scaled position landing
-// where it was meant. Skipped where Xvfb, openbox or xdotool is missing.
+// back to the same size and place, a click at a scaled position landing
+// where it was meant, and stage 1 cleared with the keyboard alone. Skipped
+// where Xvfb, openbox or xdotool is missing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -222,6 +223,43 @@ TEST_F(XServer, ClicksCountAtTheScaledPosition) {
   xdo("key --window " + window + " Escape");
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_TRUE(running()) << "Escape closed the game: the click did not reach DEMO";
+}
+
+// Never a mouse event: Right puts the pointer on [START], Enter starts, two
+// Rights take it to the cell where the walker will wait at the edge of the
+// pit, Space starts play, and Space again, while the walker waits there,
+// turns it back to the goal. The game's saved pictures (one every 6 frames)
+// are the clock that says when it has got where it should.
+TEST_F(XServer, KeysAloneClearTheFirstStage) {
+  const fs::path shots = home / "shots";
+  startGame("--scale 1 --screenshot-dir " + shots.string() + " --screenshot-every 6");
+  auto pictures = [&] {
+    std::error_code ignored;
+    long n = 0;
+    for (auto it = fs::directory_iterator(shots, ignored); it != fs::directory_iterator(); it.increment(ignored)) ++n;
+    return n;
+  };
+  // Frames go by once the title is showing; then `frames` more after each key.
+  auto framesPass = [&](long frames) {
+    const long from = pictures();
+    return waitFor([&] { return pictures() >= from + (frames + 5) / 6; });
+  };
+  auto key = [&](const std::string& keys) { xdo("key --window " + window + " " + keys); };
+  ASSERT_TRUE(waitFor([&] { return pictures() > 0; })) << "the game saves no pictures";
+  ASSERT_TRUE(framesPass(30));
+  key("Right");
+  key("Return");
+  ASSERT_TRUE(framesPass(24));  // the title, a new game, the stage is ready
+  key("Right");
+  key("Right");
+  key("space");
+  // The walker is in reach of the pointer from about the 36th frame of play,
+  // and waits at the edge until about the 95th.
+  ASSERT_TRUE(framesPass(64));
+  key("space");
+  const fs::path progressFile = home / "wendlop" / "progress";
+  EXPECT_TRUE(waitFor([&] { return fs::exists(progressFile); }, 20)) << "stage 1 was not cleared";
+  EXPECT_TRUE(running());
 }
 
 }  // namespace

@@ -204,7 +204,7 @@ const char* usage =
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"
     "Without a mouse: the arrow keys move the pointer, on the title from item to\n"
-    "item (the first one to [START]; Left and Right along [START] < > [DEMO],\n"
+    "item (the first arrow to [START]; Left and Right along [START] < > [DEMO],\n"
     "Up and Down to DRAG and back), in a stage one cell (with Shift one pixel);\n"
     "Space or Enter is the button. A gamepad's left stick moves the pointer (the\n"
     "right shoulder held: faster, the left: slower), the d-pad one cell, A is the\n"

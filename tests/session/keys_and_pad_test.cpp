@@ -261,6 +261,7 @@ TEST(WithoutAMouse, APadsStickDragAndUnplugging) {
   }
   EXPECT_EQ(ptr[61].x, ptr[59].x);
   for (long f = 21; f <= 69; ++f) EXPECT_EQ(ptr[f].y, 400);
+  fs::remove_all(run.dir);
 }
 
 }  // namespace

@@ -227,38 +227,41 @@ TEST_F(XServer, ClicksCountAtTheScaledPosition) {
 
 // Never a mouse event: Right puts the pointer on [START], Enter starts, two
 // Rights take it to the cell where the walker will wait at the edge of the
-// pit, Space starts play, and Space again, while the walker waits there,
-// turns it back to the goal. The game's saved pictures (one every 6 frames)
-// are the clock that says when it has got where it should.
+// pit, Space starts play, and Space again while the walker is there turns it
+// back to the goal. The game's saved pictures (one every 30 frames) say when
+// the stage is ready for the keys of play.
 TEST_F(XServer, KeysAloneClearTheFirstStage) {
   const fs::path shots = home / "shots";
-  startGame("--scale 1 --screenshot-dir " + shots.string() + " --screenshot-every 6");
+  startGame("--scale 1 --screenshot-dir " + shots.string() + " --screenshot-every 30");
   auto pictures = [&] {
     std::error_code ignored;
     long n = 0;
     for (auto it = fs::directory_iterator(shots, ignored); it != fs::directory_iterator(); it.increment(ignored)) ++n;
     return n;
   };
-  // Frames go by once the title is showing; then `frames` more after each key.
+  // At least `frames` frames drawn from now on.
   auto framesPass = [&](long frames) {
     const long from = pictures();
-    return waitFor([&] { return pictures() >= from + (frames + 5) / 6; });
+    return waitFor([&] { return pictures() >= from + (frames + 29) / 30 + 1; }, 30);
   };
   auto key = [&](const std::string& keys) { xdo("key --window " + window + " " + keys); };
-  ASSERT_TRUE(waitFor([&] { return pictures() > 0; })) << "the game saves no pictures";
-  ASSERT_TRUE(framesPass(30));
+  ASSERT_TRUE(waitFor([&] { return pictures() > 0; }, 30)) << "the game saves no pictures";
   key("Right");
   key("Return");
-  ASSERT_TRUE(framesPass(24));  // the title, a new game, the stage is ready
+  ASSERT_TRUE(framesPass(30));  // a new game, and the stage is ready
   key("Right");
   key("Right");
   key("space");
-  // The walker is in reach of the pointer from about the 36th frame of play,
-  // and waits at the edge until about the 95th.
-  ASSERT_TRUE(framesPass(64));
-  key("space");
+  // The walker is in reach of the pointer for a second of play, from about
+  // its 36th frame on. Space every 0.6 seconds: at least once in reach, and
+  // once it has turned it is out of reach (or turning, when a press does
+  // nothing) until the next one, so it is never turned twice.
   const fs::path progressFile = home / "wendlop" / "progress";
-  EXPECT_TRUE(waitFor([&] { return fs::exists(progressFile); }, 20)) << "stage 1 was not cleared";
+  for (int i = 0; i < 30 && !fs::exists(progressFile); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    key("space");
+  }
+  EXPECT_TRUE(waitFor([&] { return fs::exists(progressFile); }, 10)) << "stage 1 was not cleared";
   EXPECT_TRUE(running());
 }
 

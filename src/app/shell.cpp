@@ -128,6 +128,7 @@ void windowProcedure(const SysEvent& event) {
       break;
     case SysMsgButtonUp:
       livePointer.liveButton = false;
+      livePointer.liveReleasePending = true;
       break;
     default:
       break;

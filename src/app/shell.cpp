@@ -135,6 +135,7 @@ void windowProcedure(const SysEvent& event) {
       break;
     case SysMsgButtonUp:
       livePointer.liveButton = false;
+      livePointer.liveReleasePending = true;
       break;
     default:
       break;

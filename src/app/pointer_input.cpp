@@ -27,12 +27,15 @@ bool anyPadPressing() {
   return false;
 }
 
-// The button is down while anything holds it; going down from up is a press,
-// counted even when it is let go again within the frame.
+bool keysOrPadsPressing() { return pointerInput.keysPressing != 0 || anyPadPressing(); }
+
+// The button is down while anything holds it. Going down from up is a press,
+// counted even when it is let go again within the frame; going up is a
+// release, sampled even when it is pressed again within the frame.
 void updateButton() {
-  const PointerInput& in = pointerInput;
-  const bool down = in.mouseButton || in.keysPressing != 0 || anyPadPressing();
+  const bool down = pointerInput.mouseButton || keysOrPadsPressing();
   if (down && !livePointer.liveButton) livePointer.liveClickPending = true;
+  if (!down && livePointer.liveButton) livePointer.liveReleasePending = true;
   livePointer.liveButton = down;
 }
 
@@ -156,8 +159,9 @@ void pointerMouseButton(bool down) {
   if (down) {
     livePointer.liveButton = true;
     livePointer.liveClickPending = true;
-  } else {
-    updateButton();
+  } else if (!keysOrPadsPressing()) {
+    livePointer.liveButton = false;
+    livePointer.liveReleasePending = true;
   }
 }
 

@@ -263,6 +263,35 @@ TEST_F(PointerKeys, SpaceHeldDragsOverTheBlocks) {
   EXPECT_EQ(tileAt(4, 10), 1);
 }
 
+// A key let go and pressed again between two frames is still a second press,
+// as a quick second click is; the mouse's release while Space holds the
+// button is none.
+TEST_F(PointerKeys, AQuickSecondTapIsAPressAndOneReleaseOfTwoIsNone) {
+  writeStage(1, openRoom, walkerFarAway);
+  startPlaying(1);
+  keyDown(SysKeySpace);
+  frame();
+  ASSERT_EQ(flow.pointer.button, 1);
+  keyUp(SysKeySpace);
+  tap(SysKeySpace);
+  frame();
+  EXPECT_EQ(flow.pointer.button, 0);
+  frame();
+  EXPECT_TRUE(isPress(flow.pointer));
+  frame();
+  EXPECT_EQ(flow.pointer.button, 0);
+  keyDown(SysKeyEnter);
+  send(SysMsgButtonDown, packed(320, 240));
+  frame();
+  send(SysMsgButtonUp, 0);
+  frame();
+  EXPECT_EQ(flow.pointer.button, 1);
+  EXPECT_EQ(flow.pointer.previousButton, 1);
+  keyUp(SysKeyEnter);
+  frame();
+  EXPECT_EQ(flow.pointer.button, 0);
+}
+
 // A held through several frames while the d-pad and the stick move: a drag.
 TEST_F(PointerKeys, PadAHeldIsADragAndUnpluggingLetsGo) {
   writeStage(1, openRoom, walkerFarAway);

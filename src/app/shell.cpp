@@ -12,6 +12,8 @@
 #include "display/display.h"
 #include "flow/progress.h"
 #include "music/music.h"
+#include "pack/pack.h"
+#include "pack/share.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -99,6 +101,7 @@ void windowProcedure(const SysEvent& event) {
       repaintWindow();
       break;
     case SysMsgKeyDown:
+      if (!pauseState.paused && takeSceneKey(event.param)) break;
       if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
         sysDestroyWindow();
       } else {
@@ -137,7 +140,9 @@ void windowProcedure(const SysEvent& event) {
 void noteTitleChoice(TitleAction action) {
   const Settings before = settings;
   if (action == TitleAction::Drag) settings.drag = flow.dragMode;
-  if (action == TitleAction::Start || action == TitleAction::Demo) settings.lastStage = flow.stageNumber;
+  // The selector's stage kept is the built-in pack's.
+  if ((action == TitleAction::Start || action == TitleAction::Demo) && currentPack().builtIn)
+    settings.lastStage = flow.stageNumber;
   if (!(settings == before)) saveSettings();
 }
 
@@ -156,7 +161,7 @@ void rememberWindowChoice(const WindowChoice& atStart) {
 
 void applySettingsToGame() {
   flow.savedDragMode = settings.drag;
-  flow.stageNumber = settings.lastStage;
+  flow.stageNumber = settings.lastStage <= packStageCount() ? settings.lastStage : packStageCount();
   titleObserver = noteTitleChoice;
 }
 
@@ -173,17 +178,25 @@ const char* usage =
     "  --scale N              open the window at N times 640 x 480, N from 1 to 8\n"
     "                         (default: the largest that fits the screen)\n"
     "  --fullscreen           start fullscreen\n"
+    "  --pack NAME|DIR        play the stage pack of that name, or in that folder\n"
+    "  --import FILE|DIR      check a pack (.zip, .tar.gz or folder), replay each of its\n"
+    "                         solutions, and install it among your packs\n"
+    "  --replace              with --import: put it in place of your pack of that name\n"
+    "  --export NAME FILE     write the pack NAME with its solutions to FILE (.zip or .tar.gz)\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
     "\n"
     "Keys: P or Pause pauses and goes on; Escape in a stage opens the menu\n"
     "(CONTINUE, RESTART STAGE, TITLE) and ends a demonstration (so does a click);\n"
     "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
+    "On the title, B (or a click on the stage number) shows the pack's stages, and\n"
+    "Tab (or a click on the PACK line) chooses the next pack, when there are others.\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"
     "Files: settings in $XDG_CONFIG_HOME/wendlop/settings.ini (~/.config/wendlop/),\n"
-    "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/).\n"
+    "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/),\n"
+    "your packs in its packs/ folder.\n"
     "\n"
     "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n";
 
@@ -193,6 +206,11 @@ struct Options {
   int screenshotEvery = 1;
   int scale = 0;  // 0: the largest that fits the screen
   bool fullscreen = false;
+  const char* pack = nullptr;
+  const char* importSource = nullptr;
+  bool replace = false;
+  const char* exportName = nullptr;
+  const char* exportFile = nullptr;
 };
 
 // 0 to go on, otherwise 1 + the exit code.
@@ -223,6 +241,15 @@ int parseOptions(int argc, char** argv, Options& options) {
       options.scale = n[0] - '0';
     } else if (std::strcmp(a, "--fullscreen") == 0) {
       options.fullscreen = true;
+    } else if (std::strcmp(a, "--pack") == 0 && i + 1 < argc) {
+      options.pack = argv[++i];
+    } else if (std::strcmp(a, "--import") == 0 && i + 1 < argc) {
+      options.importSource = argv[++i];
+    } else if (std::strcmp(a, "--replace") == 0) {
+      options.replace = true;
+    } else if (std::strcmp(a, "--export") == 0 && i + 2 < argc) {
+      options.exportName = argv[++i];
+      options.exportFile = argv[++i];
     } else {
       std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", a);
       return 3;
@@ -232,15 +259,54 @@ int parseOptions(int argc, char** argv, Options& options) {
 }
 }  // namespace
 
+namespace {
+// --pack, --import and --export, once the data folder is the working folder:
+// 0 to play on, otherwise 1 + the exit code.
+int packOptions(const Options& options, const std::string& importSource, const std::string& exportFile,
+                const std::string& packDir, const char* user) {
+  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
+  if (options.importSource) return 1 + importPack(importSource, options.replace, stdout);
+  if (options.exportName) return 1 + exportPack(options.exportName, exportFile, stdout);
+  if (!options.pack) return 0;
+  int index = packIndex(options.pack);
+  Pack pack;
+  std::string why;
+  if (index < 0 && sysIsDirectory(packDir.c_str())) {
+    if (!readPack(packDir, &pack, &why)) {
+      std::fprintf(stderr, "wendlop: %s is no stage pack: %s\n", options.pack, why.c_str());
+      return 2;
+    }
+    index = packIndex(pack.info.name);
+    if (index < 0) {
+      packState.packs.push_back(pack);
+      index = static_cast<int>(packState.packs.size()) - 1;
+    }
+  }
+  if (index < 0) {
+    std::string names;
+    for (const Pack& p : packState.packs) names += (names.empty() ? "" : ", ") + p.info.name;
+    std::fprintf(stderr, "wendlop: there is no pack %s (there are: %s)\n", options.pack, names.c_str());
+    return 2;
+  }
+  choosePack(index);
+  return 0;
+}
+}  // namespace
+
 int wendlopMain(int argc, char** argv) {
   Options options;
   if (int done = parseOptions(argc, argv, options)) return done - 1;
+  // Importing and exporting open no window and make no sound.
+  if (options.importSource || options.exportName) sysSetHeadless(true);
 
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
 
   // Paths given on the command line are meant from where the game was started.
   const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
+  const std::string importSource = options.importSource ? sysAbsolutePath(options.importSource) : "";
+  const std::string exportFile = options.exportFile ? sysAbsolutePath(options.exportFile) : "";
+  const std::string packDir = options.pack ? sysAbsolutePath(options.pack) : "";
   std::string looked;
   const char* data = sysFindDataFolder(&looked);
   if (!data || !sysChangeDirectory(data)) {
@@ -253,6 +319,7 @@ int wendlopMain(int argc, char** argv) {
     setUserReplayFolder((std::string(user) + "/replay").c_str());
     setProgressFile(std::string(user) + "/progress");
   }
+  if (int done = packOptions(options, importSource, exportFile, packDir, user)) return done - 1;
   if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
   loadSettings();
   loadProgress();

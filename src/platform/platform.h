@@ -81,6 +81,10 @@ enum SysKey : uint32_t {
   SysKeyDown = 0x10003,
   SysKeyKeypadPlus = 0x10004,
   SysKeyKeypadMinus = 0x10005,
+  SysKeyLeft = 0x10006,
+  SysKeyRight = 0x10007,
+  SysKeyPageUp = 0x10008,
+  SysKeyPageDown = 0x10009,
 };
 
 // Creates the window for a picture of width x height. It opens at a whole
@@ -134,3 +138,26 @@ const char* sysUserDataFolder();
 // The user's settings folder ($XDG_CONFIG_HOME/wendlop or ~/.config/wendlop),
 // nullptr when neither variable says where it is.
 const char* sysUserConfigFolder();
+
+// ---- Folder trees ---------------------------------------------------------
+// What a folder holds, without following links: an entry that is neither a
+// plain file nor a folder (a link, a device, a pipe) is said to be `other`.
+struct SysFolderEntry {
+  std::string name;
+  enum Kind { File, Folder, Other } kind = Other;
+  uint64_t size = 0;  // of a file
+};
+// The entries of `path` but "." and "..", sorted by name; false with the
+// system's reason when it cannot be read.
+bool sysListFolder(const char* path, std::vector<SysFolderEntry>* entries, std::string* why);
+// True when something (a link too) stands at `path`.
+bool sysPathExists(const char* path);
+// A new empty folder "PARENT/PREFIXxxxxxx" (the parent made first when
+// missing); "" with the reason in `why` when it cannot be made.
+std::string sysMakeTempFolder(const char* parent, const char* prefix, std::string* why);
+// Renames `from` to `to` when nothing stands at `to` (a folder is never
+// merged into another); false with the reason.
+bool sysRenameNew(const char* from, const char* to, std::string* why);
+// Removes `path` and, for a folder, all it holds (links are removed, never
+// followed); true when nothing is left of it.
+bool sysRemoveTree(const char* path);

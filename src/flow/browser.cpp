@@ -51,8 +51,10 @@ void preparePictures() {
   pictures.verdict = readPackVerdict(pack.folder);
 }
 
-void makePage(int page) {
+// False when the page had all its pictures already.
+bool makePage(int page) {
   preparePictures();
+  bool made = false;
   const int n = packStageCount();
   for (int i = page * BrowserPage; i < n && i < (page + 1) * BrowserPage; ++i) {
     const auto at = static_cast<size_t>(i);
@@ -61,7 +63,9 @@ void makePage(int page) {
     makeStagePicture(i + 1, &pictures.pixels[at * PictureWidth * PictureHeight], title);
     pictures.titles[at] = title;
     pictures.made[at] = true;
+    made = true;
   }
+  return made;
 }
 
 // The most frequent of a 4 x 4 grid of samples over the w x h area at (x, y).
@@ -189,10 +193,10 @@ void openBrowser() {
   setScene(StageBrowser);
 }
 
-void drawBrowserPage() {
-  if (!display.drawing) return;
+bool drawBrowserPage() {
+  if (!display.drawing) return false;
   const int page = flow.browserChoice / BrowserPage;
-  makePage(page);
+  const bool made = makePage(page);
   const Pack& pack = currentPack();
   const int n = packStageCount();
   drawBackdrop(0);
@@ -235,6 +239,7 @@ void drawBrowserPage() {
   drawText(1, BackRow, "ENTER PLAYS");
   drawText(BackColumn, BackRow, "[BACK]");
   drawCursor(flow.pointer.x, flow.pointer.y);
+  return made;
 }
 
 void stepBrowser() {
@@ -267,7 +272,8 @@ void stepBrowser() {
     flow.browserPointer = under;
     if (under >= 0) flow.browserChoice = under;
   }
-  drawBrowserPage();
+  // Making a page's pictures is slow work: the frames it took are not caught up.
+  if (drawBrowserPage()) restartFrameClock();
   frameClock.frameDrawn = true;
   if (!isPress(p)) return;
   const int column = p.x / TextCell, row = p.y / TextCell;

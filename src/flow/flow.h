@@ -105,8 +105,8 @@ void stepBrowser();
 // as it was (its song plays on).
 void openBrowser();
 // Draws the browser's page for the current choice, pictures made first when
-// the page has none yet; the benchmark times it.
-void drawBrowserPage();
+// the page has none yet (then true); the benchmark times it.
+bool drawBrowserPage();
 // Forgets the pictures made, as when the pack changes.
 void forgetBrowserPictures();
 // A stage's first frame reduced to PictureWidth x PictureHeight palette

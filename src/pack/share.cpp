@@ -28,7 +28,11 @@ bool refuse(std::string* problem, const std::string& why) {
 bool plainMemberName(const std::string& name, std::string* clean, bool* folder) {
   if (name.empty() || name.size() > MostName || name[0] == '/') return false;
   std::string n = name;
-  if (n.rfind("./", 0) == 0) n = n.substr(2);  // tar's "./top/..." is the same name
+  if (n == "." || n == "./") {  // tar's entry for the folder it was made in
+    *folder = true;
+    return true;
+  }
+  if (n.rfind("./", 0) == 0) n = n.substr(2);  // and "./top/..." is "top/..."
   *folder = !n.empty() && n.back() == '/';
   if (*folder) n.pop_back();
   if (n.empty()) return false;

@@ -76,6 +76,8 @@ std::string sysMakeTempFolder(const char* parent, const char* prefix, std::strin
     if (why) *why = "cannot be made (" + reason(errno) + ")";
     return "";
   }
+  // It becomes a pack's folder, readable as the player's other folders are.
+  chmod(pattern.c_str(), 0755);
   return pattern;
 }
 

@@ -247,7 +247,9 @@ constexpr size_t MostVerdictFile = 8192;
 int onVerdictEntry(void* user, const char* section, const char* name, const char* value) {
   PackVerdict& v = *static_cast<PackVerdict*>(user);
   const int stage = stageOf(name);
-  if (std::strcmp(section, "verified") != 0 || stage < 1 || stage > v.stages) {
+  // A stage said twice is as damaged as one unsaid.
+  if (std::strcmp(section, "verified") != 0 || stage < 1 || stage > v.stages ||
+      v.outcome[static_cast<size_t>(stage)] != PackVerdict::Unknown) {
     v.known = false;
     return 0;
   }

@@ -342,7 +342,10 @@ bool writePackArchive(const PackFiles& pack, const std::string& top, bool zip, s
   } else {
     archive_write_set_format_pax_restricted(a);
     archive_write_add_filter_gzip(a);
+    // No time in the gzip header: the same pack gives the same bytes.
+    archive_write_set_options(a, "gzip:!timestamp");
   }
+  archive_write_set_bytes_in_last_block(a, 1);
   auto write = [](archive*, void* user, const void* buffer, size_t n) -> la_ssize_t {
     auto* bytes = static_cast<std::vector<uint8_t>*>(user);
     bytes->insert(bytes->end(), static_cast<const uint8_t*>(buffer), static_cast<const uint8_t*>(buffer) + n);

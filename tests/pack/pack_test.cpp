@@ -120,7 +120,9 @@ TEST(PackVerdictFile, ReadsBackAndAnythingDamagedIsUnknown) {
   EXPECT_EQ(verdictSummary(v), "verified: 1 of 3");
   for (const char* bad : {"", "; stages 3\n[verified]\n01 = 1\n02 = fails\n",  // a stage unsaid
                           "; stages 1\n[verified]\n02 = 1\n", "; stages 1\n[verified]\n01 = -1\n",
-                          "; stages 1\n[other]\n01 = 1\n", "; stages 100\n"}) {
+                          "; stages 1\n[other]\n01 = 1\n", "; stages 100\n",
+                          // found by the fuzzer: a stage said twice
+                          "; stages 2\n[verified]\n01 = 4\n02 = fails\n01 = none\n"}) {
     EXPECT_FALSE(parsePackVerdict(bad, &back)) << bad;
     EXPECT_FALSE(back.known);
   }

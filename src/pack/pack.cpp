@@ -36,9 +36,11 @@ void noteProblem(IniParse& p, const std::string& what) {
   if (p.problem.empty()) p.problem = what;
 }
 
+// Printable, and without ';', which inih takes for the start of a comment
+// once a blank stands before it: a field must read back as it was written.
 bool plainText(const std::string& value) {
   for (unsigned char c : value)
-    if (c < 32 || c > 126) return false;
+    if (c < 32 || c > 126 || c == ';') return false;
   return true;
 }
 
@@ -57,7 +59,7 @@ int onPackEntry(void* user, const char* section, const char* name, const char* v
     p.seen[i] = true;
     const size_t most = i == 0 ? MostPackName : MostPackField;
     if (v.size() > most || !plainText(v)) {
-      noteProblem(p, std::string("pack.ini: ") + keys[i] + " is not plain text of at most " + std::to_string(most) +
+      noteProblem(p, std::string("pack.ini: ") + keys[i] + " is not plain text (no ';') of at most " + std::to_string(most) +
                          " characters");
     } else {
       *fields[i] = v;

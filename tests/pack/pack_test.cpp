@@ -27,7 +27,9 @@ TEST(PackIni, EveryFieldIsReadAndBounded) {
         "[pack]\nname = A\nauthor = " + longField + "\n", "[pack]\nname = A\ncolour = red\n",
         "[pack]\nname = A\n[other]\nname = B\n", "[pack]\nname = A\nname = B\n",
         "[pack]\nname = A\ndescription = tab\there\n", std::string("[pack]\nname = A\0B\n", 19),
-        "[pack]\nname = A\nnot a line\n", std::string(5000, ';')}) {
+        "[pack]\nname = A\nnot a line\n", std::string(5000, ';'),
+        // found by the fuzzer: written back as "author = ;", which reads as a comment
+        "[pack]\nname =x\nauthor =;\n"}) {
     EXPECT_FALSE(parsePackIni(bad, &info, &problem)) << bad;
     EXPECT_FALSE(problem.empty());
   }

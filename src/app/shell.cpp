@@ -19,12 +19,15 @@
 
 FrameClock frameClock;
 LivePointer livePointer;
+FrameReport frameReport;
 
 namespace {
 constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
 constexpr uint32_t FramePeriodFraction = 666;
 constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
 constexpr int MostFrameSkip = 10;
+
+WindowChoice windowAtStart{};
 
 // Drawing follows the skip phase: the primitives draw only on its frames of 0.
 void setSkipPhase(int phase) {
@@ -50,6 +53,7 @@ void initGameValues() {
 
 void runFrameWork() {
   FrameClock& c = frameClock;
+  frameReport = FrameReport{};
   setSkipPhase(c.skipPhase);
   samplePointer(livePointer);
   runScene();
@@ -60,10 +64,13 @@ void runFrameWork() {
   }
   if (flow.recording) drawText(30, 0, "REC");
   if (flow.demoPlayback) drawText(15, 15, "DEMOPLAY");
+  frameReport.drew = c.frameDrawn;
   if (presentWithNotice()) {
+    frameReport.presented = true;
     c.frameDrawn = false;
   } else if (c.skipPhase == 0 && c.frameDrawn && display.displayReady) {
     presentFrame();
+    frameReport.presented = true;
     c.frameDrawn = false;
   }
 }
@@ -260,53 +267,16 @@ int parseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 namespace {
-// --pack, --import and --export, once the data folder is the working folder:
-// 0 to play on, otherwise 1 + the exit code.
-int packOptions(const Options& options, const std::string& importSource, const std::string& exportFile,
-                const std::string& packDir, const char* user) {
-  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
-  if (options.importSource) return 1 + importPack(importSource, options.replace, stdout);
-  if (options.exportName) return 1 + exportPack(options.exportName, exportFile, stdout);
-  if (!options.pack) return 0;
-  int index = packIndex(options.pack);
-  Pack pack;
-  std::string why;
-  if (index < 0 && sysIsDirectory(packDir.c_str())) {
-    if (!readPack(packDir, &pack, &why)) {
-      std::fprintf(stderr, "wendlop: %s is no stage pack: %s\n", options.pack, why.c_str());
-      return 2;
-    }
-    index = packIndex(pack.info.name);
-    if (index < 0) {
-      packState.packs.push_back(pack);
-      index = static_cast<int>(packState.packs.size()) - 1;
-    }
-  }
-  if (index < 0) {
-    std::string names;
-    for (const Pack& p : packState.packs) names += (names.empty() ? "" : ", ") + p.info.name;
-    std::fprintf(stderr, "wendlop: there is no pack %s (there are: %s)\n", options.pack, names.c_str());
-    return 2;
-  }
-  choosePack(index);
-  return 0;
-}
-}  // namespace
-
-int wendlopMain(int argc, char** argv) {
-  Options options;
-  if (int done = parseOptions(argc, argv, options)) return done - 1;
-  // Importing and exporting open no window and make no sound.
-  if (options.importSource || options.exportName) sysSetHeadless(true);
-
-  constructMusicPlayer();
-  std::atexit(teardownMusicPlayer);
-
+// --import and --export: the packs are found beside the game's data and
+// among the player's, and nothing else of the game starts.
+int packCommand(const Options& options) {
+  sysSetHeadless(true);
   // Paths given on the command line are meant from where the game was started.
-  const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
-  const std::string importSource = options.importSource ? sysAbsolutePath(options.importSource) : "";
-  const std::string exportFile = options.exportFile ? sysAbsolutePath(options.exportFile) : "";
-  const std::string packDir = options.pack ? sysAbsolutePath(options.pack) : "";
+  const std::string source = options.importSource ? sysAbsolutePath(options.importSource) : "";
+  const std::string file = options.exportFile ? sysAbsolutePath(options.exportFile) : "";
+  // A pack to export is named, or given by its folder.
+  const char* exportName = options.exportName ? options.exportName : "";
+  const std::string name = sysIsDirectory(exportName) ? sysAbsolutePath(exportName) : exportName;
   std::string looked;
   const char* data = sysFindDataFolder(&looked);
   if (!data || !sysChangeDirectory(data)) {
@@ -315,20 +285,47 @@ int wendlopMain(int argc, char** argv) {
     return 1;
   }
   const char* user = sysUserDataFolder();
+  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
+  return options.importSource ? importPack(source, options.replace, stdout) : exportPack(name, file, stdout);
+}
+}  // namespace
+
+int startGame(const GameStart& start) {
+  constructMusicPlayer();
+  std::atexit(teardownMusicPlayer);
+
+  std::string looked;
+  const char* data = start.dataFolder ? start.dataFolder : sysFindDataFolder(&looked);
+  if (!data || !sysChangeDirectory(data)) {
+    std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
+                 data ? data : looked.c_str());
+    return 1;
+  }
+  const char* user = start.playerFiles ? sysUserDataFolder() : nullptr;
   if (user) {
     setUserReplayFolder((std::string(user) + "/replay").c_str());
     setProgressFile(std::string(user) + "/progress");
   }
-  if (int done = packOptions(options, importSource, exportFile, packDir, user)) return done - 1;
-  if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  if (start.replayFolder) setUserReplayFolder(start.replayFolder);
+  if (start.playerFiles) {
+    if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  }
+  if (!start.settingsFile.empty()) setSettingsFile(start.settingsFile);
+  if (!start.progressFile.empty()) setProgressFile(start.progressFile);
+  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
+  std::string why;
+  if (!start.pack.empty() && !choosePackNamed(start.pack, &why)) {
+    std::fprintf(stderr, "wendlop: %s\n", why.c_str());
+    return 1;
+  }
   loadSettings();
   loadProgress();
-  if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
+  if (!start.screenshotDir.empty()) setScreenshotDir(start.screenshotDir.c_str(), start.screenshotEvery);
 
   // The command line speaks for this run; the settings for every run.
-  sysSetWindowStart(options.scale ? options.scale : settings.scale, options.fullscreen || settings.fullscreen);
+  sysSetWindowStart(start.scale ? start.scale : settings.scale, start.fullscreen || settings.fullscreen);
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
-  const WindowChoice windowAtStart = currentWindowChoice();
+  windowAtStart = currentWindowChoice();
   sysHidePointer();
   initSoundBank();
   applyVolume();
@@ -338,21 +335,49 @@ int wendlopMain(int argc, char** argv) {
   }
   initGameValues();
   applySettingsToGame();
-  if (sysShiftHeld() || options.record) {
-    if (user) {
+  if (sysShiftHeld() || start.record) {
+    if (userReplayFolder()[0] != '\0') {
       flow.recording = true;
     } else {
       std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
     }
   }
+  return 0;
+}
 
-  for (;;) {
-    SysEvent event;
-    if (sysPeekMessage(&event)) {
-      if (event.message == SysMsgQuit) break;
-      windowProcedure(event);
-      continue;
-    }
+bool dispatchMessages() {
+  SysEvent event;
+  while (sysPeekMessage(&event)) {
+    if (event.message == SysMsgQuit) return false;
+    windowProcedure(event);
+  }
+  return true;
+}
+
+void shutDownGame() {
+  rememberWindowChoice(windowAtStart);
+  releaseDisplay();
+  releaseSoundBank();
+  sysShutdownWindow();
+}
+
+int wendlopMain(int argc, char** argv) {
+  Options options;
+  if (int done = parseOptions(argc, argv, options)) return done - 1;
+  if (options.importSource || options.exportName) return packCommand(options);
+
+  GameStart start;
+  start.record = options.record;
+  if (options.pack) start.pack = sysIsDirectory(options.pack) ? sysAbsolutePath(options.pack) : options.pack;
+  // Paths given on the command line are meant from where the game was started.
+  if (options.screenshotDir) start.screenshotDir = sysAbsolutePath(options.screenshotDir);
+  start.screenshotEvery = options.screenshotEvery;
+  start.scale = options.scale;
+  start.fullscreen = options.fullscreen;
+  if (int failed = startGame(start)) return failed;
+
+  // Every waiting message is handled before the next frame tick.
+  while (dispatchMessages()) {
     if (pauseState.paused) {
       // Nothing runs: wait for the player, or for the notice to run out.
       pausedTick();
@@ -366,9 +391,6 @@ int wendlopMain(int argc, char** argv) {
     sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
   }
 
-  rememberWindowChoice(windowAtStart);
-  releaseDisplay();
-  releaseSoundBank();
-  sysShutdownWindow();
+  shutDownGame();
   return 0;
 }

@@ -220,6 +220,39 @@ void choosePack(int index) {
   if (index >= 0 && index < static_cast<int>(packState.packs.size())) packState.current = index;
 }
 
+bool choosePackNamed(const std::string& nameOrFolder, std::string* problem) {
+  int index = packIndex(nameOrFolder);
+  if (index < 0 && sysIsDirectory(nameOrFolder.c_str())) {
+    Pack pack;
+    std::string why;
+    if (!readPack(nameOrFolder, &pack, &why)) {
+      if (problem) *problem = nameOrFolder + " is no stage pack: it " + why;
+      return false;
+    }
+    // The same pack as one found already is that one; another of the same
+    // name would mix their progress.
+    for (const Pack& p : packState.packs)
+      if (samePackName(p.info.name, pack.info.name) && p.folder != pack.folder) {
+        if (problem) *problem = nameOrFolder + " holds a pack named " + pack.info.name + ", as " +
+                                (p.builtIn ? std::string("the built-in one") : p.folder) + " does";
+        return false;
+      }
+    index = packIndex(pack.info.name);
+    if (index < 0) {
+      packState.packs.push_back(pack);
+      index = static_cast<int>(packState.packs.size()) - 1;
+    }
+  }
+  if (index < 0) {
+    std::string names;
+    for (const Pack& p : packState.packs) names += (names.empty() ? "" : ", ") + p.info.name;
+    if (problem) *problem = "there is no pack " + nameOrFolder + " (there are: " + names + ")";
+    return false;
+  }
+  choosePack(index);
+  return true;
+}
+
 int packStageCount() { return currentPack().stageCount; }
 
 std::string stagePathIn(const std::string& folder, int stage) {

@@ -69,6 +69,9 @@ int packIndex(const std::string& name);
 // ---- The pack being played ---------------------------------------------------
 const Pack& currentPack();
 void choosePack(int index);
+// Chooses the pack of that name, or the one in that folder (which joins the
+// packs found); false with a line to say when there is none.
+bool choosePackNamed(const std::string& nameOrFolder, std::string* problem);
 // The stages of the current pack: the selector runs 1..n and ALL CLEAR takes n.
 int packStageCount();
 // Paths of stage n's file and shipped solution in the current pack, as the

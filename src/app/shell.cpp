@@ -138,6 +138,7 @@ void windowProcedure(const SysEvent& event) {
       break;
     case SysMsgButtonUp:
       livePointer.liveButton = false;
+      livePointer.liveReleasePending = true;
       break;
     default:
       break;

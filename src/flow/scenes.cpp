@@ -18,8 +18,9 @@
 GameFlow flow;
 void (*titleObserver)(TitleAction action) = nullptr;
 
-// Row 23: "[START] \x1d 05 \x1c [DEMO]", row 25: "DRAG [ON ]", and the credit
-// line under them. The gaps between items on a row are drawn as spaces.
+// Row 23: "[START] \x1d 05 \x1c [DEMO]", row 25: "DRAG [ON ]", row 26 the pack
+// (shown only when there is more than one), and the credit line under them.
+// The gaps between items on a row are drawn as spaces.
 const TitleItem titleItems[] = {
     {"[START]", TitleText::Fixed, 23, 12, 7, TitleAction::Start},
     {"\x1d", TitleText::Fixed, 23, 20, 1, TitleAction::PreviousStage},
@@ -28,7 +29,7 @@ const TitleItem titleItems[] = {
     {"[DEMO]", TitleText::Fixed, 23, 27, 6, TitleAction::Demo},
     {"DRAG", TitleText::Fixed, 25, 12, 4, TitleAction::None},
     {nullptr, TitleText::DragState, 25, 17, 5, TitleAction::Drag},
-    {nullptr, TitleText::PackName, 27, 12, 28, TitleAction::NextPack},
+    {nullptr, TitleText::PackName, 26, 12, 28, TitleAction::NextPack},
     {"(C) WENDLOP", TitleText::Fixed, 28, 12, 11, TitleAction::None},
 };
 const int titleItemCount = static_cast<int>(sizeof titleItems / sizeof titleItems[0]);

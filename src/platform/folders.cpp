@@ -85,7 +85,15 @@ bool sysRenameNew(const char* from, const char* to, std::string* why) {
   // renameat2 with RENAME_NOREPLACE says "exists" for any target; rename()
   // alone would put a folder over an empty one without a word.
   if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
-  const int error = errno;
+  int error = errno;
+  // A file system that cannot say "no replace" itself: looked at first, then
+  // renamed (no other writer of the player's packs runs at the same time).
+  if (error == EINVAL || error == ENOSYS) {
+    struct stat st;
+    if (lstat(to, &st) == 0) error = EEXIST;
+    else if (std::rename(from, to) == 0) return true;
+    else error = errno;
+  }
   if (why) *why = error == EEXIST ? "is there already" : "cannot be put in place (" + reason(error) + ")";
   return false;
 }

@@ -119,13 +119,13 @@ TEST_F(PackRules, TheTitleShowsThePackLineOnlyWhenThereIsMoreThanOnePack) {
   alone = canvas();
   EXPECT_EQ(alone, before);
 
-  // With another pack the PACK line appears on row 27, and nothing else changes.
+  // With another pack the PACK line appears on row 26, and nothing else changes.
   packState = withPacks;
   choosePack(0);
   begin();
   const std::vector<uint8_t> shown = canvas();
   for (int y = 0; y < CanvasHeight; ++y) {
-    const bool packRow = y / TextCell == 27;
+    const bool packRow = y / TextCell == 26;
     const bool same = std::memcmp(&shown[static_cast<size_t>(y) * CanvasWidth], &alone[static_cast<size_t>(y) * CanvasWidth],
                                   CanvasWidth) == 0;
     if (!packRow) {

@@ -267,30 +267,6 @@ int parseOptions(int argc, char** argv, Options& options) {
 }
 }  // namespace
 
-namespace {
-// --import and --export: the packs are found beside the game's data and
-// among the player's, and nothing else of the game starts.
-int packCommand(const Options& options) {
-  sysSetHeadless(true);
-  // Paths given on the command line are meant from where the game was started.
-  const std::string source = options.importSource ? sysAbsolutePath(options.importSource) : "";
-  const std::string file = options.exportFile ? sysAbsolutePath(options.exportFile) : "";
-  // A pack to export is named, or given by its folder.
-  const char* exportName = options.exportName ? options.exportName : "";
-  const std::string name = sysIsDirectory(exportName) ? sysAbsolutePath(exportName) : exportName;
-  std::string looked;
-  const char* data = sysFindDataFolder(&looked);
-  if (!data || !sysChangeDirectory(data)) {
-    std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
-                 data ? data : looked.c_str());
-    return 1;
-  }
-  const char* user = sysUserDataFolder();
-  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
-  return options.importSource ? importPack(source, options.replace, stdout) : exportPack(name, file, stdout);
-}
-}  // namespace
-
 int startGame(const GameStart& start) {
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
@@ -365,7 +341,8 @@ void shutDownGame() {
 int wendlopMain(int argc, char** argv) {
   Options options;
   if (int done = parseOptions(argc, argv, options)) return done - 1;
-  if (options.importSource || options.exportName) return packCommand(options);
+  if (options.importSource || options.exportName)
+    return packCommand(options.importSource, options.replace, options.exportName, options.exportFile);
 
   GameStart start;
   start.record = options.record;

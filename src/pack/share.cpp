@@ -420,3 +420,22 @@ int exportPack(const std::string& name, const std::string& file, FILE* out) {
                  files.files.size(), file.c_str());
   return 0;
 }
+
+int packCommand(const char* importSource, bool replace, const char* exportName, const char* exportFile) {
+  sysSetHeadless(true);
+  // Paths given on the command line are meant from where the game was started;
+  // a pack to export is named, or given by its folder.
+  const std::string source = importSource ? sysAbsolutePath(importSource) : "";
+  const std::string file = exportFile ? sysAbsolutePath(exportFile) : "";
+  const std::string name = !exportName ? "" : sysIsDirectory(exportName) ? sysAbsolutePath(exportName) : exportName;
+  std::string looked;
+  const char* data = sysFindDataFolder(&looked);
+  if (!data || !sysChangeDirectory(data)) {
+    std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
+                 data ? data : looked.c_str());
+    return 1;
+  }
+  const char* user = sysUserDataFolder();
+  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
+  return importSource ? importPack(source, replace, stdout) : exportPack(name, file, stdout);
+}

@@ -49,6 +49,10 @@ PackVerdict verifyPack(const Pack& pack, FILE* out);
 // the process's exit code; a refusal is one line on stderr and 1. The packs
 // must have been found (findPacks) first.
 int importPack(const std::string& source, bool replace, FILE* out);
+// The program run as `wendlop --import` (importSource given) or `--export`
+// (exportName and exportFile given): headless, with the packs found beside
+// the game's data and among the player's, and nothing else of the game started.
+int packCommand(const char* importSource, bool replace, const char* exportName, const char* exportFile);
 int exportPack(const std::string& name, const std::string& file, FILE* out);
 // The archive of a pack's files as --export writes it (".zip" or ".tar.gz"
 // by the name), each under the folder `top`/.

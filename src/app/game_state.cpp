@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "app/shell.h"
 #include "flow/progress.h"
+#include "pack/pack.h"
 
 void saveGame(GameSnapshot* out) {
   GameSnapshot& s = *out;
@@ -47,6 +48,8 @@ void resetGame() {
   settings = Settings{};
   setProgressFile("");
   progress = Progress{};
+  packState = PackState{};
+  forgetBrowserPictures();
 }
 
 void startDemonstration(int stage, const char* replayFile, bool drag) {

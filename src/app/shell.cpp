@@ -13,6 +13,8 @@
 #include "display/display.h"
 #include "flow/progress.h"
 #include "music/music.h"
+#include "pack/pack.h"
+#include "pack/share.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -108,6 +110,7 @@ void windowProcedure(const SysEvent& event) {
       repaintWindow();
       break;
     case SysMsgKeyDown:
+      if (!pauseState.paused && takeSceneKey(event.param)) break;
       if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
         sysDestroyWindow();
       } else if (pointerKeyRepeats(event.param)) {
@@ -158,7 +161,9 @@ void windowProcedure(const SysEvent& event) {
 void noteTitleChoice(TitleAction action) {
   const Settings before = settings;
   if (action == TitleAction::Drag) settings.drag = flow.dragMode;
-  if (action == TitleAction::Start || action == TitleAction::Demo) settings.lastStage = flow.stageNumber;
+  // The selector's stage kept is the built-in pack's.
+  if ((action == TitleAction::Start || action == TitleAction::Demo) && currentPack().builtIn)
+    settings.lastStage = flow.stageNumber;
   if (!(settings == before)) saveSettings();
 }
 
@@ -177,7 +182,7 @@ void rememberWindowChoice(const WindowChoice& atStart) {
 
 void applySettingsToGame() {
   flow.savedDragMode = settings.drag;
-  flow.stageNumber = settings.lastStage;
+  flow.stageNumber = settings.lastStage <= packStageCount() ? settings.lastStage : packStageCount();
   titleObserver = noteTitleChoice;
 }
 
@@ -194,12 +199,19 @@ const char* usage =
     "  --scale N              open the window at N times 640 x 480, N from 1 to 8\n"
     "                         (default: the largest that fits the screen)\n"
     "  --fullscreen           start fullscreen\n"
+    "  --pack NAME|DIR        play the stage pack of that name, or in that folder\n"
+    "  --import FILE|DIR      check a pack (.zip, .tar.gz or folder), replay each of its\n"
+    "                         solutions, and install it among your packs\n"
+    "  --replace              with --import: put it in place of your pack of that name\n"
+    "  --export NAME FILE     write the pack NAME with its solutions to FILE (.zip or .tar.gz)\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
     "\n"
     "Keys: P or Pause pauses and goes on; Escape in a stage opens the menu\n"
     "(CONTINUE, RESTART STAGE, TITLE) and ends a demonstration (so does a click);\n"
     "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
+    "On the title, B (or a click on the stage number) shows the pack's stages, and\n"
+    "Tab (or a click on the PACK line) chooses the next pack, when there are others.\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"
@@ -213,7 +225,8 @@ const char* usage =
     "(percent, default 20) tune the stick.\n"
     "\n"
     "Files: settings in $XDG_CONFIG_HOME/wendlop/settings.ini (~/.config/wendlop/),\n"
-    "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/).\n"
+    "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/),\n"
+    "your packs in its packs/ folder.\n"
     "\n"
     "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n";
 
@@ -223,6 +236,11 @@ struct Options {
   int screenshotEvery = 1;
   int scale = 0;  // 0: the largest that fits the screen
   bool fullscreen = false;
+  const char* pack = nullptr;
+  const char* importSource = nullptr;
+  bool replace = false;
+  const char* exportName = nullptr;
+  const char* exportFile = nullptr;
 };
 
 // 0 to go on, otherwise 1 + the exit code.
@@ -253,6 +271,15 @@ int parseOptions(int argc, char** argv, Options& options) {
       options.scale = n[0] - '0';
     } else if (std::strcmp(a, "--fullscreen") == 0) {
       options.fullscreen = true;
+    } else if (std::strcmp(a, "--pack") == 0 && i + 1 < argc) {
+      options.pack = argv[++i];
+    } else if (std::strcmp(a, "--import") == 0 && i + 1 < argc) {
+      options.importSource = argv[++i];
+    } else if (std::strcmp(a, "--replace") == 0) {
+      options.replace = true;
+    } else if (std::strcmp(a, "--export") == 0 && i + 2 < argc) {
+      options.exportName = argv[++i];
+      options.exportFile = argv[++i];
     } else {
       std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", a);
       return 3;
@@ -284,6 +311,12 @@ int startGame(const GameStart& start) {
   }
   if (!start.settingsFile.empty()) setSettingsFile(start.settingsFile);
   if (!start.progressFile.empty()) setProgressFile(start.progressFile);
+  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
+  std::string why;
+  if (!start.pack.empty() && !choosePackNamed(start.pack, &why)) {
+    std::fprintf(stderr, "wendlop: %s\n", why.c_str());
+    return 1;
+  }
   loadSettings();
   loadProgress();
   if (!start.screenshotDir.empty()) setScreenshotDir(start.screenshotDir.c_str(), start.screenshotEvery);
@@ -330,9 +363,12 @@ void shutDownGame() {
 int wendlopMain(int argc, char** argv) {
   Options options;
   if (int done = parseOptions(argc, argv, options)) return done - 1;
+  if (options.importSource || options.exportName)
+    return packCommand(options.importSource, options.replace, options.exportName, options.exportFile);
 
   GameStart start;
   start.record = options.record;
+  if (options.pack) start.pack = sysIsDirectory(options.pack) ? sysAbsolutePath(options.pack) : options.pack;
   // Paths given on the command line are meant from where the game was started.
   if (options.screenshotDir) start.screenshotDir = sysAbsolutePath(options.screenshotDir);
   start.screenshotEvery = options.screenshotEvery;

@@ -54,6 +54,7 @@ struct GameStart {
   int screenshotEvery = 1;
   int scale = 0;
   bool fullscreen = false;
+  std::string pack;  // the stage pack to start with, by name or folder; "" the built-in one
 };
 // Start-up in its order, up to the main loop: 0 when the game is ready, else
 // the exit code (the reason is on stderr).

@@ -90,6 +90,8 @@ enum SysKey : uint32_t {
   SysKeyLeft = 0x10006,
   SysKeyRight = 0x10007,
   SysKeyShift = 0x10008,  // either Shift key
+  SysKeyPageUp = 0x10009,
+  SysKeyPageDown = 0x1000A,
 };
 
 // Gamepads, whatever their make, as the common layout of four face buttons
@@ -177,3 +179,26 @@ const char* sysUserDataFolder();
 // The user's settings folder ($XDG_CONFIG_HOME/wendlop or ~/.config/wendlop),
 // nullptr when neither variable says where it is.
 const char* sysUserConfigFolder();
+
+// ---- Folder trees ---------------------------------------------------------
+// What a folder holds, without following links: an entry that is neither a
+// plain file nor a folder (a link, a device, a pipe) is said to be `other`.
+struct SysFolderEntry {
+  std::string name;
+  enum Kind { File, Folder, Other } kind = Other;
+  uint64_t size = 0;  // of a file
+};
+// The entries of `path` but "." and "..", sorted by name; false with the
+// system's reason when it cannot be read.
+bool sysListFolder(const char* path, std::vector<SysFolderEntry>* entries, std::string* why);
+// True when something (a link too) stands at `path`.
+bool sysPathExists(const char* path);
+// A new empty folder "PARENT/PREFIXxxxxxx" (the parent made first when
+// missing); "" with the reason in `why` when it cannot be made.
+std::string sysMakeTempFolder(const char* parent, const char* prefix, std::string* why);
+// Renames `from` to `to` when nothing stands at `to` (a folder is never
+// merged into another); false with the reason.
+bool sysRenameNew(const char* from, const char* to, std::string* why);
+// Removes `path` and, for a folder, all it holds (links are removed, never
+// followed); true when nothing is left of it.
+bool sysRemoveTree(const char* path);

@@ -89,6 +89,10 @@ uint32_t keyCode(SDL_Keycode key) {
     case SDLK_PAUSE: return SysKeyPause;
     case SDLK_UP: return SysKeyUp;
     case SDLK_DOWN: return SysKeyDown;
+    case SDLK_LEFT: return SysKeyLeft;
+    case SDLK_RIGHT: return SysKeyRight;
+    case SDLK_PAGEUP: return SysKeyPageUp;
+    case SDLK_PAGEDOWN: return SysKeyPageDown;
     case SDLK_KP_PLUS: return SysKeyKeypadPlus;
     case SDLK_KP_MINUS: return SysKeyKeypadMinus;
     case SDLK_LEFT: return SysKeyLeft;

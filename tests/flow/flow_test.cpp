@@ -435,7 +435,7 @@ TEST_F(Flow, TitleItemsActOverTheCellsTheyAreDrawnIn) {
   writeStage(1, goalTiles, walkerAt1);
   for (int i = 0; i < titleItemCount; ++i) {
     const TitleItem& item = titleItems[i];
-    if (item.action == TitleAction::None) continue;
+    if (item.action == TitleAction::None || !titleItemShown(item)) continue;
     for (int column = item.column - 1; column <= item.column + item.width; ++column) {
       const bool inside = column >= item.column && column < item.column + item.width;
       for (int y : {16 * item.row, 16 * item.row + 15}) {
@@ -446,8 +446,9 @@ TEST_F(Flow, TitleItemsActOverTheCellsTheyAreDrawnIn) {
         frame();
         buttonUp();
         const TitleItem* under = titleItemAt(column, item.row);
-        const TitleAction acted = flow.scene == NewGame     ? TitleAction::Start
-                                  : flow.scene == DemoStart ? TitleAction::Demo
+        const TitleAction acted = flow.scene == NewGame        ? TitleAction::Start
+                                  : flow.scene == DemoStart    ? TitleAction::Demo
+                                  : flow.scene == StageBrowser ? TitleAction::Browse
                                   : !flow.dragMode          ? TitleAction::Drag
                                   : flow.stageNumber == 1   ? TitleAction::PreviousStage
                                   : flow.stageNumber == 3   ? TitleAction::NextStage

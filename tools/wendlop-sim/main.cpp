@@ -28,14 +28,15 @@ int usage() {
       "                   [--screenshot-dir DIR [--screenshot-every N]]\n"
       "       wendlop-sim --session INPUT [--data DIR] [--frames K] [--trace FILE]\n"
       "                   [--record --replay-out DIR] [--settings FILE] [--progress FILE]\n"
-      "                   [--canvas-dir DIR [--canvas-every N]]\n"
+      "                   [--canvas-dir DIR [--canvas-every N]] [--pack NAME|DIR]\n"
       "\n"
       "--stage plays one stage as the title's DEMO does and says how it ended.\n"
       "--session starts the whole game as the program does and feeds it INPUT, one\n"
       "line per input change: 'FRAME x y button' (the pointer from that frame on)\n"
       "or 'FRAME key NAME' (Escape, F12, F11, P, M, +, -, Enter, Space, Up, Down,\n"
-      "Left, Right, Shift, a letter or digit: pressed and let go); 'FRAME keydown\n"
-      "NAME' and 'FRAME keyup NAME' hold a key and let it go; one gamepad with\n"
+      "Left, Right, Shift, PageUp, PageDown, Tab, a letter or digit: pressed and\n"
+      "let go); 'FRAME keydown NAME' and 'FRAME keyup NAME' hold a key and let it\n"
+      "go; one gamepad with\n"
       "'FRAME pad added|removed', 'FRAME pad BUTTON down|up' (a, b, x, y, back,\n"
       "start, leftshoulder, rightshoulder, dpup, dpdown, dpleft, dpright) and\n"
       "'FRAME pad leftx|lefty VALUE' (-32768 to 32767; y grows downward); frames\n"
@@ -45,7 +46,8 @@ int usage() {
       "progress and recordings are not touched: --settings and --progress name\n"
       "files to use instead, and --record writes recordings into --replay-out.\n"
       "--canvas-dir saves every Nth presented frame as DIR/frame-FFFFFF.png, an\n"
-      "8-bit picture in the game's palette named by its frame.\n",
+      "8-bit picture in the game's palette named by its frame. --pack starts with a\n"
+      "stage pack, by its name among the data folder's packs/ or by its folder.\n",
       stderr);
   return 2;
 }
@@ -65,6 +67,7 @@ int sessionMain(int argc, char** argv) {
   const char* replayOut = nullptr;
   const char* settingsFile = nullptr;
   const char* progressFile = nullptr;
+  const char* pack = nullptr;
   bool record = false;
   long frames = 0, canvasEvery = 1;
   for (int i = 1; i < argc; ++i) {
@@ -86,6 +89,8 @@ int sessionMain(int argc, char** argv) {
       settingsFile = argv[++i];
     } else if (a == "--progress" && hasValue) {
       progressFile = argv[++i];
+    } else if (a == "--pack" && hasValue) {
+      pack = argv[++i];
     } else if (a == "--canvas-dir" && hasValue) {
       canvasDir = argv[++i];
     } else if (a == "--canvas-every" && hasValue) {
@@ -125,6 +130,7 @@ int sessionMain(int argc, char** argv) {
   if (settingsFile) start.settingsFile = sysAbsolutePath(settingsFile);
   if (progressFile) start.progressFile = sysAbsolutePath(progressFile);
   start.record = record;
+  if (pack) start.pack = sysIsDirectory(pack) ? sysAbsolutePath(pack) : pack;
   SessionOptions options;
   options.frames = frames;
   options.canvasEvery = static_cast<int>(canvasEvery);

@@ -30,6 +30,7 @@ const NamedKey namedKeys[] = {
     {"right", SysKeyRight},   {"shift", SysKeyShift},   {"+", SysKeyPlus},
     {"-", SysKeyMinus},       {"=", SysKeyEquals},      {"kp+", SysKeyKeypadPlus},
     {"kp-", SysKeyKeypadMinus},
+    {"pageup", SysKeyPageUp}, {"pagedown", SysKeyPageDown}, {"tab", '\t'},
 };
 
 // A gamepad's buttons by SDL's names for them.

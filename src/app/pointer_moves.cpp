@@ -12,7 +12,13 @@ constexpr int FramesPerSecond = 60;
 
 int clampTo(int v, int low, int high) { return v < low ? low : (v > high ? high : v); }
 
-bool acts(const TitleItem& item) { return item.action != TitleAction::None; }
+// The items the arrows go between. The stage number (the browser) and the
+// pack line have keys of their own (B, Tab), and stepping over them keeps
+// Right, Right, Right, Enter on the next stage.
+bool acts(const TitleItem& item) {
+  return item.action != TitleAction::None && item.action != TitleAction::Browse &&
+         item.action != TitleAction::NextPack;
+}
 }  // namespace
 
 PointerPoint cellStep(int x, int y, int dx, int dy) {

@@ -95,8 +95,6 @@ uint32_t keyCode(SDL_Keycode key) {
     case SDLK_PAGEDOWN: return SysKeyPageDown;
     case SDLK_KP_PLUS: return SysKeyKeypadPlus;
     case SDLK_KP_MINUS: return SysKeyKeypadMinus;
-    case SDLK_LEFT: return SysKeyLeft;
-    case SDLK_RIGHT: return SysKeyRight;
     case SDLK_LSHIFT:
     case SDLK_RSHIFT: return SysKeyShift;
     default: return static_cast<uint32_t>(key) & 0xFFFFu;

@@ -306,13 +306,18 @@ int wendlopMain(int argc, char** argv) {
   const std::string screenshotDir = options.screenshotDir.empty() ? "" : sysAbsolutePath(options.screenshotDir.c_str());
   std::string problem;
   const char* data = sysFindDataFolder(&problem);
-  if (!data || !sysChangeDirectory(data)) {
-    std::fprintf(stderr, "wendlop: %s\n", data ? (std::string(data) + " cannot be entered").c_str() : problem.c_str());
+  if (!data) {
+    std::fprintf(stderr, "wendlop: %s\n", problem.c_str());
     return ExitStartFailed;
   }
-
+  // Before the move into the data folder: WENDLOP_SOUNDFONT may be a path
+  // from where the game was started.
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
+  if (!sysChangeDirectory(data)) {
+    std::fprintf(stderr, "wendlop: the data folder %s cannot be entered\n", data);
+    return ExitStartFailed;
+  }
   const char* user = sysUserDataFolder();
   if (user) {
     setUserReplayFolder((std::string(user) + "/replay").c_str());

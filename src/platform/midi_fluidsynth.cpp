@@ -143,7 +143,9 @@ static bool openSynth(bool withDevice) {
   // A SoundFont the player names is the one they want: no other stands in for it.
   const char* chosen = std::getenv("WENDLOP_SOUNDFONT");
   if (chosen && *chosen) {
-    std::snprintf(fontPath, sizeof fontPath, "%s", chosen);
+    // The font loads on a thread of its own, after the game has moved into
+    // its data folder: a path from where it was started must not change meaning.
+    std::snprintf(fontPath, sizeof fontPath, "%s", sysAbsolutePath(chosen).c_str());
     std::vector<uint8_t> head;
     std::string why;
     const SysReadResult read = sysReadWholeFile(fontPath, 12, &head, &why);

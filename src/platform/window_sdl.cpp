@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <deque>
 #include <string>
 
@@ -238,7 +238,8 @@ bool sysStartVideo() {
   // Unless SDL_VIDEODRIVER chooses, only the drivers that show a window are
   // tried, in SDL's order.
   const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-  if (!asked || !*asked) {
+  const bool chosen = asked && *asked;
+  if (!chosen) {
     std::string drivers;
     for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
       const char* driver = SDL_GetVideoDriver(i);
@@ -249,10 +250,13 @@ bool sysStartVideo() {
     // Over an empty SDL_VIDEODRIVER too, which asks for nothing.
     if (!drivers.empty()) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
   }
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+  const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+  // SDL_VIDEODRIVER speaks again for a later start (a test's, say).
+  if (!chosen) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  if (!started) {
     const char* x = setVariable("DISPLAY");
     const char* wayland = setVariable("WAYLAND_DISPLAY");
-    if (asked && *asked) {
+    if (chosen) {
       std::fprintf(stderr, "wendlop: cannot open a window: %s\n", SDL_GetError());
     } else if (!x && !wayland) {
       std::fprintf(stderr, "wendlop: no display: neither DISPLAY nor WAYLAND_DISPLAY is set\n");

@@ -166,3 +166,16 @@ TEST(Program, AScaleThatDoesNotFitIsSaid) {
     }
   }
 }
+
+// WENDLOP_SOUNDFONT as a path from where the game was started, though the
+// game moves into its data folder and the font loads on a thread of its own.
+TEST(Program, ARelativeSoundFontIsFromWhereTheGameStarted) {
+  const fs::path font = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+  if (!fs::exists(font)) GTEST_SKIP() << font << " is not installed";
+  const fs::path link = fs::current_path() / ("wendlop-font-" + std::to_string(getpid()) + ".sf2");
+  fs::create_symlink(font, link);
+  Result r = run("WENDLOP_DATA=" + data + " WENDLOP_SOUNDFONT=" + link.filename().string(), "", 1.5);
+  fs::remove(link);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}

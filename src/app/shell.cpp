@@ -196,8 +196,8 @@ const char* usage =
     "                         (the same as holding Shift while the game starts)\n"
     "  --screenshot-dir DIR   save presented frames as pictures in DIR\n"
     "  --screenshot-every N   with --screenshot-dir: every Nth presented frame (default 1)\n"
-    "  --scale N              open the window at N times 640 x 480, N from 1 to 8\n"
-    "                         (default: the largest that fits the screen)\n"
+    "  --scale N              open the window at N times 640 x 480, N from 1 to 8,\n"
+    "                         or 0 for the largest that fits the screen (the default)\n"
     "  --fullscreen           start fullscreen\n"
     "  --pack NAME|DIR        play the stage pack of that name, or in that folder\n"
     "  --import FILE|DIR      check a pack (.zip, .tar.gz or folder), replay each of its\n"
@@ -206,6 +206,7 @@ const char* usage =
     "  --export NAME FILE     write the pack NAME with its solutions to FILE (.zip or .tar.gz)\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
+    "An option's value may also follow an equals sign: --scale=2.\n"
     "\n"
     "Keys: P or Pause pauses and goes on; Escape in a stage opens the menu\n"
     "(CONTINUE, RESTART STAGE, TITLE) and ends a demonstration (so does a click);\n"
@@ -228,61 +229,131 @@ const char* usage =
     "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/),\n"
     "your packs in its packs/ folder.\n"
     "\n"
-    "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n";
+    "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n"
+    "\n"
+    "Exit status: 0 when the game is closed, 1 when it cannot start, 2 for a wrong option.\n";
+
+// The exit statuses: the same in the help and the manual page.
+constexpr int ExitStartFailed = 1;
+constexpr int ExitUsage = 2;
 
 struct Options {
   bool record = false;
-  const char* screenshotDir = nullptr;
+  std::string screenshotDir;  // "" for none
   int screenshotEvery = 1;
-  int scale = 0;  // 0: the largest that fits the screen
+  int scale = -1;  // -1: not given; 0: the largest that fits the screen
   bool fullscreen = false;
-  const char* pack = nullptr;
-  const char* importSource = nullptr;
+  std::string pack;
+  std::string importSource;
   bool replace = false;
-  const char* exportName = nullptr;
-  const char* exportFile = nullptr;
+  std::string exportName;
+  std::string exportFile;
 };
+
+// A whole number from `low` to `high`, written in decimal digits only.
+bool wholeNumber(const std::string& text, int low, int high, int* out) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  const int n = std::atoi(text.c_str());
+  if (n < low || n > high) return false;
+  *out = n;
+  return true;
+}
+
+// The printable form of a word from the command line, for a message.
+std::string shown(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
 
 // 0 to go on, otherwise 1 + the exit code.
 int parseOptions(int argc, char** argv, Options& options) {
+  constexpr int Usage = ExitUsage + 1;
   for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
+    const std::string arg = argv[i];
+    // "--name=value" as well as "--name value".
+    const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+    const std::string name = arg.substr(0, equals);
+    const bool joined = equals != std::string::npos;
+    const bool takesValue = name == "--screenshot-dir" || name == "--screenshot-every" || name == "--scale" ||
+                            name == "--pack" || name == "--import" || name == "--export";
+    const bool isFlag = name == "--help" || name == "-h" || name == "--version" || name == "--record" ||
+                        name == "--fullscreen" || name == "--replace";
+    if (!takesValue && !isFlag) {
+      std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", shown(arg).c_str());
+      return Usage;
+    }
+    if (isFlag && joined) {
+      std::fprintf(stderr, "wendlop: %s takes no value (try --help)\n", name.c_str());
+      return Usage;
+    }
+    std::string value;
+    if (takesValue) {
+      if (joined) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        std::fprintf(stderr, "wendlop: %s needs a value (try --help)\n", name.c_str());
+        return Usage;
+      }
+    }
+    if (name == "--help" || name == "-h") {
       std::fputs(usage, stdout);
       return 1;
     }
-    if (std::strcmp(a, "--version") == 0) {
+    if (name == "--version") {
       std::printf("Wendlop %s\n", WENDLOP_VERSION);
       return 1;
     }
-    if (std::strcmp(a, "--record") == 0) {
+    if (name == "--record") {
       options.record = true;
-    } else if (std::strcmp(a, "--screenshot-dir") == 0 && i + 1 < argc) {
-      options.screenshotDir = argv[++i];
-    } else if (std::strcmp(a, "--screenshot-every") == 0 && i + 1 < argc) {
-      options.screenshotEvery = std::atoi(argv[++i]);
-      if (options.screenshotEvery < 1) options.screenshotEvery = 1;
-    } else if (std::strcmp(a, "--scale") == 0 && i + 1 < argc) {
-      const char* n = argv[++i];
-      if (std::strlen(n) != 1 || n[0] < '1' || n[0] > '8') {
-        std::fprintf(stderr, "wendlop: --scale takes a whole number from 1 to 8, not '%s'\n", n);
-        return 3;
-      }
-      options.scale = n[0] - '0';
-    } else if (std::strcmp(a, "--fullscreen") == 0) {
+    } else if (name == "--fullscreen") {
       options.fullscreen = true;
-    } else if (std::strcmp(a, "--pack") == 0 && i + 1 < argc) {
-      options.pack = argv[++i];
-    } else if (std::strcmp(a, "--import") == 0 && i + 1 < argc) {
-      options.importSource = argv[++i];
-    } else if (std::strcmp(a, "--replace") == 0) {
+    } else if (name == "--replace") {
       options.replace = true;
-    } else if (std::strcmp(a, "--export") == 0 && i + 2 < argc) {
-      options.exportName = argv[++i];
+    } else if (name == "--screenshot-dir") {
+      if (value.empty()) {
+        std::fprintf(stderr, "wendlop: --screenshot-dir needs a folder\n");
+        return Usage;
+      }
+      options.screenshotDir = value;
+    } else if (name == "--screenshot-every") {
+      if (!wholeNumber(value, 1, 1000000, &options.screenshotEvery)) {
+        std::fprintf(stderr, "wendlop: --screenshot-every takes a whole number from 1 to 1000000, not '%s'\n",
+                     shown(value).c_str());
+        return Usage;
+      }
+    } else if (name == "--scale") {
+      if (!wholeNumber(value, 0, 8, &options.scale)) {
+        std::fprintf(stderr, "wendlop: --scale takes a whole number from 0 to 8 (0: the largest that fits), not '%s'\n",
+                     shown(value).c_str());
+        return Usage;
+      }
+    } else if (name == "--pack" || name == "--import") {
+      if (value.empty()) {
+        std::fprintf(stderr, "wendlop: %s needs a name or a folder\n", name.c_str());
+        return Usage;
+      }
+      (name == "--pack" ? options.pack : options.importSource) = value;
+    } else if (name == "--export") {
+      // The pack's name, then the file to write.
+      if (value.empty() || i + 1 >= argc) {
+        std::fprintf(stderr, "wendlop: --export needs a pack's name and a file (try --help)\n");
+        return Usage;
+      }
+      options.exportName = value;
       options.exportFile = argv[++i];
-    } else {
-      std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", a);
-      return 3;
     }
   }
   return 0;
@@ -290,15 +361,21 @@ int parseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 int startGame(const GameStart& start) {
+  // What ends the start is said before anything else starts and has its say.
+  if (!sysStartVideo()) return ExitStartFailed;
+  std::string problem;
+  const char* data = start.dataFolder ? start.dataFolder : sysFindDataFolder(&problem);
+  if (!data) {
+    std::fprintf(stderr, "wendlop: %s\n", problem.c_str());
+    return ExitStartFailed;
+  }
+  // Before the move into the data folder: WENDLOP_SOUNDFONT may be a path
+  // from where the game was started.
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
-
-  std::string looked;
-  const char* data = start.dataFolder ? start.dataFolder : sysFindDataFolder(&looked);
-  if (!data || !sysChangeDirectory(data)) {
-    std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
-                 data ? data : looked.c_str());
-    return 1;
+  if (!sysChangeDirectory(data)) {
+    std::fprintf(stderr, "wendlop: the data folder %s cannot be entered\n", data);
+    return ExitStartFailed;
   }
   const char* user = start.playerFiles ? sysUserDataFolder() : nullptr;
   if (user) {
@@ -315,22 +392,23 @@ int startGame(const GameStart& start) {
   std::string why;
   if (!start.pack.empty() && !choosePackNamed(start.pack, &why)) {
     std::fprintf(stderr, "wendlop: %s\n", why.c_str());
-    return 1;
+    return ExitStartFailed;
   }
   loadSettings();
   loadProgress();
   if (!start.screenshotDir.empty()) setScreenshotDir(start.screenshotDir.c_str(), start.screenshotEvery);
 
   // The command line speaks for this run; the settings for every run.
-  sysSetWindowStart(start.scale ? start.scale : settings.scale, start.fullscreen || settings.fullscreen);
-  if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
+  const bool scaleGiven = start.scale >= 0;
+  sysSetWindowStart(scaleGiven ? start.scale : settings.scale, start.fullscreen || settings.fullscreen, !scaleGiven);
+  if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return ExitStartFailed;
   windowAtStart = currentWindowChoice();
   sysHidePointer();
   initSoundBank();
   applyVolume();
   if (!initDisplay()) {
     sysShutdownWindow();
-    return 1;
+    return ExitStartFailed;
   }
   initGameValues();
   applySettingsToGame();
@@ -363,14 +441,17 @@ void shutDownGame() {
 int wendlopMain(int argc, char** argv) {
   Options options;
   if (int done = parseOptions(argc, argv, options)) return done - 1;
-  if (options.importSource || options.exportName)
-    return packCommand(options.importSource, options.replace, options.exportName, options.exportFile);
+  if (!options.importSource.empty() || !options.exportName.empty())
+    return packCommand(options.importSource.empty() ? nullptr : options.importSource.c_str(), options.replace,
+                       options.exportName.empty() ? nullptr : options.exportName.c_str(),
+                       options.exportFile.empty() ? nullptr : options.exportFile.c_str());
 
   GameStart start;
   start.record = options.record;
-  if (options.pack) start.pack = sysIsDirectory(options.pack) ? sysAbsolutePath(options.pack) : options.pack;
+  if (!options.pack.empty())
+    start.pack = sysIsDirectory(options.pack.c_str()) ? sysAbsolutePath(options.pack.c_str()) : options.pack;
   // Paths given on the command line are meant from where the game was started.
-  if (options.screenshotDir) start.screenshotDir = sysAbsolutePath(options.screenshotDir);
+  if (!options.screenshotDir.empty()) start.screenshotDir = sysAbsolutePath(options.screenshotDir.c_str());
   start.screenshotEvery = options.screenshotEvery;
   start.scale = options.scale;
   start.fullscreen = options.fullscreen;

@@ -128,6 +128,11 @@ constexpr uint32_t sysPadButtonOf(uint32_t param) { return param & 0xFFu; }
 constexpr uint32_t sysPadAxisOf(uint32_t param) { return (param >> 16) & 0xFFu; }
 constexpr int sysPadValueOf(uint32_t param) { return static_cast<int16_t>(param & 0xFFFFu); }
 
+// Starts the window system. Without a display to show a window on it says so
+// in one line on stderr and fails, rather than let SDL fall back to a driver
+// that shows nothing; such a driver counts only when SDL_VIDEODRIVER names it.
+// sysCreateWindow starts it when it has not been started.
+bool sysStartVideo();
 // Creates the window for a picture of width x height. It opens at a whole
 // multiple of that size (see sysSetWindowStart), the user may resize it down
 // to width x height, and the picture is drawn at the largest whole multiple
@@ -139,8 +144,12 @@ bool sysCreateWindow(const char* caption, int width, int height);
 // How sysCreateWindow opens the window: scale 1 to 8 at that multiple of the
 // picture, 0 at the largest that fits the screen's usable area with the
 // window's frame; fullscreen opens it fullscreen, and leaving fullscreen then
-// gives the window that the scale says.
-void sysSetWindowStart(int scale, bool fullscreen);
+// gives the window that the scale says. A scale that does not fit is kept,
+// with a line on stderr, and the window opens at the screen's top-left
+// corner; a remembered one (from the settings) is lowered to what fits, with
+// a line. Fullscreen without a window manager to grant it stays a window,
+// with a line.
+void sysSetWindowStart(int scale, bool fullscreen, bool remembered = false);
 // Fullscreen on the desktop's own mode, or back to the window's size and place
 // from before. Headless this only records the choice.
 void sysSetFullscreen(bool on);
@@ -171,8 +180,10 @@ void sysShutdownWindow();
 // ---- Folders --------------------------------------------------------------
 // The game's data folder: $WENDLOP_DATA, else the installed one beside the
 // program (a build folder links it to the source tree's data/). nullptr when
-// there is none; `looked`, if given, then says where it looked.
-const char* sysFindDataFolder(std::string* looked = nullptr);
+// there is none, or when the folder found is not the game's (it has no map/
+// and bmp/); `problem`, if given, then says so in words for the player,
+// where it looked or what it found.
+const char* sysFindDataFolder(std::string* problem = nullptr);
 // The user's own data folder ($XDG_DATA_HOME/wendlop or ~/.local/share/wendlop),
 // nullptr when neither variable says where it is.
 const char* sysUserDataFolder();

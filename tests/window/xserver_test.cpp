@@ -31,14 +31,15 @@ bool onPath(const char* tool) {
   return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Runs `command` in a process group of its own; stdout and stderr go to /dev/null.
-pid_t spawn(const std::string& command) {
+// Runs `command` in a process group of its own; stdout goes to /dev/null,
+// stderr too unless `errors` names a file for it.
+pid_t spawn(const std::string& command, const std::string& errors = "") {
   const pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
-    dup2(null, 2);
+    dup2(errors.empty() ? null : open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -146,10 +147,17 @@ class XServer : public ::testing::Test {
     return done();
   }
 
-  void startGame(const std::string& args) {
+  // What the game said on stderr.
+  std::string said() {
+    std::ifstream in(home / "stderr");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  void startGame(const std::string& args, bool managed = true) {
     wendlop = spawn("env DISPLAY=" + display + " SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy WENDLOP_DATA=" + data +
-                    " HOME=" + home.string() + " XDG_DATA_HOME=" + home.string() +
-                    " XDG_CONFIG_HOME=" + (home / "config").string() + " " + game + " " + args);
+                        " HOME=" + home.string() + " XDG_DATA_HOME=" + home.string() +
+                        " XDG_CONFIG_HOME=" + (home / "config").string() + " " + game + " " + args,
+                    (home / "stderr").string());
     ASSERT_TRUE(waitFor([&] {
       window = xdo("search --name '^Wendlop'");
       window = window.substr(0, window.find('\n'));
@@ -158,8 +166,10 @@ class XServer : public ::testing::Test {
     // The window is found as soon as the game has made it, but the window
     // manager has placed it in its frame only once it has made it the active
     // window; a pointer moved relative to it before then ends up elsewhere.
-    ASSERT_TRUE(waitFor([&] { return xdo("getactivewindow") == window + "\n"; }))
-        << "the window manager did not take the game's window";
+    if (managed) {
+      ASSERT_TRUE(waitFor([&] { return xdo("getactivewindow") == window + "\n"; }))
+          << "the window manager did not take the game's window";
+    }
   }
 
   Geometry geometry() {
@@ -212,6 +222,39 @@ TEST_F(XServer, StartsFullscreenAndLeavesToTheChosenScale) {
   EXPECT_TRUE(settlesAt(Geometry{0, 0, 1920, 1080}));
   xdo("key --window " + window + " F11");
   ASSERT_TRUE(waitFor([&] { return geometry().width == 640 && geometry().height == 480; })) << geometry();
+}
+
+// A scale larger than the screen is done as asked, said, and the window
+// placed where its title bar can be reached: not centred, which would put it
+// above the screen.
+TEST_F(XServer, AScaleLargerThanTheScreenKeepsTheTitleBarOnIt) {
+  startGame("--scale 3");
+  ASSERT_TRUE(waitFor([&] { return geometry().width == 1920 && geometry().height == 1440; })) << geometry();
+  const Geometry g = geometry();
+  EXPECT_GE(g.x, 0) << g;
+  // The client area starts below the title bar, which is on the screen.
+  EXPECT_GT(g.y, 0) << g;
+  EXPECT_LT(g.y, 100) << g;
+  EXPECT_EQ(said(), "wendlop: --scale 3 makes a window of 1920 x 1440, larger than this screen (1920 x 1080 free)\n");
+  EXPECT_TRUE(running());
+}
+
+// Without a window manager nobody makes the window fullscreen: the game says
+// so once and stays a window, F11 included; the window manager that named
+// itself on the screen before it ended does not count.
+TEST_F(XServer, FullscreenWithoutAWindowManagerIsSaid) {
+  stop(wm);
+  wm = 0;
+  startGame("--fullscreen --scale 1", false);
+  ASSERT_TRUE(waitFor([&] { return !said().empty(); })) << "nothing said";
+  EXPECT_EQ(said(), "wendlop: no fullscreen: the X server has no window manager to make the window fullscreen\n");
+  xdo("key --window " + window + " F11");
+  xdo("key --window " + window + " F11");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // nothing is to happen: time for it not to
+  EXPECT_EQ(geometry().width, 640);
+  EXPECT_EQ(geometry().height, 480);
+  EXPECT_EQ(said(), "wendlop: no fullscreen: the X server has no window manager to make the window fullscreen\n");
+  EXPECT_TRUE(running());
 }
 
 // The title's DRAG switch and START save the settings file, which shows what

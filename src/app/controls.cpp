@@ -23,9 +23,14 @@ constexpr int VolumeStep = 10;
 uint8_t heldCanvas[CanvasHeight][CanvasWidth];
 uint8_t dimmedCanvas[CanvasHeight][CanvasWidth];
 
-char noticeText[32] = "";
-uint32_t noticeUntil = 0;
-bool noticeShown = false;  // the window shows the notice: it must be taken away
+// What the volume keys keep: the notice they show over the picture for a
+// second.
+struct VolumeKeys {
+  char noticeText[32] = "";
+  uint32_t noticeUntil = 0;
+  bool noticeShown = false;  // the window shows the notice: it must be taken away
+};
+VolumeKeys volumeKeys;
 constexpr int NoticeRow = 2;
 constexpr int NoticeColumn = 1;
 
@@ -45,7 +50,9 @@ const char* choiceText(PauseChoice c) {
   return "";
 }
 
-bool noticeUp() { return noticeText[0] && static_cast<int32_t>(noticeUntil - sysTicks()) > 0; }
+bool noticeUp() {
+  return volumeKeys.noticeText[0] && static_cast<int32_t>(volumeKeys.noticeUntil - sysTicks()) > 0;
+}
 
 // Each colour of the picture's table goes to the entry nearest to it at two
 // fifths of its brightness; the transparent key is never chosen.
@@ -105,8 +112,8 @@ void drawPauseOverlay() {
     drawCentred(21, "P OR ESC: GO ON");
   }
   drawCentred(23, "M: MUTE   - +: VOLUME");
-  if (noticeUp()) drawText(NoticeColumn, NoticeRow, noticeText);
-  noticeShown = noticeUp();
+  if (noticeUp()) drawText(NoticeColumn, NoticeRow, volumeKeys.noticeText);
+  volumeKeys.noticeShown = noticeUp();
   drawCursor(livePointer.liveX, livePointer.liveY);
   presentFrame();
   display.drawing = wasDrawing;
@@ -145,8 +152,7 @@ void endDemonstration() {
 
 void resetControls() {
   pauseState = PauseState{};
-  noticeText[0] = '\0';
-  noticeShown = false;
+  volumeKeys = VolumeKeys{};
 }
 
 bool stageInPlay(Scene scene) {
@@ -187,7 +193,7 @@ void resumeGame() {
   pauseState = PauseState{};
   std::memcpy(FrameCanvas, heldCanvas, sizeof FrameCanvas);
   presentFrame();
-  noticeShown = false;
+  volumeKeys.noticeShown = false;
   pauseSound(false);
   releaseHeldSong();
   // The time spent paused is not a stall: the schedule starts from now.
@@ -312,38 +318,38 @@ bool endDemonstrationByPress() {
 }
 
 void showNotice(const char* text) {
-  std::snprintf(noticeText, sizeof noticeText, "%s", text);
-  noticeUntil = sysTicks() + NoticeMs;
+  std::snprintf(volumeKeys.noticeText, sizeof volumeKeys.noticeText, "%s", text);
+  volumeKeys.noticeUntil = sysTicks() + NoticeMs;
   if (pauseState.paused) drawPauseOverlay();
 }
 
-const char* noticeShowing() { return noticeUp() ? noticeText : ""; }
+const char* noticeShowing() { return noticeUp() ? volumeKeys.noticeText : ""; }
 
 bool presentWithNotice() {
   const bool up = noticeUp();
-  if (!up && !noticeShown) return false;
+  if (!up && !volumeKeys.noticeShown) return false;
   if (!display.displayReady || !display.drawing) return false;
   // Over the picture for the present only: a still scene keeps its canvas.
   constexpr int top = NoticeRow * TextCell, rows = TextCell;
   uint8_t band[rows][CanvasWidth];
   std::memcpy(band, FrameCanvas[top], sizeof band);
-  if (up) drawText(NoticeColumn, NoticeRow, noticeText);
+  if (up) drawText(NoticeColumn, NoticeRow, volumeKeys.noticeText);
   presentFrame();
   std::memcpy(FrameCanvas[top], band, sizeof band);
-  noticeShown = up;
+  volumeKeys.noticeShown = up;
   return true;
 }
 
 uint32_t pausedWaitMs() {
-  if (noticeShown) {
-    const int32_t left = static_cast<int32_t>(noticeUntil - sysTicks());
+  if (volumeKeys.noticeShown) {
+    const int32_t left = static_cast<int32_t>(volumeKeys.noticeUntil - sysTicks());
     return left > 1 ? static_cast<uint32_t>(left) : 1;
   }
   return 1000;
 }
 
 void pausedTick() {
-  if (pauseState.paused && noticeShown && !noticeUp()) drawPauseOverlay();
+  if (pauseState.paused && volumeKeys.noticeShown && !noticeUp()) drawPauseOverlay();
 }
 
 void applyVolume() {

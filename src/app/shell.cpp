@@ -1,5 +1,5 @@
-// The application shell: start-up and shut-down, the window procedure, the
-// main loop and the frame clock.
+// The application shell: start-up and shut-down, the window procedure and the
+// main loop.
 #include "app/shell.h"
 
 #include <cstdio>
@@ -18,33 +18,12 @@
 #include "sound/sound.h"
 #include "world/world.h"
 
-FrameClock frameClock;
 LivePointer livePointer;
 FrameReport frameReport;
 
 namespace {
-constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
-constexpr uint32_t FramePeriodFraction = 666;
-constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
-constexpr int MostFrameSkip = 10;
-
 WindowChoice windowAtStart{};
-
-// Drawing follows the skip phase: the primitives draw only on its frames of 0.
-void setSkipPhase(int phase) {
-  frameClock.skipPhase = phase;
-  display.drawing = phase == 0;
-}
 }  // namespace
-
-void resetFrameClock() {
-  frameClock = FrameClock{};
-  display.drawing = true;
-}
-
-void advanceSkipPhase() { setSkipPhase((frameClock.skipPhase + 1) % frameClock.frameSkip); }
-void resetSkipPhase() { setSkipPhase(0); }
-void restartFrameClock() { frameClock.frameBaseTime = sysTicks(); }
 
 void initGameValues() {
   restartFrameClock();
@@ -81,24 +60,7 @@ void runFrame() {
   // No frame runs while the game is paused: the world, the time and the
   // replay stand still.
   if (pauseState.paused) return;
-  FrameClock& c = frameClock;
-  const uint32_t now = sysTicks();
-  // Differences, not sums, so that the schedule survives the tick count's wrap.
-  const int32_t behind = static_cast<int32_t>(now - c.frameBaseTime);
-  if (behind < static_cast<int32_t>(FramePeriodMs)) return;
-  if (behind > StallMs) {
-    c.frameBaseTime = now;
-    if (c.frameSkip < MostFrameSkip) c.frameSkip += 1;
-    return;
-  }
-  c.frameFraction += FramePeriodFraction;
-  uint32_t carry = 0;
-  if (c.frameFraction >= 1000) {
-    c.frameFraction -= 1000;
-    carry = 1;
-  }
-  c.frameBaseTime += FramePeriodMs + carry;
-  runFrameWork();
+  if (frameDue()) runFrameWork();
 }
 
 void windowProcedure(const SysEvent& event) {
@@ -276,6 +238,51 @@ std::string shown(const std::string& text) {
   return out;
 }
 
+// One option with its value (if it takes one): 0 to go on, otherwise 1 + the
+// exit code. --export takes the file to write from the words after it.
+int takeOption(const std::string& name, const std::string& value, int argc, char** argv, int& i, Options& options) {
+  if (name == "--record") {
+    options.record = true;
+  } else if (name == "--fullscreen") {
+    options.fullscreen = true;
+  } else if (name == "--replace") {
+    options.replace = true;
+  } else if (name == "--screenshot-dir") {
+    if (value.empty()) {
+      std::fprintf(stderr, "wendlop: --screenshot-dir needs a folder\n");
+      return ExitUsage + 1;
+    }
+    options.screenshotDir = value;
+  } else if (name == "--screenshot-every") {
+    if (!wholeNumber(value, 1, 1000000, &options.screenshotEvery)) {
+      std::fprintf(stderr, "wendlop: --screenshot-every takes a whole number from 1 to 1000000, not '%s'\n",
+                   shown(value).c_str());
+      return ExitUsage + 1;
+    }
+  } else if (name == "--scale") {
+    if (!wholeNumber(value, 0, 8, &options.scale)) {
+      std::fprintf(stderr, "wendlop: --scale takes a whole number from 0 to 8 (0: the largest that fits), not '%s'\n",
+                   shown(value).c_str());
+      return ExitUsage + 1;
+    }
+  } else if (name == "--pack" || name == "--import") {
+    if (value.empty()) {
+      std::fprintf(stderr, "wendlop: %s needs a name or a folder\n", name.c_str());
+      return ExitUsage + 1;
+    }
+    (name == "--pack" ? options.pack : options.importSource) = value;
+  } else if (name == "--export") {
+    // The pack's name, then the file to write.
+    if (value.empty() || i + 1 >= argc) {
+      std::fprintf(stderr, "wendlop: --export needs a pack's name and a file (try --help)\n");
+      return ExitUsage + 1;
+    }
+    options.exportName = value;
+    options.exportFile = argv[++i];
+  }
+  return 0;
+}
+
 // 0 to go on, otherwise 1 + the exit code.
 int parseOptions(int argc, char** argv, Options& options) {
   constexpr int Usage = ExitUsage + 1;
@@ -316,45 +323,7 @@ int parseOptions(int argc, char** argv, Options& options) {
       std::printf("Wendlop %s\n", WENDLOP_VERSION);
       return 1;
     }
-    if (name == "--record") {
-      options.record = true;
-    } else if (name == "--fullscreen") {
-      options.fullscreen = true;
-    } else if (name == "--replace") {
-      options.replace = true;
-    } else if (name == "--screenshot-dir") {
-      if (value.empty()) {
-        std::fprintf(stderr, "wendlop: --screenshot-dir needs a folder\n");
-        return Usage;
-      }
-      options.screenshotDir = value;
-    } else if (name == "--screenshot-every") {
-      if (!wholeNumber(value, 1, 1000000, &options.screenshotEvery)) {
-        std::fprintf(stderr, "wendlop: --screenshot-every takes a whole number from 1 to 1000000, not '%s'\n",
-                     shown(value).c_str());
-        return Usage;
-      }
-    } else if (name == "--scale") {
-      if (!wholeNumber(value, 0, 8, &options.scale)) {
-        std::fprintf(stderr, "wendlop: --scale takes a whole number from 0 to 8 (0: the largest that fits), not '%s'\n",
-                     shown(value).c_str());
-        return Usage;
-      }
-    } else if (name == "--pack" || name == "--import") {
-      if (value.empty()) {
-        std::fprintf(stderr, "wendlop: %s needs a name or a folder\n", name.c_str());
-        return Usage;
-      }
-      (name == "--pack" ? options.pack : options.importSource) = value;
-    } else if (name == "--export") {
-      // The pack's name, then the file to write.
-      if (value.empty() || i + 1 >= argc) {
-        std::fprintf(stderr, "wendlop: --export needs a pack's name and a file (try --help)\n");
-        return Usage;
-      }
-      options.exportName = value;
-      options.exportFile = argv[++i];
-    }
+    if (int stop = takeOption(name, value, argc, argv, i, options)) return stop;
   }
   return 0;
 }
@@ -413,7 +382,7 @@ int startGame(const GameStart& start) {
   initGameValues();
   applySettingsToGame();
   if (sysShiftHeld() || start.record) {
-    if (userReplayFolder()[0] != '\0') {
+    if (user || start.replayFolder) {
       flow.recording = true;
     } else {
       std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
@@ -466,10 +435,8 @@ int wendlopMain(int argc, char** argv) {
       continue;
     }
     runFrame();
-    // At least the millisecond's pause between ticks; when no frame is due
-    // yet, sleep until it is, unless a message arrives first.
-    const int32_t untilDue = static_cast<int32_t>(frameClock.frameBaseTime + FramePeriodMs - sysTicks());
-    sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
+    // When no frame is due yet, sleep until it is, unless a message arrives first.
+    sysWaitMessage(msUntilFrameDue());
   }
 
   shutDownGame();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/controls.h"
+#include "app/preview.h"
 #include "app/settings.h"
 #include "display/display.h"
 #include "flow/progress.h"
@@ -50,7 +51,11 @@ void runFrameWork() {
   FrameClock& c = frameClock;
   setSkipPhase(c.skipPhase);
   samplePointer(livePointer);
+  const Scene ran = flow.scene;
   runScene();
+  // Over the waiting stage's picture, while Tab is held; the scene redraws
+  // the whole picture on each of its frames.
+  if (ran == StageReady && pathPreview.held && c.frameDrawn) drawHazardPaths();
   char text[32];
   if (c.skipPhase == 0) {
     std::snprintf(text, sizeof text, "SKIPLV %d", c.frameSkip);
@@ -104,6 +109,9 @@ void windowProcedure(const SysEvent& event) {
       } else {
         controlKey(event.param);
       }
+      break;
+    case SysMsgKeyUp:
+      controlKeyUp(event.param);
       break;
     case SysMsgFocusLost:
       controlFocusLost();
@@ -179,6 +187,8 @@ const char* usage =
     "Keys: P or Pause pauses and goes on; Escape in a stage opens the menu\n"
     "(CONTINUE, RESTART STAGE, TITLE) and ends a demonstration (so does a click);\n"
     "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
+    "Holding Tab while a stage waits for its first click, or while paused, draws\n"
+    "where each hazard goes in the next five seconds (and hides the pause menu).\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"

@@ -62,6 +62,7 @@ enum SysMessage {
   SysMsgButtonDown,  // left button; param as for a move
   SysMsgButtonUp,    // left button; no position
   SysMsgFocusLost,   // the window no longer has the keyboard (another window was chosen)
+  SysMsgKeyUp,       // param: key code, as for SysMsgKeyDown; a held key repeats its key-down
 };
 struct SysEvent {
   int message;
@@ -69,6 +70,7 @@ struct SysEvent {
 };
 // Key codes: characters as themselves (lower case), the others as below.
 enum SysKey : uint32_t {
+  SysKeyTab = 9,
   SysKeyEnter = 13,  // either Enter key
   SysKeyEscape = 27,
   SysKeySpace = 32,

@@ -126,6 +126,10 @@ bool translate(const SDL_Event& e, SysEvent* out) {
       }
       *out = {SysMsgKeyDown, keyCode(e.key.keysym.sym)};
       return true;
+    case SDL_KEYUP:
+      if (e.key.keysym.sym == SDLK_F11) return false;
+      *out = {SysMsgKeyUp, keyCode(e.key.keysym.sym)};
+      return true;
     // Like a window without mouse capture: moves and releases outside the
     // window never reach it, so the last position inside stays. Over the
     // bars they count at the picture's nearest edge.

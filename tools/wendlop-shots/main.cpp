@@ -1,8 +1,13 @@
 // wendlop-shots: the pictures of the README, made headless by the game's own
 // code: the title, a stage in play, a clear, a miss, game over and all clear.
 //   wendlop-shots --data DIR --out DIR [--play-stage N --play-frame K]
+// With --preview-stage N it makes only the pictures of the hazard path
+// preview instead: stage N waiting with Tab held (preview-NN.png), and, with
+// --preview-frame K, paused at play frame K of its replay, with the pause
+// panel (pause-NN.png) and with Tab held (pause-tab-NN.png).
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -49,26 +54,85 @@ bool runUntilScene(Scene target, int limit) {
   return false;
 }
 
+bool loadReplayRecords(int stage, uint8_t* records) {
+  char name[32];
+  std::snprintf(name, sizeof name, "replay/%02d.dat", stage);
+  std::memset(records, 0, ReplayBytes);
+  const long got = sysReadFile(name, records, ReplayBytes);
+  if (got < 0) std::fprintf(stderr, "wendlop-shots: no %s\n", name);
+  return got >= 0;
+}
+
+void tab(bool down) {
+  sysPushMessage(down ? SysMsgKeyDown : SysMsgKeyUp, SysKeyTab);
+  handleMessages();
+}
+
+bool previewShots(int stage, int pauseFrame) {
+  static uint8_t records[ReplayBytes];
+  loadReplayRecords(stage, records);
+  char name[40];
+  bool ok = true;
+  flow.demoPlayback = false;
+  flow.stageNumber = stage;
+  setScene(NewGame);
+  runUntilScene(StageReady, 10);
+  moveTo(620, 470);
+  tab(true);
+  frame();
+  std::snprintf(name, sizeof name, "preview-%02d.png", stage);
+  ok = save(name) && ok;
+  tab(false);
+  if (pauseFrame < 0) return ok;
+  livePointer.liveButton = true;
+  frame();  // the press that starts the stage
+  livePointer.liveButton = false;
+  for (int k = 0; flow.scene == Playing && k < pauseFrame; ++k) {
+    const uint8_t* r = records + k * ReplayRecordSize;
+    livePointer.liveX = r[0] | (r[1] << 8);
+    livePointer.liveY = r[2] | (r[3] << 8);
+    livePointer.liveButton = r[4] != 0;
+    frame();
+  }
+  sysPushMessage(SysMsgKeyDown, 'p');
+  handleMessages();
+  std::snprintf(name, sizeof name, "pause-%02d.png", stage);
+  ok = save(name) && ok;
+  tab(true);
+  std::snprintf(name, sizeof name, "pause-tab-%02d.png", stage);
+  ok = save(name) && ok;
+  tab(false);
+  sysPushMessage(SysMsgKeyDown, 'p');
+  handleMessages();
+  stopSong();
+  return ok;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* data = nullptr;
-  int playStage = 1, playFrame = 120;
+  int playStage = 1, playFrame = 120, previewStage = 0, previewFrame = -1;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--data") data = argv[i + 1];
     else if (a == "--out") outDir = fs::absolute(argv[i + 1]);
     else if (a == "--play-stage") playStage = std::atoi(argv[i + 1]);
     else if (a == "--play-frame") playFrame = std::atoi(argv[i + 1]);
+    else if (a == "--preview-stage") previewStage = std::atoi(argv[i + 1]);
+    else if (a == "--preview-frame") previewFrame = std::atoi(argv[i + 1]);
   }
   if (!data || outDir.empty()) {
-    std::fputs("Usage: wendlop-shots --data DIR --out DIR [--play-stage N --play-frame K]\n", stderr);
+    std::fputs(
+        "Usage: wendlop-shots --data DIR --out DIR [--play-stage N --play-frame K]\n"
+        "       wendlop-shots --data DIR --out DIR --preview-stage N [--preview-frame K]\n",
+        stderr);
     return 2;
   }
   sysSetHeadless(true);
   fs::create_directories(outDir);
   if (!sysChangeDirectory(data) || !initDisplay()) return 1;
   initGameValues();
+  if (previewStage > 0) return previewShots(previewStage, previewFrame) ? 0 : 1;
   bool ok = true;
 
   // The title with the pointer resting beside the menu.

@@ -345,6 +345,8 @@ void showNotice(const char* text) {
   if (pauseState.paused) drawPauseOverlay();
 }
 
+const char* noticeShowing() { return noticeUp() ? noticeText : ""; }
+
 bool presentWithNotice() {
   const bool up = noticeUp();
   if (!up && !noticeShown) return false;

@@ -51,6 +51,8 @@ bool endDemonstrationByPress();
 
 // The volume notice ("VOLUME 70%") for a second, over whatever the game shows.
 void showNotice(const char* text);
+// The notice showing now, "" when none is.
+const char* noticeShowing();
 // Draws the notice for this frame, presents, and puts the canvas back; false
 // when there was nothing to do (the frame presents as it always does).
 bool presentWithNotice();

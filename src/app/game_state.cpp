@@ -13,6 +13,7 @@ void saveGame(GameSnapshot* out) {
   GameSnapshot& s = *out;
   s.frameClock = frameClock;
   s.livePointer = livePointer;
+  s.pointerInput = pointerInput;
   s.flow = flow;
   std::memcpy(s.stageMap.data(), stageMap, sizeof stageMap);
   s.walker = walker;
@@ -24,6 +25,7 @@ void saveGame(GameSnapshot* out) {
 void restoreGame(const GameSnapshot& s) {
   frameClock = s.frameClock;
   livePointer = s.livePointer;
+  pointerInput = s.pointerInput;
   flow = s.flow;
   std::memcpy(stageMap, s.stageMap.data(), sizeof stageMap);
   walker = s.walker;

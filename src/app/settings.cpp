@@ -17,6 +17,8 @@ namespace {
 std::string settingsFile;
 bool settingsUnreadable = false;
 constexpr size_t MaxSettingsFile = 64 * 1024;  // a settings file is a few hundred bytes
+constexpr int MinPointerSpeed = 60, MaxPointerSpeed = 6000;
+constexpr int MaxStickDeadZone = 90;  // beyond it the stick would hardly move the pointer at all
 
 struct Parse {
   Settings* out;
@@ -66,6 +68,10 @@ int onSetting(void* user, const char* section, const char* name, const char* val
     ok = readNumber(value, 0, 100, &s.musicVolume);
   } else if (key == "sound.effects-volume") {
     ok = readNumber(value, 0, 100, &s.effectsVolume);
+  } else if (key == "input.pointer-speed") {
+    ok = readNumber(value, MinPointerSpeed, MaxPointerSpeed, &s.pointerSpeed);
+  } else if (key == "input.stick-dead-zone") {
+    ok = readNumber(value, 0, MaxStickDeadZone, &s.stickDeadZone);
   } else {
     p.problems.push_back("no setting " + key);
     return 1;
@@ -91,7 +97,7 @@ void parseSettings(const std::string& text, Settings* out, std::string* problems
 
 std::string formatSettings(const Settings& s) {
   auto onOff = [](bool b) { return b ? "on" : "off"; };
-  char text[1024];
+  char text[2048];
   std::snprintf(text, sizeof text,
                 "; Wendlop's settings. The game writes this file whenever one of them changes.\n"
                 "[game]\n"
@@ -108,9 +114,15 @@ std::string formatSettings(const Settings& s) {
                 "; percent, 0 to 100; master scales the other two\n"
                 "master-volume = %d\n"
                 "music-volume = %d\n"
-                "effects-volume = %d\n",
+                "effects-volume = %d\n"
+                "\n"
+                "[input]\n"
+                "; pixels of the 640 x 480 picture a second, with a gamepad's stick pushed all the way (60 to 6000)\n"
+                "pointer-speed = %d\n"
+                "; percent of the stick's travel around its centre that does not move the pointer (0 to 90)\n"
+                "stick-dead-zone = %d\n",
                 onOff(s.drag), s.lastStage, onOff(s.pauseOnFocusLoss), s.scale, onOff(s.fullscreen),
-                s.masterVolume, s.musicVolume, s.effectsVolume);
+                s.masterVolume, s.musicVolume, s.effectsVolume, s.pointerSpeed, s.stickDeadZone);
   return text;
 }
 

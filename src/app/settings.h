@@ -14,6 +14,8 @@ struct Settings {
   int masterVolume = 100;        // percent; the music and effects volumes are scaled by it
   int musicVolume = 100;
   int effectsVolume = 100;
+  int pointerSpeed = 640;        // pixels a second with a gamepad's stick pushed all the way
+  int stickDeadZone = 20;        // percent of the stick's travel that does not move the pointer
   bool operator==(const Settings&) const = default;
 };
 extern Settings settings;

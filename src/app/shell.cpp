@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/controls.h"
+#include "app/pointer_input.h"
 #include "app/preview.h"
 #include "app/settings.h"
 #include "display/display.h"
@@ -18,12 +19,15 @@
 
 FrameClock frameClock;
 LivePointer livePointer;
+FrameReport frameReport;
 
 namespace {
 constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
 constexpr uint32_t FramePeriodFraction = 666;
 constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
 constexpr int MostFrameSkip = 10;
+
+WindowChoice windowAtStart{};
 
 // Drawing follows the skip phase: the primitives draw only on its frames of 0.
 void setSkipPhase(int phase) {
@@ -49,7 +53,9 @@ void initGameValues() {
 
 void runFrameWork() {
   FrameClock& c = frameClock;
+  frameReport = FrameReport{};
   setSkipPhase(c.skipPhase);
+  stepStickPointer();
   samplePointer(livePointer);
   const Scene ran = flow.scene;
   runScene();
@@ -63,10 +69,13 @@ void runFrameWork() {
   }
   if (flow.recording) drawText(30, 0, "REC");
   if (flow.demoPlayback) drawText(15, 15, "DEMOPLAY");
+  frameReport.drew = c.frameDrawn;
   if (presentWithNotice()) {
+    frameReport.presented = true;
     c.frameDrawn = false;
   } else if (c.skipPhase == 0 && c.frameDrawn && display.displayReady) {
     presentFrame();
+    frameReport.presented = true;
     c.frameDrawn = false;
   }
 }
@@ -106,24 +115,28 @@ void windowProcedure(const SysEvent& event) {
     case SysMsgKeyDown:
       if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
         sysDestroyWindow();
+      } else if (pointerKeyRepeats(event.param)) {
+        // Space or Enter held down as the button: the system's repeats.
+      } else if (controlKey(event.param)) {
+        pointerKeyTaken(event.param);
       } else {
-        controlKey(event.param);
+        pointerKeyDown(event.param);
       }
       break;
     case SysMsgKeyUp:
+      pointerKeyUp(event.param);
       controlKeyUp(event.param);
       break;
     case SysMsgFocusLost:
+      pointerFocusLost();
       controlFocusLost();
       break;
     case SysMsgMouseMove:
-      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
-      livePointer.liveY = static_cast<int>(event.param >> 16);
-      controlPointer(livePointer.liveX, livePointer.liveY, false);
+      if (pointerMouseMove(static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16)))
+        controlPointer(livePointer.liveX, livePointer.liveY, false);
       break;
     case SysMsgButtonDown:
-      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
-      livePointer.liveY = static_cast<int>(event.param >> 16);
+      pointerMouseMove(static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
       // A press on the pause menu, or one that ends a demonstration, is
       // not the game's.
       if (pauseState.paused) {
@@ -131,11 +144,17 @@ void windowProcedure(const SysEvent& event) {
         break;
       }
       if (endDemonstrationByPress()) break;
-      livePointer.liveButton = true;
-      livePointer.liveClickPending = true;
+      pointerMouseButton(true);
       break;
     case SysMsgButtonUp:
-      livePointer.liveButton = false;
+      pointerMouseButton(false);
+      break;
+    case SysMsgPadAdded:
+    case SysMsgPadRemoved:
+    case SysMsgPadButtonDown:
+    case SysMsgPadButtonUp:
+    case SysMsgPadAxis:
+      pointerPadMessage(event.message, event.param);
       break;
     default:
       break;
@@ -192,6 +211,15 @@ const char* usage =
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"
+    "Without a mouse: the arrow keys move the pointer, on the title from item to\n"
+    "item (the first arrow to [START]; Left and Right along [START] < > [DEMO],\n"
+    "Up and Down to DRAG and back), in a stage one cell (with Shift one pixel);\n"
+    "Space or Enter is the button. A gamepad's left stick moves the pointer (the\n"
+    "right shoulder held: faster, the left: slower), the d-pad one cell, A is the\n"
+    "button, B is Escape in a stage and Start pauses. The settings file's [input]\n"
+    "pointer-speed (pixels a second at full tilt, default 640) and stick-dead-zone\n"
+    "(percent, default 20) tune the stick.\n"
+    "\n"
     "Files: settings in $XDG_CONFIG_HOME/wendlop/settings.ini (~/.config/wendlop/),\n"
     "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/).\n"
     "\n"
@@ -242,36 +270,36 @@ int parseOptions(int argc, char** argv, Options& options) {
 }
 }  // namespace
 
-int wendlopMain(int argc, char** argv) {
-  Options options;
-  if (int done = parseOptions(argc, argv, options)) return done - 1;
-
+int startGame(const GameStart& start) {
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
 
-  // Paths given on the command line are meant from where the game was started.
-  const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
   std::string looked;
-  const char* data = sysFindDataFolder(&looked);
+  const char* data = start.dataFolder ? start.dataFolder : sysFindDataFolder(&looked);
   if (!data || !sysChangeDirectory(data)) {
     std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
                  data ? data : looked.c_str());
     return 1;
   }
-  const char* user = sysUserDataFolder();
+  const char* user = start.playerFiles ? sysUserDataFolder() : nullptr;
   if (user) {
     setUserReplayFolder((std::string(user) + "/replay").c_str());
     setProgressFile(std::string(user) + "/progress");
   }
-  if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  if (start.replayFolder) setUserReplayFolder(start.replayFolder);
+  if (start.playerFiles) {
+    if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  }
+  if (!start.settingsFile.empty()) setSettingsFile(start.settingsFile);
+  if (!start.progressFile.empty()) setProgressFile(start.progressFile);
   loadSettings();
   loadProgress();
-  if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
+  if (!start.screenshotDir.empty()) setScreenshotDir(start.screenshotDir.c_str(), start.screenshotEvery);
 
   // The command line speaks for this run; the settings for every run.
-  sysSetWindowStart(options.scale ? options.scale : settings.scale, options.fullscreen || settings.fullscreen);
+  sysSetWindowStart(start.scale ? start.scale : settings.scale, start.fullscreen || settings.fullscreen);
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
-  const WindowChoice windowAtStart = currentWindowChoice();
+  windowAtStart = currentWindowChoice();
   sysHidePointer();
   initSoundBank();
   applyVolume();
@@ -281,21 +309,47 @@ int wendlopMain(int argc, char** argv) {
   }
   initGameValues();
   applySettingsToGame();
-  if (sysShiftHeld() || options.record) {
-    if (user) {
+  if (sysShiftHeld() || start.record) {
+    if (userReplayFolder()[0] != '\0') {
       flow.recording = true;
     } else {
       std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
     }
   }
+  return 0;
+}
 
-  for (;;) {
-    SysEvent event;
-    if (sysPeekMessage(&event)) {
-      if (event.message == SysMsgQuit) break;
-      windowProcedure(event);
-      continue;
-    }
+bool dispatchMessages() {
+  SysEvent event;
+  while (sysPeekMessage(&event)) {
+    if (event.message == SysMsgQuit) return false;
+    windowProcedure(event);
+  }
+  return true;
+}
+
+void shutDownGame() {
+  rememberWindowChoice(windowAtStart);
+  releaseDisplay();
+  releaseSoundBank();
+  sysShutdownWindow();
+}
+
+int wendlopMain(int argc, char** argv) {
+  Options options;
+  if (int done = parseOptions(argc, argv, options)) return done - 1;
+
+  GameStart start;
+  start.record = options.record;
+  // Paths given on the command line are meant from where the game was started.
+  if (options.screenshotDir) start.screenshotDir = sysAbsolutePath(options.screenshotDir);
+  start.screenshotEvery = options.screenshotEvery;
+  start.scale = options.scale;
+  start.fullscreen = options.fullscreen;
+  if (int failed = startGame(start)) return failed;
+
+  // Every waiting message is handled before the next frame tick.
+  while (dispatchMessages()) {
     if (pauseState.paused) {
       // Nothing runs: wait for the player, or for the notice to run out.
       pausedTick();
@@ -309,9 +363,6 @@ int wendlopMain(int argc, char** argv) {
     sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
   }
 
-  rememberWindowChoice(windowAtStart);
-  releaseDisplay();
-  releaseSoundBank();
-  sysShutdownWindow();
+  shutDownGame();
   return 0;
 }

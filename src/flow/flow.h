@@ -104,6 +104,11 @@ struct LivePointer {
   // A left-button-down arrived since the pointer was last sampled: a click
   // whose release comes within the same frame (a touchpad tap) still counts.
   bool liveClickPending = false;
+  // A left-button-up arrived since the pointer was last sampled. When the
+  // button was down at that sample and is pressed again before the next, the
+  // release is sampled first and the new press a frame later, so that a
+  // quick second click still counts as a press.
+  bool liveReleasePending = false;
   bool operator==(const LivePointer&) const = default;
 };
 

@@ -69,8 +69,10 @@ void samplePointer(LivePointer& live) {
   } else {
     p.x = live.liveX;
     p.y = live.liveY;
-    p.button = (live.liveButton || live.liveClickPending) ? 1 : 0;
-    live.liveClickPending = false;
+    const bool releaseUnseen = live.liveReleasePending && p.previousButton != 0;
+    p.button = !releaseUnseen && (live.liveButton || live.liveClickPending) ? 1 : 0;
+    if (!releaseUnseen) live.liveClickPending = false;
+    live.liveReleasePending = false;
   }
 }
 

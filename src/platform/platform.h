@@ -62,7 +62,12 @@ enum SysMessage {
   SysMsgButtonDown,  // left button; param as for a move
   SysMsgButtonUp,    // left button; no position
   SysMsgFocusLost,   // the window no longer has the keyboard (another window was chosen)
-  SysMsgKeyUp,       // param: key code, as for SysMsgKeyDown; a held key repeats its key-down
+  SysMsgKeyUp,       // param: key code as for SysMsgKeyDown; the system's repeats come as more key-downs
+  SysMsgPadAdded,    // a gamepad was connected; param: its slot (see below)
+  SysMsgPadRemoved,  // param: the slot of the gamepad lost
+  SysMsgPadButtonDown,  // param: sysPadButtonParam(slot, SysPadButton)
+  SysMsgPadButtonUp,    // as for the button going down
+  SysMsgPadAxis,        // param: sysPadAxisParam(slot, SysPadAxis, value from -32768 to 32767)
 };
 struct SysEvent {
   int message;
@@ -83,7 +88,44 @@ enum SysKey : uint32_t {
   SysKeyDown = 0x10003,
   SysKeyKeypadPlus = 0x10004,
   SysKeyKeypadMinus = 0x10005,
+  SysKeyLeft = 0x10006,
+  SysKeyRight = 0x10007,
+  SysKeyShift = 0x10008,  // either Shift key
 };
+
+// Gamepads, whatever their make, as the common layout of four face buttons
+// (A at the bottom), a d-pad, two shoulders, Back and Start. Each connected
+// pad has a slot, 0 to SysPadSlots - 1, from its connection until it is lost;
+// a slot freed may be given to the next pad connected.
+enum { SysPadSlots = 16 };
+enum SysPadButton : uint32_t {
+  SysPadA = 0,
+  SysPadB,
+  SysPadX,
+  SysPadY,
+  SysPadBack,
+  SysPadStart,
+  SysPadLeftShoulder,
+  SysPadRightShoulder,
+  SysPadUp,
+  SysPadDown,
+  SysPadLeft,
+  SysPadRight,
+};
+enum SysPadAxis : uint32_t {
+  SysPadLeftX = 0,  // -32768 left .. 32767 right
+  SysPadLeftY = 1,  // -32768 up .. 32767 down
+};
+constexpr uint32_t sysPadButtonParam(int slot, uint32_t button) {
+  return (static_cast<uint32_t>(slot) & 0xFFu) << 24 | (button & 0xFFu);
+}
+constexpr uint32_t sysPadAxisParam(int slot, uint32_t axis, int value) {
+  return (static_cast<uint32_t>(slot) & 0xFFu) << 24 | (axis & 0xFFu) << 16 | (static_cast<uint32_t>(value) & 0xFFFFu);
+}
+constexpr int sysPadSlotOf(uint32_t param) { return static_cast<int>(param >> 24); }
+constexpr uint32_t sysPadButtonOf(uint32_t param) { return param & 0xFFu; }
+constexpr uint32_t sysPadAxisOf(uint32_t param) { return (param >> 16) & 0xFFu; }
+constexpr int sysPadValueOf(uint32_t param) { return static_cast<int16_t>(param & 0xFFFFu); }
 
 // Creates the window for a picture of width x height. It opens at a whole
 // multiple of that size (see sysSetWindowStart), the user may resize it down

@@ -21,6 +21,14 @@ bool headlessFullscreen = false;
 // The window's place and size before it went fullscreen, to go back to.
 SDL_Rect windowed{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480};
 
+// The gamepads open, by slot; SDL names them by instance id in its events.
+struct OpenPad {
+  SDL_GameController* controller = nullptr;
+  SDL_JoystickID id = -1;
+};
+OpenPad pads[SysPadSlots];
+bool padsReady = false;
+
 bool pointerHidden = false;  // the program draws its own pointer over the picture
 bool cursorShown = true;     // what SDL was last told
 
@@ -83,7 +91,59 @@ uint32_t keyCode(SDL_Keycode key) {
     case SDLK_DOWN: return SysKeyDown;
     case SDLK_KP_PLUS: return SysKeyKeypadPlus;
     case SDLK_KP_MINUS: return SysKeyKeypadMinus;
+    case SDLK_LEFT: return SysKeyLeft;
+    case SDLK_RIGHT: return SysKeyRight;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return SysKeyShift;
     default: return static_cast<uint32_t>(key) & 0xFFFFu;
+  }
+}
+
+int padSlot(SDL_JoystickID id) {
+  for (int slot = 0; slot < SysPadSlots; ++slot)
+    if (pads[slot].controller && pads[slot].id == id) return slot;
+  return -1;
+}
+
+// SDL announces the pads present at start as well as those plugged in later,
+// and may announce one twice.
+bool openPad(int deviceIndex, SysEvent* out) {
+  const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+  if (id < 0 || padSlot(id) >= 0) return false;
+  int slot = 0;
+  while (slot < SysPadSlots && pads[slot].controller) ++slot;
+  if (slot == SysPadSlots) return false;
+  SDL_GameController* controller = SDL_GameControllerOpen(deviceIndex);
+  if (!controller) return false;
+  pads[slot] = OpenPad{controller, id};
+  *out = {SysMsgPadAdded, static_cast<uint32_t>(slot)};
+  return true;
+}
+
+bool closePad(SDL_JoystickID id, SysEvent* out) {
+  const int slot = padSlot(id);
+  if (slot < 0) return false;
+  SDL_GameControllerClose(pads[slot].controller);
+  pads[slot] = OpenPad{};
+  *out = {SysMsgPadRemoved, static_cast<uint32_t>(slot)};
+  return true;
+}
+
+bool padButton(Uint8 button, uint32_t* out) {
+  switch (button) {
+    case SDL_CONTROLLER_BUTTON_A: *out = SysPadA; return true;
+    case SDL_CONTROLLER_BUTTON_B: *out = SysPadB; return true;
+    case SDL_CONTROLLER_BUTTON_X: *out = SysPadX; return true;
+    case SDL_CONTROLLER_BUTTON_Y: *out = SysPadY; return true;
+    case SDL_CONTROLLER_BUTTON_BACK: *out = SysPadBack; return true;
+    case SDL_CONTROLLER_BUTTON_START: *out = SysPadStart; return true;
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: *out = SysPadLeftShoulder; return true;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: *out = SysPadRightShoulder; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: *out = SysPadUp; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: *out = SysPadDown; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: *out = SysPadLeft; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: *out = SysPadRight; return true;
+    default: return false;
   }
 }
 
@@ -130,6 +190,29 @@ bool translate(const SDL_Event& e, SysEvent* out) {
       if (e.key.keysym.sym == SDLK_F11) return false;
       *out = {SysMsgKeyUp, keyCode(e.key.keysym.sym)};
       return true;
+    case SDL_CONTROLLERDEVICEADDED: return openPad(e.cdevice.which, out);
+    case SDL_CONTROLLERDEVICEREMOVED: return closePad(e.cdevice.which, out);
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+      const int slot = padSlot(e.cbutton.which);
+      uint32_t button = 0;
+      if (slot < 0 || !padButton(e.cbutton.button, &button)) return false;
+      *out = {e.type == SDL_CONTROLLERBUTTONDOWN ? SysMsgPadButtonDown : SysMsgPadButtonUp,
+              sysPadButtonParam(slot, button)};
+      return true;
+    }
+    case SDL_CONTROLLERAXISMOTION: {
+      const int slot = padSlot(e.caxis.which);
+      if (slot < 0) return false;
+      if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX) {
+        *out = {SysMsgPadAxis, sysPadAxisParam(slot, SysPadLeftX, e.caxis.value)};
+      } else if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY) {
+        *out = {SysMsgPadAxis, sysPadAxisParam(slot, SysPadLeftY, e.caxis.value)};
+      } else {
+        return false;
+      }
+      return true;
+    }
     // Like a window without mouse capture: moves and releases outside the
     // window never reach it, so the last position inside stays. Over the
     // bars they count at the picture's nearest edge.
@@ -198,6 +281,9 @@ bool sysCreateWindow(const char* caption, int width, int height) {
     return false;
   }
   SDL_SetWindowMinimumSize(window, width, height);
+  // Gamepads are a convenience: without them the game is played as ever.
+  padsReady = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+  if (!padsReady) std::fprintf(stderr, "wendlop: no gamepads: %s\n", SDL_GetError());
   return true;
 }
 
@@ -294,6 +380,12 @@ void sysSetWindowIcon(const uint32_t* rgba, int width, int height) {
 void sysPushMessage(int message, uint32_t param) { posted.push_back({message, param}); }
 
 void sysShutdownWindow() {
+  for (OpenPad& pad : pads) {
+    if (pad.controller) SDL_GameControllerClose(pad.controller);
+    pad = OpenPad{};
+  }
+  if (padsReady) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  padsReady = false;
   if (window) {
     SDL_DestroyWindow(window);
     window = nullptr;

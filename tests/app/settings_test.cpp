@@ -51,6 +51,8 @@ Settings unusual() {
   s.masterVolume = 0;
   s.musicVolume = 45;
   s.effectsVolume = 100;
+  s.pointerSpeed = 6000;
+  s.stickDeadZone = 0;
   return s;
 }
 
@@ -75,14 +77,17 @@ TEST(Settings, EachWrongValueFallsBackAloneAndIsNamed) {
   std::string problems;
   parseSettings(
       "[game]\nlast-stage = 51\ndrag = maybe\n[window]\nscale = 9\nfullscreen = on\n"
-      "[sound]\nmaster-volume = -1\nmusic-volume = 12abc\neffects-volume = 30\ncolour = blue\n",
+      "[sound]\nmaster-volume = -1\nmusic-volume = 12abc\neffects-volume = 30\ncolour = blue\n"
+      "[input]\npointer-speed = 59\nstick-dead-zone = 91\n[input]\npointer-speed = 300\n",
       &out, &problems);
   Settings expected;
   expected.fullscreen = true;
   expected.effectsVolume = 30;
+  expected.pointerSpeed = 300;
   EXPECT_TRUE(out == expected);
   for (const char* named : {"game.last-stage", "game.drag", "window.scale", "sound.master-volume",
-                            "sound.music-volume", "sound.colour"})
+                            "sound.music-volume", "sound.colour", "input.pointer-speed = 59",
+                            "input.stick-dead-zone"})
     EXPECT_NE(problems.find(named), std::string::npos) << named << " in: " << problems;
   // Lines that are not settings at all, and binary junk.
   parseSettings("[game\nthis is not\x01\xff\n[sound]\neffects-volume = 20\n", &out, &problems);

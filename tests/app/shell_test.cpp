@@ -207,6 +207,46 @@ TEST_F(WindowProcedure, ATapBetweenFramesIsOnePress) {
   EXPECT_EQ(flow.pointer.button, 0);
 }
 
+// A quick second click: the button comes up and goes down again between two
+// frames. The frame after it sees the release, the next one the new press,
+// at the new position; no frame sees the button held throughout.
+TEST_F(WindowProcedure, AReleaseAndPressBetweenFramesIsANewPress) {
+  flow.scene = NoScene;
+  windowProcedure(SysEvent{SysMsgButtonDown, (7u << 16) | 9u});
+  runFrameWork();
+  runFrameWork();
+  ASSERT_EQ(flow.pointer.button, 1);
+  ASSERT_EQ(flow.pointer.previousButton, 1);
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  windowProcedure(SysEvent{SysMsgButtonDown, (300u << 16) | 400u});
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 1);
+  EXPECT_EQ(flow.pointer.previousButton, 0);
+  EXPECT_EQ(flow.pointer.x, 400);
+  EXPECT_EQ(flow.pointer.y, 300);
+  // Released again before that frame: still one press, then the release.
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  windowProcedure(SysEvent{SysMsgButtonDown, (300u << 16) | 400u});
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 1);
+  EXPECT_EQ(flow.pointer.previousButton, 0);
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+  // A release alone is simply the button up.
+  windowProcedure(SysEvent{SysMsgButtonDown, (300u << 16) | 400u});
+  runFrameWork();
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+}
+
 TEST(Entry, HelpVersionAndBadOptions) {
   char name[] = "wendlop";
   char help[] = "--help";

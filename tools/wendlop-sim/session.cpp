@@ -29,7 +29,7 @@ const NamedKey namedKeys[] = {
     {"up", SysKeyUp},         {"down", SysKeyDown},     {"left", SysKeyLeft},
     {"right", SysKeyRight},   {"shift", SysKeyShift},   {"+", SysKeyPlus},
     {"-", SysKeyMinus},       {"=", SysKeyEquals},      {"kp+", SysKeyKeypadPlus},
-    {"kp-", SysKeyKeypadMinus},
+    {"kp-", SysKeyKeypadMinus}, {"tab", SysKeyTab},
 };
 
 // A gamepad's buttons by SDL's names for them.

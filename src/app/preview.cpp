@@ -108,11 +108,19 @@ void drawHazardPaths() {
       if ((k + 1) % PreviewMarkEvery == 0) ring(x, y);
     }
   }
-  uint8_t tint[MarkKinds][256];
-  for (int i = 0; i < 256; ++i) tint[NoMark][i] = static_cast<uint8_t>(i);
-  tintTable(FarPercent, tint[FarMark]);
-  tintTable(NearPercent, tint[NearMark]);
-  tintTable(MarkPercent, tint[SecondMark]);
+  // The tables follow the colour table, which a frame never changes: made
+  // again only when it has.
+  static uint8_t tint[MarkKinds][256];
+  static uint8_t tintFor[256][3];
+  static bool tintMade = false;
+  if (!tintMade || std::memcmp(tintFor, gamePalette, sizeof tintFor) != 0) {
+    for (int i = 0; i < 256; ++i) tint[NoMark][i] = static_cast<uint8_t>(i);
+    tintTable(FarPercent, tint[FarMark]);
+    tintTable(NearPercent, tint[NearMark]);
+    tintTable(MarkPercent, tint[SecondMark]);
+    std::memcpy(tintFor, gamePalette, sizeof tintFor);
+    tintMade = true;
+  }
   for (int y = 0; y < CanvasHeight; ++y)
     for (int x = 0; x < CanvasWidth; ++x)
       if (marks[y][x]) FrameCanvas[y][x] = tint[marks[y][x]][FrameCanvas[y][x]];

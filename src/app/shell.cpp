@@ -9,6 +9,7 @@
 
 #include "app/controls.h"
 #include "app/pointer_input.h"
+#include "app/preview.h"
 #include "app/settings.h"
 #include "display/display.h"
 #include "flow/progress.h"
@@ -37,7 +38,11 @@ void runFrameWork() {
   setSkipPhase(c.skipPhase);
   stepStickPointer();
   samplePointer(livePointer);
+  const Scene ran = flow.scene;
   runScene();
+  // Over the waiting stage's picture, while Tab is held; the scene redraws
+  // the whole picture on each of its frames.
+  if (ran == StageReady && pathPreview.held && c.frameDrawn) drawHazardPaths();
   char text[32];
   if (c.skipPhase == 0) {
     std::snprintf(text, sizeof text, "SKIPLV %d", c.frameSkip);
@@ -85,6 +90,7 @@ void windowProcedure(const SysEvent& event) {
       break;
     case SysMsgKeyUp:
       pointerKeyUp(event.param);
+      controlKeyUp(event.param);
       break;
     case SysMsgFocusLost:
       pointerFocusLost();
@@ -175,6 +181,8 @@ const char* usage =
     "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
     "On the title, B (or a click on the stage number) shows the pack's stages, and\n"
     "Tab (or a click on the PACK line) chooses the next pack, when there are others.\n"
+    "Holding Tab while a stage waits for its first click, or while paused, draws\n"
+    "where each hazard goes in the next five seconds (and hides the pause menu).\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"

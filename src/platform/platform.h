@@ -70,6 +70,7 @@ struct SysEvent {
 };
 // Key codes: characters as themselves (lower case), the others as below.
 enum SysKey : uint32_t {
+  SysKeyTab = 9,
   SysKeyEnter = 13,  // either Enter key
   SysKeyEscape = 27,
   SysKeySpace = 32,

@@ -30,7 +30,7 @@ const NamedKey namedKeys[] = {
     {"right", SysKeyRight},   {"shift", SysKeyShift},   {"+", SysKeyPlus},
     {"-", SysKeyMinus},       {"=", SysKeyEquals},      {"kp+", SysKeyKeypadPlus},
     {"kp-", SysKeyKeypadMinus},
-    {"pageup", SysKeyPageUp}, {"pagedown", SysKeyPageDown}, {"tab", '\t'},
+    {"pageup", SysKeyPageUp}, {"pagedown", SysKeyPageDown}, {"tab", SysKeyTab},
 };
 
 // A gamepad's buttons by SDL's names for them.

@@ -8,11 +8,13 @@
 #include "app/settings.h"
 #include "app/shell.h"
 #include "flow/progress.h"
+#include "pack/pack.h"
 
 void saveGame(GameSnapshot* out) {
   GameSnapshot& s = *out;
   s.frameClock = frameClock;
   s.livePointer = livePointer;
+  s.pointerInput = pointerInput;
   s.flow = flow;
   std::memcpy(s.stageMap.data(), stageMap, sizeof stageMap);
   s.walker = walker;
@@ -24,6 +26,7 @@ void saveGame(GameSnapshot* out) {
 void restoreGame(const GameSnapshot& s) {
   frameClock = s.frameClock;
   livePointer = s.livePointer;
+  pointerInput = s.pointerInput;
   flow = s.flow;
   std::memcpy(stageMap, s.stageMap.data(), sizeof stageMap);
   walker = s.walker;
@@ -45,6 +48,8 @@ void resetGame() {
   settings = Settings{};
   setProgressFile("");
   progress = Progress{};
+  packState = PackState{};
+  forgetBrowserPictures();
 }
 
 void startDemonstration(int stage, const char* replayFile, bool drag) {

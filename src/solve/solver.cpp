@@ -36,17 +36,22 @@ uint64_t pack(int32_t a, int32_t b) { return static_cast<uint32_t>(a) | static_c
 // attempt. Leaving out a field that matters would merge positions that play
 // on differently; hashing one that does not only costs searching again.
 uint64_t worldKey(const GameSnapshot& s) {
-  const auto& [clock, livePointer, game, map, w, table, tiles, track] = s;
-  // The clock and the window's pointer: the frame number stands for the one,
-  // a demonstration reads its pointer from the replay.
+  const auto& [clock, livePointer, input, game, map, w, table, tiles, track] = s;
+  // The clock, the window's pointer and the keys and pads that move it: the
+  // frame number stands for the one, a demonstration reads its pointer from
+  // the replay.
   [[maybe_unused]] const auto& [baseTime, fraction, skip, skipPhase, drawn] = clock;
-  [[maybe_unused]] const auto& [liveX, liveY, liveButton, clickPending] = livePointer;
+  [[maybe_unused]] const auto& [liveX, liveY, liveButton, clickPending, releasePending] = livePointer;
+  [[maybe_unused]] const auto& [fromKeys, mouseX, mouseY, mouseButton, keysHeld, keysPressing, subX, subY, pads] =
+      input;
   // Only the button decides what the next frame's sample is a press of. The
   // rest is the same through an attempt (scene, stage, DRAG, recording), only
   // drawn (the bonus picture), or the clock (time, replay index); lives and
-  // stars follow from the stars gone from the tile layer.
+  // stars follow from the stars gone from the tile layer. The title's and the
+  // browser's keys and choices are behind an attempt.
   [[maybe_unused]] const auto& [scene, entered, stage, cleared, drag, savedDrag, selectorHold, fallSpeed, lives, stars,
-                                timeLeft, timeFrames, bonus, pointer, recording, demo, replayIndex] = game;
+                                timeLeft, timeFrames, bonus, pointer, recording, demo, replayIndex, sceneKey,
+                                browserChoice, browserPointer] = game;
   const auto& [pointerX, pointerY, button, previousButton] = pointer;
   // The cell dragged over matters only with DRAG ON, which the search never plays.
   [[maybe_unused]] const auto& [lastCol, lastRow] = track;

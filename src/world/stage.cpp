@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "pack/pack.h"
 #include "platform/platform.h"
 #include "world/world.h"
 
@@ -40,10 +41,6 @@ constexpr Spawn spawnTable[LastHazardCode - FirstHazardCode + 1] = {
 }  // namespace
 
 namespace {
-// Stages past the fiftieth are looked for only to find the end of the game:
-// that their files are missing is no fault worth a line.
-constexpr int ShippedStages = 50;
-
 void reportStage(int stage, const char* name, const std::string& why) {
   if (sysFirstReport(sysAbsolutePath(name))) std::fprintf(stderr, "wendlop: stage %d not loaded: %s %s\n", stage, name, why.c_str());
 }
@@ -52,8 +49,8 @@ void reportStage(int stage, const char* name, const std::string& why) {
 bool loadStage(int stage) {
   int& hazardCount = hazardTable.hazardCount;
   hazardCount = 0;
-  char name[32];
-  std::snprintf(name, sizeof name, "map/map%02d.fmf", stage);
+  const std::string path = packStagePath(stage);
+  const char* name = path.c_str();
   // Read into a scratch block first: a short file must not leave a stage that
   // is half the new file and half the old one. Bytes past the stage's 620 are
   // not read, and do no harm.
@@ -61,7 +58,9 @@ bool loadStage(int stage) {
   std::string why;
   const SysReadResult read = sysReadWholeFile(name, StageMapSize, &image, &why);
   if (read != SysReadOk) {
-    if (read != SysReadMissing || stage <= ShippedStages) reportStage(stage, name, why);
+    // Stages past the pack's last are looked for only to find the end of the
+    // game: that their files are missing is no fault worth a line.
+    if (read != SysReadMissing || stage <= packStageCount()) reportStage(stage, name, why);
     return false;
   }
   if (image.size() != StageMapSize) {

@@ -7,6 +7,7 @@
 #include "app/controls.h"
 #include "app/settings.h"
 #include "app/shell.h"
+#include "editor/editor.h"
 #include "flow/progress.h"
 
 void saveGame(GameSnapshot* out) {
@@ -45,6 +46,8 @@ void resetGame() {
   settings = Settings{};
   setProgressFile("");
   progress = Progress{};
+  resetEditor();
+  setEditorDataFolder("");
 }
 
 void startDemonstration(int stage, const char* replayFile, bool drag) {

@@ -10,6 +10,7 @@
 #include "app/controls.h"
 #include "app/settings.h"
 #include "display/display.h"
+#include "editor/editor.h"
 #include "flow/progress.h"
 #include "music/music.h"
 #include "sound/sound.h"
@@ -19,6 +20,9 @@ FrameClock frameClock;
 LivePointer livePointer;
 
 namespace {
+// The Shift and Ctrl of the key message that follows.
+uint32_t keyModifiers = 0;
+
 constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
 constexpr uint32_t FramePeriodFraction = 666;
 constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
@@ -50,9 +54,14 @@ void runFrameWork() {
   FrameClock& c = frameClock;
   setSkipPhase(c.skipPhase);
   samplePointer(livePointer);
-  runScene();
+  if (editorOpen()) {
+    editorFrame();
+  } else {
+    runScene();
+  }
   char text[32];
-  if (c.skipPhase == 0) {
+  // The editor's own lines take the bottom row; a test play shows it as play does.
+  if (c.skipPhase == 0 && !editorTakesPointer()) {
     std::snprintf(text, sizeof text, "SKIPLV %d", c.frameSkip);
     drawText(30, 29, text);
   }
@@ -98,19 +107,30 @@ void windowProcedure(const SysEvent& event) {
     case SysMsgPaint:
       repaintWindow();
       break;
-    case SysMsgKeyDown:
-      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
+    case SysMsgKeyModifiers:
+      keyModifiers = event.param;
+      break;
+    case SysMsgKeyDown: {
+      const uint32_t modifiers = keyModifiers;
+      keyModifiers = 0;
+      if (editorOpen()) {
+        editorKey(event.param, modifiers);
+      } else if (event.param == 'e' && flow.scene == Title && !pauseState.paused) {
+        openEditor(nullptr);
+      } else if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
         sysDestroyWindow();
       } else {
         controlKey(event.param);
       }
       break;
+    }
     case SysMsgFocusLost:
       controlFocusLost();
       break;
     case SysMsgMouseMove:
       livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
       livePointer.liveY = static_cast<int>(event.param >> 16);
+      if (editorTakesPointer()) editorPointerMove(livePointer.liveX, livePointer.liveY);
       controlPointer(livePointer.liveX, livePointer.liveY, false);
       break;
     case SysMsgButtonDown:
@@ -122,12 +142,27 @@ void windowProcedure(const SysEvent& event) {
         controlPointer(livePointer.liveX, livePointer.liveY, true);
         break;
       }
+      if (editorTakesPointer()) {
+        editorButton(1, true, livePointer.liveX, livePointer.liveY);
+        break;
+      }
       if (endDemonstrationByPress()) break;
       livePointer.liveButton = true;
       livePointer.liveClickPending = true;
       break;
     case SysMsgButtonUp:
       livePointer.liveButton = false;
+      if (editorTakesPointer()) editorButton(1, false, livePointer.liveX, livePointer.liveY);
+      break;
+    case SysMsgRightButtonDown:
+    case SysMsgRightButtonUp:
+    case SysMsgMiddleButtonDown:
+    case SysMsgMiddleButtonUp:
+      if (editorTakesPointer()) {
+        const bool right = event.message == SysMsgRightButtonDown || event.message == SysMsgRightButtonUp;
+        const bool down = event.message == SysMsgRightButtonDown || event.message == SysMsgMiddleButtonDown;
+        editorButton(right ? 3 : 2, down, static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
+      }
       break;
     default:
       break;
@@ -173,12 +208,14 @@ const char* usage =
     "  --scale N              open the window at N times 640 x 480, N from 1 to 8\n"
     "                         (default: the largest that fits the screen)\n"
     "  --fullscreen           start fullscreen\n"
+    "  --edit [FILE.fmf]      open the stage editor (on FILE, or a new stage)\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
     "\n"
     "Keys: P or Pause pauses and goes on; Escape in a stage opens the menu\n"
     "(CONTINUE, RESTART STAGE, TITLE) and ends a demonstration (so does a click);\n"
-    "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
+    "Escape or F12 on the title closes the game; E there opens the stage editor.\n"
+    "M mutes, - and + set the volume.\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"
@@ -193,6 +230,8 @@ struct Options {
   int screenshotEvery = 1;
   int scale = 0;  // 0: the largest that fits the screen
   bool fullscreen = false;
+  bool edit = false;
+  const char* editFile = nullptr;
 };
 
 // 0 to go on, otherwise 1 + the exit code.
@@ -223,6 +262,9 @@ int parseOptions(int argc, char** argv, Options& options) {
       options.scale = n[0] - '0';
     } else if (std::strcmp(a, "--fullscreen") == 0) {
       options.fullscreen = true;
+    } else if (std::strcmp(a, "--edit") == 0) {
+      options.edit = true;
+      if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) options.editFile = argv[++i];
     } else {
       std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", a);
       return 3;
@@ -241,6 +283,7 @@ int wendlopMain(int argc, char** argv) {
 
   // Paths given on the command line are meant from where the game was started.
   const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
+  const std::string editFile = options.editFile ? sysAbsolutePath(options.editFile) : "";
   std::string looked;
   const char* data = sysFindDataFolder(&looked);
   if (!data || !sysChangeDirectory(data)) {
@@ -252,6 +295,7 @@ int wendlopMain(int argc, char** argv) {
   if (user) {
     setUserReplayFolder((std::string(user) + "/replay").c_str());
     setProgressFile(std::string(user) + "/progress");
+    setEditorDataFolder(user);
   }
   if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
   loadSettings();
@@ -278,6 +322,8 @@ int wendlopMain(int argc, char** argv) {
       std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
     }
   }
+
+  if (options.edit) openEditor(options.editFile ? editFile.c_str() : nullptr);
 
   for (;;) {
     SysEvent event;

@@ -87,6 +87,13 @@ uint32_t keyCode(SDL_Keycode key) {
   }
 }
 
+uint32_t modifierBits(Uint16 mod) {
+  uint32_t bits = 0;
+  if (mod & KMOD_SHIFT) bits |= SysModShift;
+  if (mod & KMOD_CTRL) bits |= SysModCtrl;
+  return bits;
+}
+
 // Turns one SDL event into the window's message; false for events the game ignores.
 bool translate(const SDL_Event& e, SysEvent* out) {
   switch (e.type) {
@@ -125,6 +132,12 @@ bool translate(const SDL_Event& e, SysEvent* out) {
         return false;
       }
       *out = {SysMsgKeyDown, keyCode(e.key.keysym.sym)};
+      // The modifiers go first, as a message of their own, so that a key
+      // pressed alone reaches the program exactly as it always has.
+      if (const uint32_t mods = modifierBits(e.key.keysym.mod)) {
+        posted.push_front(*out);
+        *out = {SysMsgKeyModifiers, mods};
+      }
       return true;
     // Like a window without mouse capture: moves and releases outside the
     // window never reach it, so the last position inside stays. Over the
@@ -137,15 +150,24 @@ bool translate(const SDL_Event& e, SysEvent* out) {
       return true;
     }
     case SDL_MOUSEBUTTONDOWN: {
-      if (e.button.button != SDL_BUTTON_LEFT) return false;
       const CanvasPoint point = toPicture(e.button.x, e.button.y);
-      *out = {SysMsgButtonDown, packPosition(point.x, point.y)};
+      const uint32_t at = packPosition(point.x, point.y);
+      if (e.button.button == SDL_BUTTON_RIGHT) *out = {SysMsgRightButtonDown, at};
+      else if (e.button.button == SDL_BUTTON_MIDDLE) *out = {SysMsgMiddleButtonDown, at};
+      else if (e.button.button == SDL_BUTTON_LEFT) *out = {SysMsgButtonDown, at};
+      else return false;
       return true;
     }
-    case SDL_MOUSEBUTTONUP:
-      if (e.button.button != SDL_BUTTON_LEFT || !insideWindow(e.button.x, e.button.y)) return false;
-      *out = {SysMsgButtonUp, 0};
+    case SDL_MOUSEBUTTONUP: {
+      if (!insideWindow(e.button.x, e.button.y)) return false;
+      const CanvasPoint point = toPicture(e.button.x, e.button.y);
+      const uint32_t at = packPosition(point.x, point.y);
+      if (e.button.button == SDL_BUTTON_RIGHT) *out = {SysMsgRightButtonUp, at};
+      else if (e.button.button == SDL_BUTTON_MIDDLE) *out = {SysMsgMiddleButtonUp, at};
+      else if (e.button.button == SDL_BUTTON_LEFT) *out = {SysMsgButtonUp, 0};
+      else return false;
       return true;
+    }
     default:
       return false;
   }

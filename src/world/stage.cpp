@@ -40,6 +40,8 @@ constexpr Spawn spawnTable[LastHazardCode - FirstHazardCode + 1] = {
 }  // namespace
 
 namespace {
+const uint8_t* stageImage = nullptr;
+
 // Stages past the fiftieth are looked for only to find the end of the game:
 // that their files are missing is no fault worth a line.
 constexpr int ShippedStages = 50;
@@ -49,26 +51,32 @@ void reportStage(int stage, const char* name, const std::string& why) {
 }
 }  // namespace
 
+void useStageImage(const uint8_t* image) { stageImage = image; }
+
 bool loadStage(int stage) {
   int& hazardCount = hazardTable.hazardCount;
   hazardCount = 0;
   char name[32];
   std::snprintf(name, sizeof name, "map/map%02d.fmf", stage);
-  // Read into a scratch block first: a short file must not leave a stage that
-  // is half the new file and half the old one. Bytes past the stage's 620 are
-  // not read, and do no harm.
-  std::vector<uint8_t> image;
-  std::string why;
-  const SysReadResult read = sysReadWholeFile(name, StageMapSize, &image, &why);
-  if (read != SysReadOk) {
-    if (read != SysReadMissing || stage <= ShippedStages) reportStage(stage, name, why);
-    return false;
+  if (stageImage) {
+    std::memcpy(stageMap, stageImage, StageMapSize);
+  } else {
+    // Read into a scratch block first: a short file must not leave a stage
+    // that is half the new file and half the old one. Bytes past the stage's
+    // 620 are not read, and do no harm.
+    std::vector<uint8_t> image;
+    std::string why;
+    const SysReadResult read = sysReadWholeFile(name, StageMapSize, &image, &why);
+    if (read != SysReadOk) {
+      if (read != SysReadMissing || stage <= ShippedStages) reportStage(stage, name, why);
+      return false;
+    }
+    if (image.size() != StageMapSize) {
+      reportStage(stage, name, "is " + std::to_string(image.size()) + " bytes long; a stage file has 620");
+      return false;
+    }
+    std::memcpy(stageMap, image.data(), StageMapSize);
   }
-  if (image.size() != StageMapSize) {
-    reportStage(stage, name, "is " + std::to_string(image.size()) + " bytes long; a stage file has 620");
-    return false;
-  }
-  std::memcpy(stageMap, image.data(), StageMapSize);
 
   walker.x = 0;
   walker.y = 0;
@@ -102,7 +110,7 @@ bool loadStage(int stage) {
     }
   }
   if (walker.x == 0 && walker.y == 0) {
-    reportStage(stage, name, "has no walker start (object 7 or 8) outside the top-left cell");
+    if (!stageImage) reportStage(stage, name, "has no walker start (object 7 or 8) outside the top-left cell");
     return false;
   }
   if (kindAt(walker.row + 1, walker.col) == Empty) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "stagetext.h"
+#include "world/stagetext.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "stagetext.h"
+#include "world/stagetext.h"
 
 #include <cstdio>
 #include <cstring>

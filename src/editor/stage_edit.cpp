@@ -242,9 +242,9 @@ bool repairStage(const std::vector<uint8_t>& bytes, StageImage* out, std::vector
   StageImage image{};
   std::memcpy(image.data(), bytes.data(), bytes.size() < image.size() ? bytes.size() : image.size());
   if (bytes.size() != StageMapSize)
-    say("THE FILE HAS " + std::to_string(bytes.size()) + " BYTES, A STAGE 620: " +
-        (bytes.size() < StageMapSize ? "THE REST IS EMPTY" : "THE REST IS LEFT OUT"));
-  auto at = [](int r, int c) { return " (FIRST AT COLUMN " + std::to_string(c) + " ROW " + std::to_string(r) + ")"; };
+    say(std::to_string(bytes.size()) + " BYTES, NOT 620: " + (bytes.size() < StageMapSize ? "REST EMPTY" : "REST LEFT OUT"));
+  // Where the first of a kind is, as column,row: the editor's lines count so.
+  auto at = [](int r, int c) { return " (" + std::to_string(c) + "," + std::to_string(r) + ")"; };
 
   int unknownTiles = 0, unknownObjects = 0, starts = 0, inWalls = 0, broken = 0;
   std::string firstTile, firstObject, firstWall, firstBroken;
@@ -271,8 +271,7 @@ bool repairStage(const std::vector<uint8_t>& bytes, StageImage* out, std::vector
     const int keep = objectOf(image, startRow, startCol);
     clearStarts(image);
     objectOf(image, startRow, startCol) = static_cast<uint8_t>(keep);
-    say(std::to_string(starts) + " WALKER STARTS: THE ONE AT COLUMN " + std::to_string(startCol) + " ROW " +
-        std::to_string(startRow) + " IS KEPT");
+    say(std::to_string(starts) + " WALKER STARTS: KEPT" + at(startRow, startCol));
   }
   for (int r = 0; r < GridRows; ++r) {
     for (int c = 0; c < GridColumns; ++c) {
@@ -288,10 +287,10 @@ bool repairStage(const std::vector<uint8_t>& bytes, StageImage* out, std::vector
       }
     }
   }
-  if (unknownTiles) say(std::to_string(unknownTiles) + " UNKNOWN TILES MADE EMPTY" + firstTile);
-  if (unknownObjects) say(std::to_string(unknownObjects) + " UNKNOWN OBJECTS TAKEN OUT" + firstObject);
-  if (inWalls) say(std::to_string(inWalls) + " OBJECTS IN WALLS: THE WALLS TAKEN OUT" + firstWall);
-  if (broken) say(std::to_string(broken) + " QUARTERS OF BROKEN PIECES MADE EMPTY" + firstBroken);
+  if (unknownTiles) say(std::to_string(unknownTiles) + " UNKNOWN TILES EMPTIED" + firstTile);
+  if (unknownObjects) say(std::to_string(unknownObjects) + " UNKNOWN OBJECTS REMOVED" + firstObject);
+  if (inWalls) say(std::to_string(inWalls) + " OBJECTS IN WALLS: WALLS GONE" + firstWall);
+  if (broken) say(std::to_string(broken) + " HALF PIECES: QUARTERS GONE" + firstBroken);
   *out = image;
   return true;
 }

@@ -59,7 +59,10 @@ void showMessage(std::vector<std::string> lines) {
 // ---- The recovery copy ------------------------------------------------------
 std::string recoveryPlaceFile() { return dataFolder + "/editor/recovery.place"; }
 
+std::string placeWritten;  // what the recovery's place file holds, to write it only when it changes
+
 void removeRecovery() {
+  placeWritten.clear();
   if (dataFolder.empty()) return;
   sysRemoveFile(recoveryFile().c_str());
   sysRemoveFile(recoveryPlaceFile().c_str());
@@ -75,7 +78,8 @@ void noteChange() {
   const std::string place = editor.place.pack + "\n" + std::to_string(editor.place.number) + "\n" + editor.place.label + "\n";
   std::string why;
   // The place first: a copy found without it is still a stage, with no home.
-  sysWriteFileAtomic(recoveryPlaceFile().c_str(), place.data(), place.size(), nullptr);
+  if (place != placeWritten && sysWriteFileAtomic(recoveryPlaceFile().c_str(), place.data(), place.size(), nullptr))
+    placeWritten = place;
   if (!sysWriteFileAtomic(recoveryFile().c_str(), editor.image.data(), editor.image.size(), &why) &&
       sysFirstReport("editor-recovery"))
     std::fprintf(stderr, "wendlop: the editor's recovery copy %s\n", why.c_str());
@@ -628,6 +632,7 @@ void resetEditor() {
   beforeTest = GameSnapshot{};
   testImage = StageImage{};
   pendingFile.clear();
+  placeWritten.clear();
   listTitles.clear();
   listNumbers.clear();
   useStageImage(nullptr);

@@ -135,7 +135,7 @@ TEST_F(EditorTest, UndoAndRedoToAnyDepthGiveTheStageBackByteForByte) {
   std::vector<StageImage> states{editor.image};
   const std::vector<Tool> tools = {{ToolKind::Tile, 32}, {ToolKind::Tile, 1},   {ToolKind::Piece, 38},
                                    {ToolKind::Start, 7}, {ToolKind::Hazard, 17}, {ToolKind::Tile, 96}};
-  for (int step = 0; step < 60; ++step) {
+  for (int step = 0; step < 40; ++step) {
     const int row = static_cast<int>(random() % 15), col = static_cast<int>(random() % 20);
     if (random() % 4 == 0) {
       windowProcedure(SysEvent{SysMsgRightButtonDown, static_cast<uint32_t>(px(col) | (px(row) << 16))});

@@ -522,15 +522,16 @@ void drawEditingLines() {
 }
 
 void drawPalette() {
-  fillBox(0, 0, CanvasWidth, CanvasHeight, panelColour());
+  const int panel = panelColour(), dark = darkColour(), light = lightColour(), pointed = nearestColour(200, 200, 80);
+  fillBox(0, 0, CanvasWidth, CanvasHeight, panel);
   const PaletteItem* hover = paletteItemAt(editor.pointerX, editor.pointerY);
   for (const PaletteGroup& g : paletteGroups()) {
     drawTextAt(g.labelX, g.labelY, g.label);
     for (const PaletteItem& item : g.items) {
-      if (item.tool == editor.tool) fillBox(item.x - 2, item.y - 2, item.w + 4, item.h + 4, lightColour());
-      if (&item == hover) fillBox(item.x - 2, item.y - 2, item.w + 4, item.h + 4, nearestColour(200, 200, 80));
-      fillBox(item.x, item.y, item.w, item.h, darkColour());
-      if (item.tool.kind == ToolKind::Hazard) fillBox(item.x + CellSize, item.y, item.w - CellSize, item.h, panelColour());
+      if (item.tool == editor.tool) fillBox(item.x - 2, item.y - 2, item.w + 4, item.h + 4, light);
+      if (&item == hover) fillBox(item.x - 2, item.y - 2, item.w + 4, item.h + 4, pointed);
+      fillBox(item.x, item.y, item.w, item.h, dark);
+      if (item.tool.kind == ToolKind::Hazard) fillBox(item.x + CellSize, item.y, item.w - CellSize, item.h, panel);
       const int code = item.tool.code;
       switch (item.tool.kind) {
         case ToolKind::Tile: drawTile(item.x, item.y, code); break;

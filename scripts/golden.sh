@@ -42,13 +42,13 @@ for spec in 35:37 12:53; do
 done
 
 # Whole games from start-up, where the simulator plays sessions.
-if "$sim" --help 2>&1 | grep -q -- --session; then
+if ("$sim" --help 2>&1 || true) | grep -q -- --session; then
   mkdir -p "$out/session"
-  for script in "$here"/tests/sessions/*.txt; do
+  for script in "$here"/tests/session/scripts/*.txt; do
     [ -f "$script" ] || continue
     name=$(basename "$script" .txt)
     "$sim" --session "$script" --data "$data" --trace "$out/session/$name.jsonl" \
-      --canvas-dir "$out/session/$name" --canvas-every 29 >"$out/session/$name.txt" 2>&1 || true
+      --canvas-dir "$out/session/$name" --canvas-every 29 >"$out/session/$name.txt" 2>/dev/null || true
   done
 fi
 echo "golden outputs in $out: $(find "$out" -type f | wc -l) files"

@@ -18,6 +18,7 @@
 
 FrameClock frameClock;
 LivePointer livePointer;
+FrameReport frameReport;
 
 namespace {
 // The Shift and Ctrl of the key message that follows.
@@ -27,6 +28,8 @@ constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
 constexpr uint32_t FramePeriodFraction = 666;
 constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
 constexpr int MostFrameSkip = 10;
+
+WindowChoice windowAtStart{};
 
 // Drawing follows the skip phase: the primitives draw only on its frames of 0.
 void setSkipPhase(int phase) {
@@ -52,6 +55,7 @@ void initGameValues() {
 
 void runFrameWork() {
   FrameClock& c = frameClock;
+  frameReport = FrameReport{};
   setSkipPhase(c.skipPhase);
   samplePointer(livePointer);
   if (editorOpen()) {
@@ -67,10 +71,13 @@ void runFrameWork() {
   }
   if (flow.recording) drawText(30, 0, "REC");
   if (flow.demoPlayback) drawText(15, 15, "DEMOPLAY");
+  frameReport.drew = c.frameDrawn;
   if (presentWithNotice()) {
+    frameReport.presented = true;
     c.frameDrawn = false;
   } else if (c.skipPhase == 0 && c.frameDrawn && display.displayReady) {
     presentFrame();
+    frameReport.presented = true;
     c.frameDrawn = false;
   }
 }
@@ -274,38 +281,37 @@ int parseOptions(int argc, char** argv, Options& options) {
 }
 }  // namespace
 
-int wendlopMain(int argc, char** argv) {
-  Options options;
-  if (int done = parseOptions(argc, argv, options)) return done - 1;
-
+int startGame(const GameStart& start) {
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
 
-  // Paths given on the command line are meant from where the game was started.
-  const std::string screenshotDir = options.screenshotDir ? sysAbsolutePath(options.screenshotDir) : "";
-  const std::string editFile = options.editFile ? sysAbsolutePath(options.editFile) : "";
   std::string looked;
-  const char* data = sysFindDataFolder(&looked);
+  const char* data = start.dataFolder ? start.dataFolder : sysFindDataFolder(&looked);
   if (!data || !sysChangeDirectory(data)) {
     std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
                  data ? data : looked.c_str());
     return 1;
   }
-  const char* user = sysUserDataFolder();
+  const char* user = start.playerFiles ? sysUserDataFolder() : nullptr;
   if (user) {
     setUserReplayFolder((std::string(user) + "/replay").c_str());
     setProgressFile(std::string(user) + "/progress");
     setEditorDataFolder(user);
   }
-  if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  if (start.replayFolder) setUserReplayFolder(start.replayFolder);
+  if (start.playerFiles) {
+    if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
+  }
+  if (!start.settingsFile.empty()) setSettingsFile(start.settingsFile);
+  if (!start.progressFile.empty()) setProgressFile(start.progressFile);
   loadSettings();
   loadProgress();
-  if (options.screenshotDir) setScreenshotDir(screenshotDir.c_str(), options.screenshotEvery);
+  if (!start.screenshotDir.empty()) setScreenshotDir(start.screenshotDir.c_str(), start.screenshotEvery);
 
   // The command line speaks for this run; the settings for every run.
-  sysSetWindowStart(options.scale ? options.scale : settings.scale, options.fullscreen || settings.fullscreen);
+  sysSetWindowStart(start.scale ? start.scale : settings.scale, start.fullscreen || settings.fullscreen);
   if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
-  const WindowChoice windowAtStart = currentWindowChoice();
+  windowAtStart = currentWindowChoice();
   sysHidePointer();
   initSoundBank();
   applyVolume();
@@ -315,23 +321,49 @@ int wendlopMain(int argc, char** argv) {
   }
   initGameValues();
   applySettingsToGame();
-  if (sysShiftHeld() || options.record) {
-    if (user) {
+  if (sysShiftHeld() || start.record) {
+    if (userReplayFolder()[0] != '\0') {
       flow.recording = true;
     } else {
       std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
     }
   }
+  return 0;
+}
 
+bool dispatchMessages() {
+  SysEvent event;
+  while (sysPeekMessage(&event)) {
+    if (event.message == SysMsgQuit) return false;
+    windowProcedure(event);
+  }
+  return true;
+}
+
+void shutDownGame() {
+  rememberWindowChoice(windowAtStart);
+  releaseDisplay();
+  releaseSoundBank();
+  sysShutdownWindow();
+}
+
+int wendlopMain(int argc, char** argv) {
+  Options options;
+  if (int done = parseOptions(argc, argv, options)) return done - 1;
+
+  GameStart start;
+  start.record = options.record;
+  // Paths given on the command line are meant from where the game was started.
+  if (options.screenshotDir) start.screenshotDir = sysAbsolutePath(options.screenshotDir);
+  start.screenshotEvery = options.screenshotEvery;
+  start.scale = options.scale;
+  start.fullscreen = options.fullscreen;
+  const std::string editFile = options.editFile ? sysAbsolutePath(options.editFile) : "";
+  if (int failed = startGame(start)) return failed;
   if (options.edit) openEditor(options.editFile ? editFile.c_str() : nullptr);
 
-  for (;;) {
-    SysEvent event;
-    if (sysPeekMessage(&event)) {
-      if (event.message == SysMsgQuit) break;
-      windowProcedure(event);
-      continue;
-    }
+  // Every waiting message is handled before the next frame tick.
+  while (dispatchMessages()) {
     if (pauseState.paused) {
       // Nothing runs: wait for the player, or for the notice to run out.
       pausedTick();
@@ -345,9 +377,6 @@ int wendlopMain(int argc, char** argv) {
     sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
   }
 
-  rememberWindowChoice(windowAtStart);
-  releaseDisplay();
-  releaseSoundBank();
-  sysShutdownWindow();
+  shutDownGame();
   return 0;
 }

@@ -2,11 +2,21 @@
 // the main loop and the frame clock.
 #pragma once
 
+#include <string>
+
 #include "app/frame_clock.h"
 #include "flow/flow.h"
 #include "platform/platform.h"
 
 extern LivePointer livePointer;
+
+// What the last frame did, for the simulator's trace: it drew a new picture,
+// and the picture went to the window.
+struct FrameReport {
+  bool drew = false;
+  bool presented = false;
+};
+extern FrameReport frameReport;
 
 // The frame clock starts from now, stage 1 is chosen and the Title scene's
 // entry actions are due.
@@ -29,6 +39,30 @@ struct WindowChoice {
 };
 WindowChoice currentWindowChoice();
 void rememberWindowChoice(const WindowChoice& atStart);
+
+// How the program starts. The game as a player starts it reads and writes the
+// player's settings, progress and recordings; the simulator starts it the same
+// way with none of them unless it is given files of its own.
+struct GameStart {
+  const char* dataFolder = nullptr;  // nullptr: found as sysFindDataFolder says
+  bool playerFiles = true;           // the player's settings, progress and recordings
+  std::string settingsFile;          // these instead, when not empty
+  std::string progressFile;
+  const char* replayFolder = nullptr;  // where recordings go, instead of the player's
+  bool record = false;               // as if Shift were held at start
+  std::string screenshotDir;
+  int screenshotEvery = 1;
+  int scale = 0;
+  bool fullscreen = false;
+};
+// Start-up in its order, up to the main loop: 0 when the game is ready, else
+// the exit code (the reason is on stderr).
+int startGame(const GameStart& start);
+// Hands every waiting message to the window procedure; false once the quit
+// message has come.
+bool dispatchMessages();
+// Shut-down in its order, after the main loop.
+void shutDownGame();
 
 // The program's entry: returns the process exit code.
 int wendlopMain(int argc, char** argv);

@@ -14,6 +14,8 @@
 #include "platform/platform.h"
 #include "sound/sound.h"
 #include "world/world.h"
+#include "session.h"
+#include "trace.h"
 
 namespace {
 std::vector<int> frameEffects;
@@ -23,32 +25,133 @@ int usage() {
   std::fputs(
       "Usage: wendlop-sim --data DIR --stage N [--replay FILE] [--drag on|off]\n"
       "                   [--max-frames K] [--trace FILE] [--timedemo]\n"
-      "                   [--screenshot-dir DIR [--screenshot-every N]]\n",
+      "                   [--screenshot-dir DIR [--screenshot-every N]]\n"
+      "       wendlop-sim --session INPUT [--data DIR] [--frames K] [--trace FILE]\n"
+      "                   [--record --replay-out DIR] [--settings FILE] [--progress FILE]\n"
+      "                   [--canvas-dir DIR [--canvas-every N]]\n"
+      "\n"
+      "--stage plays one stage as the title's DEMO does and says how it ended.\n"
+      "--session starts the whole game as the program does and feeds it INPUT, one\n"
+      "line per input change: 'FRAME x y button' (the pointer from that frame on)\n"
+      "or 'FRAME key NAME' (Escape, F12, F11, P, M, +, -, Enter, Space, Up, Down,\n"
+      "a letter or digit); frames count from 1 and '#' starts a comment. It runs\n"
+      "to the script's last frame (or K), or until a key closes the game, and\n"
+      "ends with 'session frames=F scene=S end=key|frames'. The player's settings,\n"
+      "progress and recordings are not touched: --settings and --progress name\n"
+      "files to use instead, and --record writes recordings into --replay-out.\n"
+      "--canvas-dir saves every Nth presented frame as DIR/frame-FFFFFF.png, an\n"
+      "8-bit picture in the game's palette named by its frame.\n",
       stderr);
   return 2;
 }
 
-void writeTrace(FILE* out, long frame, int ranScene) {
-  const Walker& w = walker;
-  std::fprintf(out, "{\"f\":%ld,\"scene\":%d,\"w\":[%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d],\"h\":[", frame, ranScene,
-               w.x, w.y, w.col, w.row, w.state, w.resumeState, w.stepsLeft, w.stepDelay, w.stepTick, w.rowFrames,
-               w.timer, w.clickCooldown, w.walkPhase);
-  for (int i = 0; i < hazardTable.hazardCount; ++i) {
-    const Hazard& h = hazardTable.hazards[i];
-    std::fprintf(out, "%s[%u,%u,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d]", i ? "," : "", h.x, h.y, h.col, h.row, h.dx, h.dy,
-                 h.dcol, h.drow, h.stepsPerCell, h.stepsLeft, h.state, h.tick, h.period);
-  }
-  std::fputs("],\"tiles\":\"", out);
-  for (int i = 0; i < GridRows * GridColumns; ++i) std::fprintf(out, "%02x", stageMap[TileLayerOffset + i]);
-  const PointerSample& p = flow.pointer;
-  std::fprintf(out, "\",\"lives\":%d,\"stars\":%d,\"time\":%d,\"tf\":%d,\"ptr\":[%d,%d,%d,%d],\"fx\":[", flow.lives,
-               flow.stars, flow.timeLeft, flow.timeFrames, p.x, p.y, p.button, p.previousButton);
-  for (size_t i = 0; i < frameEffects.size(); ++i) std::fprintf(out, "%s%d", i ? "," : "", frameEffects[i]);
-  std::fputs("]}\n", out);
+// A whole number from `low`, or -1.
+long wholeNumber(const char* text, long low) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  return (end == text || *end != '\0' || value < low) ? -1 : value;
 }
+
+int sessionMain(int argc, char** argv) {
+  const char* input = nullptr;
+  const char* data = nullptr;
+  const char* tracePath = nullptr;
+  const char* canvasDir = nullptr;
+  const char* replayOut = nullptr;
+  const char* settingsFile = nullptr;
+  const char* progressFile = nullptr;
+  bool record = false;
+  long frames = 0, canvasEvery = 1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--session" && hasValue) {
+      input = argv[++i];
+    } else if (a == "--data" && hasValue) {
+      data = argv[++i];
+    } else if (a == "--frames" && hasValue) {
+      if ((frames = wholeNumber(argv[++i], 1)) < 0) return usage();
+    } else if (a == "--trace" && hasValue) {
+      tracePath = argv[++i];
+    } else if (a == "--record") {
+      record = true;
+    } else if (a == "--replay-out" && hasValue) {
+      replayOut = argv[++i];
+    } else if (a == "--settings" && hasValue) {
+      settingsFile = argv[++i];
+    } else if (a == "--progress" && hasValue) {
+      progressFile = argv[++i];
+    } else if (a == "--canvas-dir" && hasValue) {
+      canvasDir = argv[++i];
+    } else if (a == "--canvas-every" && hasValue) {
+      if ((canvasEvery = wholeNumber(argv[++i], 1)) < 0) return usage();
+    } else {
+      return usage();
+    }
+  }
+  if (!input || (record && !replayOut)) return usage();
+
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (sysReadWholeFile(input, 16u * 1024 * 1024, &bytes, &why) != SysReadOk) {
+    std::fprintf(stderr, "wendlop-sim: cannot read %s: %s\n", input, why.c_str());
+    return 2;
+  }
+  std::vector<SessionInput> script;
+  if (!parseSession(std::string(bytes.begin(), bytes.end()), &script, &why)) {
+    std::fprintf(stderr, "wendlop-sim: %s: %s\n", input, why.c_str());
+    return 2;
+  }
+
+  sysSetHeadless(true);
+  // The game works in its data folder: every path given here is taken from
+  // where the tool was started.
+  GameStart start;
+  start.playerFiles = false;
+  std::string dataPath, replayPath;
+  if (data) {
+    dataPath = sysAbsolutePath(data);
+    start.dataFolder = dataPath.c_str();
+  }
+  if (replayOut) {
+    replayPath = sysAbsolutePath(replayOut);
+    start.replayFolder = replayPath.c_str();
+  }
+  if (settingsFile) start.settingsFile = sysAbsolutePath(settingsFile);
+  if (progressFile) start.progressFile = sysAbsolutePath(progressFile);
+  start.record = record;
+  SessionOptions options;
+  options.frames = frames;
+  options.canvasEvery = static_cast<int>(canvasEvery);
+  if (canvasDir) options.canvasDir = sysAbsolutePath(canvasDir);
+  if (tracePath) {
+    options.trace = std::fopen(tracePath, "w");
+    if (!options.trace) {
+      std::fprintf(stderr, "wendlop-sim: cannot write %s\n", tracePath);
+      return 2;
+    }
+  }
+  if (int failed = startGame(start)) {
+    if (options.trace) std::fclose(options.trace);
+    return failed;
+  }
+  const auto started = std::chrono::steady_clock::now();
+  const SessionEnd end = runSession(script, options);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  shutDownGame();
+  if (options.trace) std::fclose(options.trace);
+  if (end.canvasFailed) std::fprintf(stderr, "wendlop-sim: cannot save pictures in %s\n", canvasDir);
+  std::fprintf(stderr, "wendlop-sim: %ld frames in %.3f s, %.0f frames per second\n", end.frames, seconds,
+               seconds > 0 ? end.frames / seconds : 0.0);
+  std::printf("session frames=%ld scene=%d end=%s\n", end.frames, end.scene, end.byKey ? "key" : "frames");
+  return end.canvasFailed ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--session") == 0) return sessionMain(argc, argv);
   const char* data = nullptr;
   const char* replay = nullptr;
   const char* tracePath = nullptr;
@@ -140,7 +243,10 @@ int main(int argc, char** argv) {
     if (ranScene == Playing) ++playingFrames;
     if (ranScene == StageClear) cleared = true;
     if (ranScene == Miss) missed = true;
-    if (trace) writeTrace(trace, frames, ranScene);
+    if (trace) {
+      writeTraceFields(trace, frames, ranScene, frameEffects);
+      std::fputs("}\n", trace);
+    }
     if (ranScene != Title) leftTitle = true;
     if (leftTitle && flow.scene == Title) break;
   }

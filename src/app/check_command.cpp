@@ -58,16 +58,14 @@ int checkCommand(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--version") == 0)
       return -1;
-    asked = asked || std::strcmp(argv[i], "--check") == 0 || std::strcmp(argv[i], "--check-child") == 0;
+    child = child || std::strcmp(argv[i], "--check-child") == 0;
+    asked = asked || child || std::strcmp(argv[i], "--check") == 0;
   }
   if (!asked) return -1;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (std::strcmp(a, "--check-child") == 0) {
-      child = true;
-      continue;
-    }
+    if (std::strcmp(a, "--check-child") == 0) continue;
     if (!value) return usageError(a, "needs a value");
     ++i;
     if (std::strcmp(a, "--check") == 0) {
@@ -76,6 +74,10 @@ int checkCommand(int argc, char** argv) {
       solution = value;
     } else if (std::strcmp(a, "--max-clicks") == 0) {
       if (!wholeNumber(value, 0, 7, &options.maxClicks)) return usageError("--max-clicks takes 0 to 7, not", value);
+    } else if (child && std::strcmp(a, "--memory-mib") == 0) {
+      int mib = 0;
+      if (!wholeNumber(value, 16, 1 << 20, &mib)) return usageError("--memory-mib takes 16 to 1048576, not", value);
+      options.memoryBytes = static_cast<size_t>(mib) << 20;
     } else if (std::strcmp(a, "--seconds") == 0) {
       if (!positiveNumber(value, &options.seconds)) return usageError("--seconds takes a number above 0, not", value);
     } else {

@@ -37,6 +37,8 @@ bool sysCollectChildren();
 // that cannot be done (under the sanitizers, whose shadow memory needs far
 // more address space than it uses).
 bool sysLimitAddressSpace(size_t bytes);
+// For a child: the system gives it the processor only after others.
+void sysLowerPriority();
 // For a child: it is killed when the process that started it ends.
 void sysEndWithParent();
 // Reads standard input to its end, at most `limit` bytes; false when it

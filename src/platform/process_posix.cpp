@@ -184,6 +184,8 @@ bool sysLimitAddressSpace(size_t bytes) {
 #endif
 }
 
+void sysLowerPriority() { setpriority(PRIO_PROCESS, 0, 10); }
+
 void sysEndWithParent() { prctl(PR_SET_PDEATHSIG, SIGKILL); }
 
 bool sysReadStandardInput(size_t limit, std::vector<uint8_t>* out) {

@@ -194,6 +194,7 @@ CheckResult checkStage(const uint8_t* image, const CheckOptions& options,
   auto elapsed = [&] { return static_cast<double>(sysMonotonicUs() - started) / 1e6; };
   CheckResult r;
   r.budgetSeconds = options.seconds;
+  r.budgetBytes = options.memoryBytes;
   r.unplayable = unplayableReason(image);
   if (!r.unplayable.empty()) {
     r.verdict = CheckVerdict::Unplayable;
@@ -215,7 +216,7 @@ CheckResult checkStage(const uint8_t* image, const CheckOptions& options,
   o.step = options.step;
   o.seconds = options.seconds;
   o.firstClearOnly = true;
-  o.tableBytes = options.tableBytes;
+  o.tableBytes = options.memoryBytes / 8 * 5;
   o.progress = [&](const MeasureProgress& p) {
     tell(CheckProgress{p.presses, p.provenNone, p.positions, p.proofEffort, 0, false});
   };
@@ -255,10 +256,11 @@ CheckResult checkStage(const uint8_t* image, const CheckOptions& options,
   return r;
 }
 
-CheckResult checkStoppedAt(const CheckProgress& p, CheckStop stop, double budgetSeconds) {
+CheckResult checkStoppedAt(const CheckProgress& p, CheckStop stop, const CheckOptions& options) {
   CheckResult r;
   r.stop = stop;
-  r.budgetSeconds = budgetSeconds;
+  r.budgetSeconds = options.seconds;
+  r.budgetBytes = options.memoryBytes;
   r.seconds = p.seconds;
   if (p.timing) {
     // The search was over and had found a clear: only its timing is missing.
@@ -317,7 +319,7 @@ std::vector<std::string> checkReport(const CheckResult& r) {
       break;
     }
     case CheckStop::Memory:
-      lines.push_back("stopped: memory full (" + std::to_string(CheckMemoryBytes >> 20) + " MiB)");
+      lines.push_back("stopped: memory full (" + std::to_string(r.budgetBytes >> 20) + " MiB)");
       break;
     case CheckStop::Cancelled:
       lines.push_back("stopped: cancelled");
@@ -387,7 +389,7 @@ std::string encodeCheckResult(const CheckResult& r) {
   std::ostringstream out;
   out << "verdict " << verdictWord(r.verdict) << "\n";
   out << "clicks " << r.clicks << "\n";
-  out << "stop " << stopWord(r.stop) << " " << r.budgetSeconds << "\n";
+  out << "stop " << stopWord(r.stop) << " " << r.budgetSeconds << " " << r.budgetBytes << "\n";
   if (!r.unplayable.empty()) out << "unplayable " << r.unplayable << "\n";
   out << "effort " << r.effort << " " << r.harderThan << "\n";
   out << "window " << r.windowFrames << " " << r.windowPress << "\n";
@@ -427,7 +429,7 @@ bool decodeCheckResult(const std::string& text, CheckResult* out) {
       ok = static_cast<bool>(words >> r.clicks);
     } else if (key == "stop") {
       std::string s;
-      ok = static_cast<bool>(words >> s >> r.budgetSeconds);
+      ok = static_cast<bool>(words >> s >> r.budgetSeconds >> r.budgetBytes);
       const CheckStop all[] = {CheckStop::None, CheckStop::Time, CheckStop::Memory, CheckStop::Cancelled, CheckStop::Failed};
       bool known = false;
       for (CheckStop c : all) {

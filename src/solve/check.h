@@ -18,14 +18,12 @@
 struct CheckOptions {
   int maxClicks = 7;    // 0 to 7
   double seconds = 600; // wall-clock budget of the search
-  // The search's table of positions stays below this; the child process's
-  // whole address space below CheckMemoryBytes.
-  size_t tableBytes = size_t{640} << 20;
+  // The child process's whole address space; the search's table of positions
+  // stops at five eighths of it, so that the search ends with what it proved
+  // before an allocation fails.
+  size_t memoryBytes = size_t{1} << 30;
   int step = 4;         // clicks at Playing frames that are multiples of this
 };
-
-// What the child process of a check may use in all.
-constexpr size_t CheckMemoryBytes = size_t{1} << 30;
 
 enum class CheckVerdict { Clears, NoWay, NotSure, Unplayable };
 // Why a check ended before its answer.
@@ -37,7 +35,8 @@ struct CheckResult {
   // none with this many or fewer was proven (-1: not even none).
   int clicks = -1;
   CheckStop stop = CheckStop::None;
-  double budgetSeconds = 0;    // the time allowed, to say what ran out
+  double budgetSeconds = 0;    // the time and memory allowed, to say what ran out
+  size_t budgetBytes = 0;
   std::string unplayable;      // why, in lower case words
   // Positions expanded to prove that fewer clicks do not do (the measure of
   // docs/solver-report.md); for NotSure, those of the passes that finished.
@@ -75,7 +74,7 @@ CheckResult checkStage(const uint8_t* image, const CheckOptions& options,
                        const std::function<void(const CheckProgress&)>& progress = {});
 
 // What a check stopped from outside had proven, by its last progress.
-CheckResult checkStoppedAt(const CheckProgress& last, CheckStop stop, double budgetSeconds);
+CheckResult checkStoppedAt(const CheckProgress& last, CheckStop stop, const CheckOptions& options);
 
 // How many of the built-in stages need less effort than this.
 int harderThanBuiltins(long long effort);

@@ -15,13 +15,13 @@ struct CheckRunner {
   std::string resultText;  // the result's lines so far
   CheckProgress progress;
   CheckResult result;
-  double budgetSeconds = 0;
+  CheckOptions options;
   std::string program;     // "" for this program's own file
 };
 CheckRunner runner;
 
 // What the child's progress had proven when it stopped without a result.
-CheckResult stopped(CheckStop why) { return checkStoppedAt(runner.progress, why, runner.budgetSeconds); }
+CheckResult stopped(CheckStop why) { return checkStoppedAt(runner.progress, why, runner.options); }
 
 void finish(const CheckResult& result) {
   sysStopChild(runner.child);
@@ -50,9 +50,10 @@ int checkChildId() { return runner.state == CheckRun::Running ? sysChildId(runne
 
 bool startCheck(const uint8_t* image, const CheckOptions& options) {
   clearCheck();
-  runner.budgetSeconds = options.seconds;
+  runner.options = options;
   CheckResult r;
   r.budgetSeconds = options.seconds;
+  r.budgetBytes = options.memoryBytes;
   r.unplayable = unplayableReason(image);
   if (!r.unplayable.empty()) {
     r.verdict = CheckVerdict::Unplayable;
@@ -63,7 +64,8 @@ bool startCheck(const uint8_t* image, const CheckOptions& options) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%g", options.seconds);
   const std::vector<std::string> args = {"--check-child", "--max-clicks", std::to_string(options.maxClicks),
-                                         "--seconds", seconds};
+                                         "--seconds", seconds, "--memory-mib",
+                                         std::to_string(options.memoryBytes >> 20)};
   std::string why;
   runner.child = program.empty() ? nullptr
                                  : sysStartChild(program, args, std::string(image, image + StageMapSize), &why);
@@ -78,6 +80,7 @@ bool startCheck(const uint8_t* image, const CheckOptions& options) {
 }
 
 CheckRun pollCheck(CheckProgress* progress) {
+  if (runner.state != CheckRun::Running) sysCollectChildren();
   if (runner.state == CheckRun::Running) {
     const bool open = sysChildRead(runner.child, &runner.unread);
     size_t start = 0;
@@ -114,7 +117,9 @@ int runCheckChild(const CheckOptions& options) {
     return 1;
   }
   sysEndWithParent();
-  sysLimitAddressSpace(CheckMemoryBytes);
+  sysLimitAddressSpace(options.memoryBytes);
+  // A check must not take the processor from the game that waits for it.
+  sysLowerPriority();
   // Told often enough to show movement, seldom enough to cost nothing; a
   // parent that has gone ends the child at its next line.
   uint64_t lastTold = 0;
@@ -133,7 +138,7 @@ int runCheckChild(const CheckOptions& options) {
   } catch (const std::bad_alloc&) {
     // The address space ran out before the search's own limit: what the
     // passes that ended had proven still holds.
-    result = checkStoppedAt(last, CheckStop::Memory, options.seconds);
+    result = checkStoppedAt(last, CheckStop::Memory, options);
   }
   std::fputs(encodeCheckProgress(last).c_str(), stdout);
   std::fputs(encodeCheckResult(result).c_str(), stdout);

@@ -35,7 +35,7 @@ void setCheckProgram(const std::string& path);
 // The running child's process id, -1 when none (for tests).
 int checkChildId();
 
-// The child's side: `wendlop --check-child [--max-clicks K] [--seconds S]`
-// reads the stage from standard input and writes progress lines and the
+// The child's side: `wendlop --check-child [--max-clicks K] [--seconds S]
+// [--memory-mib M]` reads the stage from standard input and writes progress lines and the
 // result to standard output. Returns the exit code.
 int runCheckChild(const CheckOptions& options);

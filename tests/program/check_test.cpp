@@ -168,6 +168,22 @@ TEST_F(CheckRunnerTest, AChildThatCannotStartOrSaysNothingFails) {
   EXPECT_EQ(checkCanvasLines(checkResult()).back(), "STOPPED: THE CHECK FAILED");
 }
 
+TEST_F(CheckRunnerTest, AtItsMemoryLimitTheChildSaysSo) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers' shadow memory needs the address space unlimited";
+#endif
+  // Too little for the search's first table: the allocation fails, and the
+  // child reports it instead of dying.
+  CheckOptions o;
+  o.memoryBytes = size_t{48} << 20;
+  const Image image = builtIn(1);
+  ASSERT_TRUE(startCheck(image.data(), o));
+  ASSERT_EQ(pollFor(60), CheckRun::Done);
+  EXPECT_EQ(checkResult().verdict, CheckVerdict::NotSure);
+  EXPECT_EQ(checkResult().stop, CheckStop::Memory);
+  EXPECT_EQ(checkReport(checkResult()).back(), "stopped: memory full (48 MiB)");
+}
+
 // ---- wendlop --check ------------------------------------------------------
 
 struct Outcome {

@@ -207,14 +207,14 @@ TEST_F(CheckTest, StoppedByTimeOrMemoryItSaysWhatItProved) {
   EXPECT_EQ(lines[2], "stopped: out of time (0.05 s)");
 
   o.seconds = 600;
-  o.tableBytes = 4096;
+  o.memoryBytes = 8192;
   r = checkStage(image.data(), o);
   EXPECT_EQ(r.verdict, CheckVerdict::NotSure);
   EXPECT_EQ(r.stop, CheckStop::Memory);
   // The pass that fills the table ends (no position is lost); the next
   // stops at its first.
   EXPECT_EQ(r.clicks, 1);
-  EXPECT_EQ(checkReport(r).back(), "stopped: memory full (1024 MiB)");
+  EXPECT_EQ(checkReport(r).back(), "stopped: memory full (0 MiB)");
 }
 
 TEST_F(CheckTest, AHazardStandingStillIsReported) {
@@ -253,6 +253,7 @@ TEST_F(CheckTest, CanvasLinesFitTheTextGrid) {
   s.clicks = 4;
   s.effort = 123456789;
   s.stop = CheckStop::Memory;
+  s.budgetBytes = size_t{1} << 30;
   CheckResult c;
   c.stop = CheckStop::Cancelled;
   for (const CheckResult& each : {r, u, s, c}) {

@@ -38,6 +38,7 @@ void resetGame() {
   restoreGame(start);
   resetFrameClock();
   resetReplay();
+  giveStageImage(nullptr);
   // What the player keeps between runs is not read or written until the
   // shell names its files again.
   resetControls();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/check_command.h"
 #include "app/controls.h"
 #include "app/settings.h"
 #include "display/display.h"
@@ -216,6 +217,15 @@ const char* usage =
     "                         (default: the largest that fits the screen)\n"
     "  --fullscreen           start fullscreen\n"
     "  --edit [FILE.fmf]      open the stage editor (on FILE, or a new stage)\n"
+    "  --check FILE.fmf       check a stage without a window: the fewest clicks that\n"
+    "                         clear it (or none, or not sure), its rank by effort among\n"
+    "                         the 50 built-in stages, its narrowest timing window and\n"
+    "                         hazards that stand still; exit 1 if FILE cannot be read\n"
+    "  --max-clicks K         with --check: try up to K clicks, 0 to 7 (default 7)\n"
+    "  --seconds S            with --check: stop after S seconds (default 600)\n"
+    "  --solution FILE        with --check: write the clicks found to FILE (- for\n"
+    "                         standard output), as \"press FRAME ROW COL\" and\n"
+    "                         \"walker FRAME\" lines\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
     "\n"
@@ -348,6 +358,7 @@ void shutDownGame() {
 }
 
 int wendlopMain(int argc, char** argv) {
+  if (const int checked = checkCommand(argc, argv); checked >= 0) return checked;
   Options options;
   if (int done = parseOptions(argc, argv, options)) return done - 1;
 

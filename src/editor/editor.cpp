@@ -453,7 +453,7 @@ void endTest(const char* how) {
   stopSong();
   unloadSong();
   restoreGame(beforeTest);
-  useStageImage(nullptr);
+  giveStageImage(nullptr);
   restartFrameClock();
   editor.mode = EditorMode::Editing;
   say(how);
@@ -636,7 +636,7 @@ void resetEditor() {
   placeWritten.clear();
   listTitles.clear();
   listNumbers.clear();
-  useStageImage(nullptr);
+  giveStageImage(nullptr);
 }
 
 bool editorOpen() { return editor.mode != EditorMode::Closed; }
@@ -748,7 +748,7 @@ void editorStartTest() {
   saveGame(&beforeTest);
   testImage = editor.image;
   testLeftReady = false;
-  useStageImage(testImage.data());
+  giveStageImage(testImage.data());
   // A test is no game: nothing recorded, no progress, no demonstration.
   flow.recording = false;
   flow.demoPlayback = false;

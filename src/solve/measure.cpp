@@ -40,12 +40,26 @@ class PositionTable {
   }
 
   void put(uint64_t key, int frame, int budget, int32_t set) {
-    if ((count_ + 1) * 2 > mask_ + 1) grow((mask_ + 1) * 2);
+    const size_t capacity = mask_ + 1;
+    if (limitBytes_ != 0 && capacity * sizeof(Slot) > limitBytes_) full_ = true;
+    if ((count_ + 1) * 2 > capacity) {
+      // Growing holds the old slots and the new ones at once.
+      if (limitBytes_ == 0 || (capacity * 3) * sizeof(Slot) <= limitBytes_) {
+        grow(capacity * 2);
+      } else {
+        full_ = true;
+      }
+    }
+    // Past the limit the table fills on while the search comes to its stop,
+    // but never so far that a probe finds no free slot.
+    if ((count_ + 1) * 8 > (mask_ + 1) * 7) return;
     place(Slot{key, frame, budget, set});
     ++count_;
   }
 
   size_t size() const { return count_; }
+  void limit(size_t bytes) { limitBytes_ = bytes; }
+  bool full() const { return full_; }
 
  private:
   struct Slot {
@@ -75,6 +89,8 @@ class PositionTable {
   std::vector<Slot> slots_;
   size_t mask_ = 0;
   size_t count_ = 0;
+  size_t limitBytes_ = 0;
+  bool full_ = false;
 };
 
 // What became of a position with no press left: only speeds the search up,
@@ -121,14 +137,16 @@ class ExhaustiveSearch {
     pending_.resize(depth);
     sets_.push_back({});   // 0: no way to clear
     sets_.push_back({0});  // 1: cleared with no further press
+    table_.limit(o.tableBytes);
     started_ = std::chrono::steady_clock::now();
   }
 
   StageMeasure run() {
     StageMeasure m;
-    long long before = 0;
+    long long& before = proofEffort_;
     for (int presses = 0; presses <= options_.maxPresses; ++presses) {
       if (!startAttempt(stage_)) break;
+      pass_ = presses;
       const int32_t set = walk(presses, 0);
       if (timedOut_) {
         // Out of time in the pass that found a clear: the fewest is known,
@@ -154,11 +172,13 @@ class ExhaustiveSearch {
         m.example = decode(sets_[set].front());
         break;
       }
-      m.provenNone = presses;
+      m.provenNone = provenNone_ = presses;
       before = nodes_;
+      tell();
     }
     if (!m.found) m.effort = nodes_;
-    m.timedOut = timedOut_;
+    m.timedOut = timedOut_ && !clearStop_;
+    m.memoryFull = memoryFull_;
     m.frames = frames_;
     m.seconds = elapsed();
     return m;
@@ -201,8 +221,17 @@ class ExhaustiveSearch {
   }
 
   FrameResult frame(const Press* press) {
-    if ((++frames_ & 4095) == 0 && elapsed() > options_.seconds) timedOut_ = true;
+    if ((++frames_ & 4095) == 0) {
+      if (elapsed() > options_.seconds) timedOut_ = true;
+      tell();
+    }
+    if (table_.full()) timedOut_ = memoryFull_ = true;
     return playFrame(press);
+  }
+
+  void tell() const {
+    if (!options_.progress) return;
+    options_.progress(MeasureProgress{pass_, provenNone_, nodes_, proofEffort_, frames_, elapsed()});
   }
 
   // Sets are kept once each: most positions lead to one of a few.
@@ -259,6 +288,8 @@ class ExhaustiveSearch {
     cleared_ = true;
     firstClear_ = path_;
     if (last) firstClear_.push_back(*last);
+    // Stops the search as the clock would; run() tells the two apart.
+    if (options_.firstClearOnly) timedOut_ = clearStop_ = true;
   }
 
   // Plays on from here and returns the set of press sequences, of at most
@@ -375,6 +406,10 @@ class ExhaustiveSearch {
   bool cleared_ = false;
   long long frames_ = 0, nodes_ = 0;
   bool timedOut_ = false;
+  bool clearStop_ = false;   // stopped at the first clear, as asked
+  bool memoryFull_ = false;
+  int pass_ = 0, provenNone_ = -1;
+  long long proofEffort_ = 0;
   std::chrono::steady_clock::time_point started_;
 };
 
@@ -432,7 +467,9 @@ StageMeasure measureStage(int stage, const MeasureOptions& options) {
   if (m.found) {
     std::vector<Press> timed = m.example;
     int frames = 0;
-    const bool haveFrames = !m.solutionsComplete;
+    // The first clear's own frames are those of the frame before each press;
+    // a search that stopped at it finds them again like a complete one.
+    const bool haveFrames = !m.solutionsComplete && !o.firstClearOnly;
     if ((haveFrames || SequenceTiming(m.example, o.step).find(stage, &timed)) && playSolution(stage, timed, &frames)) {
       m.example = timed;
       m.playingFrames = frames;

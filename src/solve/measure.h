@@ -4,15 +4,35 @@
 // still for long while that solution plays.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "solve/solver.h"
 
+// How far a search has come, told now and then while it runs.
+struct MeasureProgress {
+  int presses = 0;            // the pass running: sequences of this many presses
+  int provenNone = -1;        // no solution with this many presses or fewer
+  long long positions = 0;    // expanded so far
+  long long proofEffort = 0;  // expanded by the passes that proved provenNone
+  long long frames = 0;
+  double seconds = 0;
+};
+
 struct MeasureOptions {
   int maxPresses = 7;  // 7 at most
   int step = 4;          // presses only at Playing frames that are multiples of this
   double seconds = 600;  // wall-clock budget; only decides whether the search finishes
+  // Ends the pass that reaches a clear at its first one: the fewest, the
+  // effort and a solution are known then, the number of solutions is not.
+  bool firstClearOnly = false;
+  // The table of positions never grows past this many bytes (0: no limit);
+  // the search ends there as it does out of time, with memoryFull.
+  size_t tableBytes = 0;
+  // Told every 4,096 frames and at the end of every pass.
+  std::function<void(const MeasureProgress&)> progress;
 };
 
 struct StageMeasure {
@@ -20,6 +40,7 @@ struct StageMeasure {
   int fewest = -1;           // its number of presses
   int provenNone = -1;       // no solution with this many presses or fewer (-1: not even 0)
   bool timedOut = false;
+  bool memoryFull = false;  // the table reached tableBytes (timedOut is set too)
   // Positions expanded by the passes that prove there is no solution with
   // fewer than `fewest` presses. A position is a world state at a frame of the
   // grid with a number of presses still to spend (at least one); each is

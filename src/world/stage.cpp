@@ -1,4 +1,5 @@
 // The stage file image and the setting up of a stage from it.
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -40,43 +41,51 @@ constexpr Spawn spawnTable[LastHazardCode - FirstHazardCode + 1] = {
 }  // namespace
 
 namespace {
-const uint8_t* stageImage = nullptr;
-
 // Stages past the fiftieth are looked for only to find the end of the game:
 // that their files are missing is no fault worth a line.
 constexpr int ShippedStages = 50;
+
+// The stage given in memory, if any: input, like the replay buffer, rather
+// than the world's state.
+struct GivenStage {
+  bool given = false;
+  std::array<uint8_t, StageMapSize> image{};
+};
+GivenStage givenStage;
 
 void reportStage(int stage, const char* name, const std::string& why) {
   if (sysFirstReport(sysAbsolutePath(name))) std::fprintf(stderr, "wendlop: stage %d not loaded: %s %s\n", stage, name, why.c_str());
 }
 }  // namespace
 
-void useStageImage(const uint8_t* image) { stageImage = image; }
+void giveStageImage(const uint8_t* image) {
+  givenStage = GivenStage{};
+  if (!image) return;
+  givenStage.given = true;
+  std::memcpy(givenStage.image.data(), image, StageMapSize);
+}
 
 bool loadStage(int stage) {
   int& hazardCount = hazardTable.hazardCount;
   hazardCount = 0;
   char name[32];
   std::snprintf(name, sizeof name, "map/map%02d.fmf", stage);
-  if (stageImage) {
-    std::memcpy(stageMap, stageImage, StageMapSize);
-  } else {
-    // Read into a scratch block first: a short file must not leave a stage
-    // that is half the new file and half the old one. Bytes past the stage's
-    // 620 are not read, and do no harm.
-    std::vector<uint8_t> image;
-    std::string why;
-    const SysReadResult read = sysReadWholeFile(name, StageMapSize, &image, &why);
-    if (read != SysReadOk) {
-      if (read != SysReadMissing || stage <= ShippedStages) reportStage(stage, name, why);
-      return false;
-    }
-    if (image.size() != StageMapSize) {
-      reportStage(stage, name, "is " + std::to_string(image.size()) + " bytes long; a stage file has 620");
-      return false;
-    }
-    std::memcpy(stageMap, image.data(), StageMapSize);
+  // Read into a scratch block first: a short file must not leave a stage that
+  // is half the new file and half the old one. Bytes past the stage's 620 are
+  // not read, and do no harm.
+  std::vector<uint8_t> image;
+  std::string why;
+  const SysReadResult read = givenStage.given ? SysReadOk : sysReadWholeFile(name, StageMapSize, &image, &why);
+  if (givenStage.given) image.assign(givenStage.image.begin(), givenStage.image.end());
+  if (read != SysReadOk) {
+    if (read != SysReadMissing || stage <= ShippedStages) reportStage(stage, name, why);
+    return false;
   }
+  if (image.size() != StageMapSize) {
+    reportStage(stage, name, "is " + std::to_string(image.size()) + " bytes long; a stage file has 620");
+    return false;
+  }
+  std::memcpy(stageMap, image.data(), StageMapSize);
 
   walker.x = 0;
   walker.y = 0;
@@ -110,7 +119,7 @@ bool loadStage(int stage) {
     }
   }
   if (walker.x == 0 && walker.y == 0) {
-    if (!stageImage) reportStage(stage, name, "has no walker start (object 7 or 8) outside the top-left cell");
+    if (!givenStage.given) reportStage(stage, name, "has no walker start (object 7 or 8) outside the top-left cell");
     return false;
   }
   if (kindAt(walker.row + 1, walker.col) == Empty) {

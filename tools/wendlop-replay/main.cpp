@@ -14,6 +14,7 @@
 #include "app/shell.h"
 #include "flow/flow.h"
 #include "platform/platform.h"
+#include "solve/replay_build.h"
 #include "world/world.h"
 
 namespace fs = std::filesystem;
@@ -25,9 +26,6 @@ struct Action {
   int row, col;  // otherwise the cell pressed
   int line;
 };
-
-// How many frames the cursor takes to glide to the next place it presses.
-constexpr int GlideFrames = 24;
 
 bool parseSolution(const std::string& text, std::vector<Action>* actions, std::string* error) {
   std::istringstream in(text);
@@ -66,65 +64,17 @@ bool parseSolution(const std::string& text, std::vector<Action>* actions, std::s
   return true;
 }
 
-void target(const Action& a, int* x, int* y) {
-  if (a.onWalker) {
-    *x = walker.x + 16;
-    *y = walker.y;
-  } else {
-    *x = a.col * CellSize + 16;
-    *y = a.row * CellSize + 16;
-  }
-}
-
-
 // Plays the stage as a demonstration while writing each Playing frame's
 // record just before that frame samples it. True when the stage is cleared.
 bool build(int stage, const std::vector<Action>& actions, int* playingFrames, std::string* error) {
   startDemonstration(stage, "", false);
-
-  size_t next = 0;
-  int fromX = 320, fromY = 240;
-  bool cleared = false;
-  *playingFrames = 0;
-  for (long frame = 0; frame < 20000; ++frame) {
-    const int ranScene = flow.scene;
-    if (ranScene == Playing) {
-      const int k = flow.replayIndex;
-      int x = fromX, y = fromY, button = 0;
-      if (next < actions.size()) {
-        int tx, ty;
-        target(actions[next], &tx, &ty);
-        const int start = std::max(actions[next].frame - GlideFrames, 0);
-        if (k == actions[next].frame) {
-          x = tx;
-          y = ty;
-          button = 1;
-          fromX = tx;
-          fromY = ty;
-          ++next;
-        } else if (k > start) {
-          const int span = actions[next].frame - start;
-          x = fromX + (tx - fromX) * (k - start) / span;
-          y = fromY + (ty - fromY) * (k - start) / span;
-        }
-      }
-      putReplayRecord(k, x, y, button);
-      ++*playingFrames;
-    }
-    runFrameWork();
-    if (ranScene == StageClear) cleared = true;
-    if (ranScene == Miss) {
-      *error = "the walker is lost at Playing frame " + std::to_string(*playingFrames);
-      return false;
-    }
-    if (ranScene != Title && flow.scene == Title) break;
-  }
-  if (next < actions.size()) {
-    *error = "the stage ended before the press of line " + std::to_string(actions[next].line);
-    return false;
-  }
-  if (!cleared) *error = "the stage is not cleared";
-  return cleared;
+  std::vector<Press> presses;
+  for (const Action& a : actions) presses.push_back(Press{a.frame, a.onWalker, a.row, a.col});
+  size_t unused = 0;
+  if (buildReplay(presses, playingFrames, error, &unused)) return true;
+  if (unused < actions.size() && error->rfind("the stage ended", 0) == 0)
+    *error = "the stage ended before the press of line " + std::to_string(actions[unused].line);
+  return false;
 }
 
 bool readText(const fs::path& path, std::string* text) {

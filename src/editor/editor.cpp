@@ -16,6 +16,8 @@
 #include "flow/flow.h"
 #include "music/music.h"
 #include "platform/platform.h"
+#include "solve/check_runner.h"
+#include "solve/replay_build.h"
 #include "sound/sound.h"
 
 EditorState editor;
@@ -99,6 +101,8 @@ void startDocument(const StageImage& image, const StageImage& saved, const Stage
   editor.redoStack.clear();
   if (image != saved) editor.undoStack.push_back(saved);
   editor.painting = editor.erasing = editor.rightDown = false;
+  editor.solution.clear();
+  editor.replay.clear();
   editor.mode = EditorMode::Editing;
   noteChange();
 }
@@ -147,7 +151,18 @@ bool openFile(const std::string& path, const StagePlace& place) {
     showMessage({upper(fileName(path)), "CANNOT BE READ:", upper(why)});
     return false;
   }
-  return openBytes(bytes, place, fileName(path));
+  if (!openBytes(bytes, place, fileName(path))) return false;
+  // A pack's stage comes with its solution, if it has one.
+  if (!place.pack.empty()) {
+    std::vector<uint8_t> replay;
+    if (sysReadWholeFile(packReplayPath(place.pack, place.number).c_str(), ReplayBytes, &replay, &ignoredWhy) ==
+            SysReadOk &&
+        !replay.empty()) {
+      editor.replay = replay;
+      editor.replayFor = editor.savedImage;
+    }
+  }
+  return true;
 }
 
 void restoreRecovery() {
@@ -205,6 +220,7 @@ void openPending() {
 }
 
 void closeEditor() {
+  clearCheck();
   removeRecovery();
   editor.mode = EditorMode::Closed;
   setScene(Title);
@@ -456,7 +472,7 @@ void endTest(const char* how) {
   giveStageImage(nullptr);
   restartFrameClock();
   editor.mode = EditorMode::Editing;
-  say(how);
+  if (*how) say(how);
 }
 
 // ---- Drawing -----------------------------------------------------------------------
@@ -606,6 +622,13 @@ void drawMessage() {
   drawCentred(top + n * 2 + 1, "CLICK OR PRESS A KEY");
 }
 
+void drawChecking() {
+  drawPanel(10, 17);
+  drawCentred(11, "CHECKING THE STAGE");
+  drawCentred(13, editor.progressLine);
+  drawCentred(15, "ESCAPE STOPS");
+}
+
 const std::vector<std::string> keyHelp = {
     "LEFT BUTTON: PAINT   RIGHT DRAG: ERASE",
     "TAB OR RIGHT CLICK: PALETTE",
@@ -613,7 +636,8 @@ const std::vector<std::string> keyHelp = {
     "CTRL+Z: UNDO   CTRL+Y: REDO",
     "R: STAGE TITLE   N: NEW   O: OPEN",
     "S: SAVE   SHIFT+S: SAVE IN A PACK",
-    "T: TEST PLAY   ESCAPE: LEAVE",
+    "T: TEST PLAY   C: CHECK   W: WATCH",
+    "ESCAPE: LEAVE",
 };
 }  // namespace
 
@@ -632,6 +656,7 @@ void resetEditor() {
   editor = EditorState{};
   beforeTest = GameSnapshot{};
   testImage = StageImage{};
+  clearCheck();
   pendingFile.clear();
   placeWritten.clear();
   listTitles.clear();
@@ -640,7 +665,9 @@ void resetEditor() {
 }
 
 bool editorOpen() { return editor.mode != EditorMode::Closed; }
-bool editorTakesPointer() { return editorOpen() && editor.mode != EditorMode::Testing; }
+bool editorTakesPointer() {
+  return editorOpen() && editor.mode != EditorMode::Testing && editor.mode != EditorMode::Watching;
+}
 bool editorUnsaved() { return editor.image != editor.savedImage; }
 
 void openEditor(const char* file) {
@@ -717,11 +744,21 @@ bool editorSave() {
   if (!textWhy.empty())
     std::fprintf(stderr, "wendlop: saved %s without its stage text: %s\n", packStagePath(editor.place.pack, number).c_str(),
                  textWhy.c_str());
+  // The solution goes with the stage it solves; an old one of another stage
+  // would show a demonstration that fails.
+  const std::string replayPath = packReplayPath(editor.place.pack, number);
+  bool replaySaved = false;
+  if (!editor.replay.empty() && editor.replayFor == editor.image) {
+    replaySaved = writePackReplay(editor.place.pack, number, editor.replay.data(), editor.replay.size(), &why);
+    if (!replaySaved) std::fprintf(stderr, "wendlop: solution not saved: %s %s\n", replayPath.c_str(), why.c_str());
+  } else {
+    sysRemoveFile(replayPath.c_str());
+  }
   editor.place.number = number;
   editor.place.label = upper(editor.place.pack) + " " + twoDigits(number);
   editor.savedImage = editor.image;
   removeRecovery();
-  say("SAVED: " + editor.place.label);
+  say("SAVED: " + editor.place.label + (replaySaved ? " WITH ITS SOLUTION" : ""));
   return true;
 }
 
@@ -760,17 +797,126 @@ void editorStartTest() {
   editor.mode = EditorMode::Testing;
 }
 
+void editorStartCheck() {
+  editor.checkedImage = editor.image;
+  editor.solution.clear();
+  editor.progressLine = "STARTING";
+  startCheck(editor.image.data(), CheckOptions{});
+  editor.mode = EditorMode::Checking;
+}
+
+namespace {
+void showVerdict() {
+  const CheckResult& result = checkResult();
+  std::vector<std::string> lines = checkCanvasLines(result);
+  if (result.verdict == CheckVerdict::Clears && !result.solution.empty()) {
+    editor.solution = result.solution;
+    lines.push_back("W: WATCH AND KEEP THE SOLUTION");
+  }
+  clearCheck();
+  showMessage(lines);
+  editor.verdictShown = true;
+}
+
+void stepCheck() {
+  CheckProgress progress;
+  const CheckRun run = pollCheck(&progress);
+  if (run == CheckRun::Running) editor.progressLine = checkProgressLine(progress);
+  else showVerdict();
+}
+
+// Sets the scenes up to play the stage being edited as a demonstration of
+// the replay buffer, from its start, with nothing recorded or counted.
+void startDemonstrationOfStage() {
+  testImage = editor.image;
+  giveStageImage(testImage.data());
+  flow.recording = false;
+  flow.demoPlayback = true;
+  flow.dragMode = false;
+  flow.stageNumber = 0;
+  walkerReset();
+  resetSkipPhase();
+  setScene(NewGame);
+}
+}  // namespace
+
+bool editorBuildReplay() {
+  if (editor.solution.empty() || editor.checkedImage != editor.image) {
+    say(editor.solution.empty() ? "NO SOLUTION YET: C CHECKS THE STAGE" : "THE STAGE CHANGED: C CHECKS IT AGAIN");
+    return false;
+  }
+  if (!editor.replay.empty() && editor.replayFor == editor.image) return true;
+  // Played out at once, unseen and unheard; the game is put back after.
+  GameSnapshot before;
+  saveGame(&before);
+  holdSong();
+  const uint8_t bank = bankReady;
+  bankReady = 0;
+  frameClock.frameSkip = 1 << 30;  // the scenes draw on none of these frames
+  std::memset(replayBuffer, 0, sizeof replayBuffer);
+  startDemonstrationOfStage();
+  int playing = 0;
+  std::string why;
+  const bool built = buildReplay(editor.solution, &playing, &why);
+  stopSong();
+  unloadSong();
+  releaseHeldSong();
+  bankReady = bank;
+  restoreGame(before);
+  giveStageImage(nullptr);
+  restartFrameClock();
+  if (!built) {
+    // The check played this very stage; a solution that does not replay is a fault of ours.
+    std::fprintf(stderr, "wendlop: the check's solution does not replay: %s\n", why.c_str());
+    say("THE SOLUTION DOES NOT REPLAY");
+    return false;
+  }
+  editor.replay.assign(replayBuffer, replayBuffer + ReplayBytes);
+  editor.replayFor = editor.image;
+  return true;
+}
+
+void editorWatch() {
+  if (!editorBuildReplay()) return;
+  // A saved stage gets its solution at once; an unsaved one with its next save.
+  if (!editorUnsaved() && !editor.place.pack.empty()) {
+    std::string why;
+    if (writePackReplay(editor.place.pack, editor.place.number, editor.replay.data(), editor.replay.size(), &why))
+      say("SOLUTION SAVED WITH " + editor.place.label);
+    else
+      std::fprintf(stderr, "wendlop: solution not saved: %s %s\n",
+                   packReplayPath(editor.place.pack, editor.place.number).c_str(), why.c_str());
+  } else {
+    say("SOLUTION KEPT FOR THE NEXT SAVE");
+  }
+  saveGame(&beforeTest);
+  std::memcpy(replayBuffer, editor.replay.data(), ReplayBytes);
+  startDemonstrationOfStage();
+  editor.mode = EditorMode::Watching;
+}
+
 // ---- Input ------------------------------------------------------------------------
 void editorKey(uint32_t key, uint32_t modifiers) {
   const bool ctrl = modifiers & SysModCtrl, shift = modifiers & SysModShift;
   switch (editor.mode) {
     case EditorMode::Closed: return;
     case EditorMode::Testing:
-      if (key == SysKeyEscape || key == SysKeyF12) endTest("TEST ENDED");
+    case EditorMode::Watching:
+      if (key == SysKeyEscape || key == SysKeyF12) endTest(editor.mode == EditorMode::Testing ? "TEST ENDED" : "");
       else controlKey(key);
+      return;
+    case EditorMode::Checking:
+      if (key == SysKeyEscape) {
+        cancelCheck();
+        showVerdict();
+      } else {
+        controlKey(key);
+      }
       return;
     case EditorMode::Message:
       editor.mode = EditorMode::Editing;
+      if (editor.verdictShown && key == 'w') editorWatch();
+      editor.verdictShown = false;
       return;
     case EditorMode::Ask: answer(key == SysKeyEscape ? 'c' : static_cast<char>(key)); return;
     case EditorMode::TextInput: typeKey(key, modifiers); return;
@@ -810,6 +956,8 @@ void editorKey(uint32_t key, uint32_t modifiers) {
       editorSave();
       break;
     case 't': editorStartTest(); break;
+    case 'c': editorStartCheck(); break;
+    case 'w': editorWatch(); break;
     default: controlKey(key); break;
   }
 }
@@ -835,9 +983,14 @@ void editorButton(int button, bool down, int x, int y) {
   const int row = cellRow(y), col = cellCol(x);
   switch (editor.mode) {
     case EditorMode::Closed:
-    case EditorMode::Testing: return;
+    case EditorMode::Testing:
+    case EditorMode::Watching:
+    case EditorMode::Checking: return;
     case EditorMode::Message:
-      if (down) editor.mode = EditorMode::Editing;
+      if (down) {
+        editor.mode = EditorMode::Editing;
+        editor.verdictShown = false;
+      }
       return;
     case EditorMode::Palette:
       if (!down) return;
@@ -901,6 +1054,13 @@ void editorButton(int button, bool down, int x, int y) {
 }
 
 void editorFrame() {
+  if (editor.mode == EditorMode::Watching) {
+    runScene();
+    // A demonstration ends on the title, after its clear, a miss, or Escape.
+    if (flow.scene == Title || flow.scene == GameOver || flow.scene == AllClear) endTest("");
+    return;
+  }
+  if (editor.mode == EditorMode::Checking) stepCheck();
   if (editor.mode == EditorMode::Testing) {
     runScene();
     if (flow.scene != StageReady) testLeftReady = true;
@@ -921,6 +1081,7 @@ void editorFrame() {
     case EditorMode::TextInput: drawTyping(); break;
     case EditorMode::OpenList: drawList(); break;
     case EditorMode::Message: drawMessage(); break;
+    case EditorMode::Checking: drawChecking(); break;
     default: break;
   }
   drawCursor(editor.pointerX, editor.pointerY);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "solve/solver.h"
 #include "world/world.h"
 
 using StageImage = std::array<uint8_t, StageMapSize>;
@@ -87,6 +88,8 @@ enum class EditorMode {
   OpenList,   // a stage to open: the built-in set, then each pack
   Message,    // lines to read; any key or click goes on
   Testing,    // the scenes play the stage; the editor waits
+  Checking,   // a check runs in its own process; its progress is shown
+  Watching,   // the scenes play the check's solution as a demonstration
 };
 enum class EditorAfter { Nothing, Leave, New, Open, Recover };
 enum class TextPurpose { Title, PackName };
@@ -127,7 +130,15 @@ struct EditorState {
   std::vector<std::string> messageLines;
   std::string notice;                // a short line on the bottom row until the next change
   std::string lastPack = "MY STAGES";
-  bool wasRecording = false;
+  // The last check: for which image, its progress, and its solution.
+  StageImage checkedImage{};
+  std::string progressLine;
+  std::vector<Press> solution;  // empty unless the check found one for checkedImage
+  bool verdictShown = false;    // the message on the canvas is the check's verdict
+  // The solution's replay, kept with the stage when it is saved; it belongs
+  // to replayFor, and goes when the stage no longer is that.
+  std::vector<uint8_t> replay;
+  StageImage replayFor{};
 };
 extern EditorState editor;
 
@@ -157,6 +168,13 @@ bool editorSave();  // false when it could not be written (said on the canvas)
 void editorNew();
 bool editorOpenStage(const StagePlace& place);  // built-in when place.pack is ""
 void editorStartTest();
+// C: checks the stage in a child process; W: watches the solution it found
+// (making its replay first), which is then saved with the stage.
+void editorStartCheck();
+void editorWatch();
+// The replay of the check's solution for the stage as it is; false, with a
+// line in the notice, when there is no solution for it.
+bool editorBuildReplay();
 bool editorUnsaved();
 
 // The recovery copy: written after every change, removed when the work is

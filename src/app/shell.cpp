@@ -309,6 +309,7 @@ int startGame(const GameStart& start) {
     setEditorDataFolder(user);
   }
   if (start.replayFolder) setUserReplayFolder(start.replayFolder);
+  if (start.editorFolder) setEditorDataFolder(start.editorFolder);
   if (start.playerFiles) {
     if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
   }

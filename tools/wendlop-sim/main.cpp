@@ -28,17 +28,20 @@ int usage() {
       "                   [--screenshot-dir DIR [--screenshot-every N]]\n"
       "       wendlop-sim --session INPUT [--data DIR] [--frames K] [--trace FILE]\n"
       "                   [--record --replay-out DIR] [--settings FILE] [--progress FILE]\n"
-      "                   [--canvas-dir DIR [--canvas-every N]]\n"
+      "                   [--editor-dir DIR] [--canvas-dir DIR [--canvas-every N]]\n"
       "\n"
       "--stage plays one stage as the title's DEMO does and says how it ended.\n"
       "--session starts the whole game as the program does and feeds it INPUT, one\n"
-      "line per input change: 'FRAME x y button' (the pointer from that frame on)\n"
-      "or 'FRAME key NAME' (Escape, F12, F11, P, M, +, -, Enter, Space, Up, Down,\n"
-      "a letter or digit); frames count from 1 and '#' starts a comment. It runs\n"
+      "line per input change: 'FRAME x y button' (the pointer from that frame on;\n"
+      "button 0 none, 1 left, 2 middle, 3 right held) or 'FRAME key NAME' (Escape,\n"
+      "F12, F11, P, M, +, -, Enter, Space, Up, Down, Tab, Backspace, Delete, a\n"
+      "letter or digit, after ctrl+ or shift+ if held); frames count from 1 and\n"
+      "'#' starts a comment. It runs\n"
       "to the script's last frame (or K), or until a key closes the game, and\n"
       "ends with 'session frames=F scene=S end=key|frames'. The player's settings,\n"
       "progress and recordings are not touched: --settings and --progress name\n"
-      "files to use instead, and --record writes recordings into --replay-out.\n"
+      "files to use instead, and --record writes recordings into --replay-out;\n"
+      "--editor-dir is where the stage editor keeps packs and its recovery copy.\n"
       "--canvas-dir saves every Nth presented frame as DIR/frame-FFFFFF.png, an\n"
       "8-bit picture in the game's palette named by its frame.\n",
       stderr);
@@ -58,6 +61,7 @@ int sessionMain(int argc, char** argv) {
   const char* tracePath = nullptr;
   const char* canvasDir = nullptr;
   const char* replayOut = nullptr;
+  const char* editorDir = nullptr;
   const char* settingsFile = nullptr;
   const char* progressFile = nullptr;
   bool record = false;
@@ -77,6 +81,8 @@ int sessionMain(int argc, char** argv) {
       record = true;
     } else if (a == "--replay-out" && hasValue) {
       replayOut = argv[++i];
+    } else if (a == "--editor-dir" && hasValue) {
+      editorDir = argv[++i];
     } else if (a == "--settings" && hasValue) {
       settingsFile = argv[++i];
     } else if (a == "--progress" && hasValue) {
@@ -108,7 +114,7 @@ int sessionMain(int argc, char** argv) {
   // where the tool was started.
   GameStart start;
   start.playerFiles = false;
-  std::string dataPath, replayPath;
+  std::string dataPath, replayPath, editorPath;
   if (data) {
     dataPath = sysAbsolutePath(data);
     start.dataFolder = dataPath.c_str();
@@ -116,6 +122,10 @@ int sessionMain(int argc, char** argv) {
   if (replayOut) {
     replayPath = sysAbsolutePath(replayOut);
     start.replayFolder = replayPath.c_str();
+  }
+  if (editorDir) {
+    editorPath = sysAbsolutePath(editorDir);
+    start.editorFolder = editorPath.c_str();
   }
   if (settingsFile) start.settingsFile = sysAbsolutePath(settingsFile);
   if (progressFile) start.progressFile = sysAbsolutePath(progressFile);

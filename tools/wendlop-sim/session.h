@@ -14,14 +14,17 @@ struct SessionInput {
   enum Kind { Pointer, Key };
   long frame = 0;
   Kind kind = Pointer;
-  int x = 0, y = 0, button = 0;  // Pointer: from this frame on, until the next pointer line
+  // Pointer: from this frame on, until the next pointer line; the button held
+  // is 0 none, 1 left, 2 middle, 3 right.
+  int x = 0, y = 0, button = 0;
   uint32_t key = 0;              // Key: pressed in this frame
+  uint32_t modifiers = 0;        // Key: SysMod bits held with it ("ctrl+z", "shift+s")
   bool fullscreenKey = false;    // Key: F11, which the window system keeps to itself
   int line = 0;                  // in the script, for messages
 };
 
-// Reads a script: `FRAME x y button`, `FRAME key NAME`, `#` comments, blank
-// lines. Lines must not go back in frames. False with "line N: why" in *error.
+// Reads a script: `FRAME x y button`, `FRAME key NAME` (NAME may start with
+// `ctrl+` and `shift+`), `#` comments, blank lines. Lines must not go back in frames. False with "line N: why" in *error.
 bool parseSession(const std::string& text, std::vector<SessionInput>* out, std::string* error);
 
 // The key code a name stands for (Escape, F12, P, M, +, -, Enter, ...); false

@@ -631,6 +631,7 @@ void drawChecking() {
 
 const std::vector<std::string> keyHelp = {
     "LEFT BUTTON: PAINT   RIGHT DRAG: ERASE",
+    "DELETE: ERASE THE CELL POINTED AT",
     "TAB OR RIGHT CLICK: PALETTE",
     "MIDDLE BUTTON: PICK   H: LINES",
     "CTRL+Z: UNDO   CTRL+Y: REDO",
@@ -955,6 +956,16 @@ void editorKey(uint32_t key, uint32_t modifiers) {
       }
       editorSave();
       break;
+    case SysKeyDelete:
+    case SysKeyBackspace: {
+      // One cell, without a stroke of the right button.
+      const StageImage before = editor.image;
+      if (eraseCell(editor.image, cellRow(editor.pointerY), cellCol(editor.pointerX))) {
+        pushUndo(before);
+        noteChange();
+      }
+      break;
+    }
     case 't': editorStartTest(); break;
     case 'c': editorStartCheck(); break;
     case 'w': editorWatch(); break;

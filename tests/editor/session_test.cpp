@@ -105,6 +105,11 @@ TEST_F(EditorTest, PaintEraseAndPickWithTheButtons) {
   EXPECT_EQ(editor.mode, EditorMode::Palette);
   key(SysKeyEscape);
   EXPECT_EQ(editor.mode, EditorMode::Editing);
+  // Delete erases the one cell pointed at.
+  windowProcedure(SysEvent{SysMsgMouseMove, static_cast<uint32_t>(px(6) | (px(4) << 16))});
+  key(SysKeyDelete);
+  EXPECT_EQ(editor.image[TileLayerOffset + 20 * 4 + 6], 0);
+  EXPECT_EQ(editor.image[TileLayerOffset + 20 * 4 + 7], 35);
   // The middle button picks what is under it.
   editor.tool = Tool{ToolKind::Tile, 80};
   windowProcedure(SysEvent{SysMsgMiddleButtonDown, static_cast<uint32_t>(px(0) | (px(0) << 16))});

@@ -32,6 +32,7 @@ GameSnapshot beforeTest;
 StageImage testImage{};
 bool testLeftReady = false;
 std::string pendingFile;  // a file to open once the recovery question is answered
+StagePlace placeBeforeAsking;  // where the stage was saved before Shift+S asked for another pack
 std::vector<std::string> listTitles;  // of the open list's page, by stage number
 std::vector<int> listNumbers;
 
@@ -323,6 +324,7 @@ void typeKey(uint32_t key, uint32_t modifiers) {
   if (key == SysKeyEscape) {
     editor.mode = EditorMode::Editing;
     editor.after = EditorAfter::Nothing;
+    if (editor.textPurpose == TextPurpose::PackName) editor.place = placeBeforeAsking;
   } else if (key == SysKeyEnter) {
     finishTyping();
   } else if (key == SysKeyBackspace || key == SysKeyDelete) {
@@ -659,6 +661,7 @@ void resetEditor() {
   testImage = StageImage{};
   clearCheck();
   pendingFile.clear();
+  placeBeforeAsking = StagePlace{};
   placeWritten.clear();
   listTitles.clear();
   listNumbers.clear();
@@ -723,6 +726,7 @@ bool editorSave() {
     return false;
   }
   if (editor.place.pack.empty()) {
+    placeBeforeAsking = editor.place;
     startTyping(TextPurpose::PackName, editor.lastPack);
     return false;
   }
@@ -951,10 +955,15 @@ void editorKey(uint32_t key, uint32_t modifiers) {
       break;
     case 's':
       if (shift) {
+        // Asked afresh for the pack; giving up the question keeps the old place.
+        const StagePlace old = editor.place;
         editor.place.pack.clear();
         editor.place.number = 0;
+        editorSave();
+        placeBeforeAsking = old;
+      } else {
+        editorSave();
       }
-      editorSave();
       break;
     case SysKeyDelete:
     case SysKeyBackspace: {

@@ -213,6 +213,15 @@ TEST_F(EditorTest, SaveInANewPackAndOpenItAgain) {
     EXPECT_NE(iniText.find(field), std::string::npos) << field;
   EXPECT_FALSE(fs::exists(recoveryFile())) << "saved work leaves no recovery copy";
 
+  // Shift+S asks for another pack; Escape keeps it where it was.
+  paint(9, 9);
+  key('s', SysModShift);
+  ASSERT_EQ(editor.mode, EditorMode::TextInput);
+  key(SysKeyEscape);
+  EXPECT_EQ(editor.place.pack, "my-pack");
+  EXPECT_EQ(editor.place.number, 1);
+  key('z', SysModCtrl);
+
   // A second stage goes to the next number; S saves in place from then on.
   key('n');
   paint(5, 5);

@@ -502,8 +502,12 @@ void drawStage() {
   for (int r = 0; r < GridRows; ++r) {
     for (int c = 0; c < GridColumns; ++c) {
       const int code = static_cast<int8_t>(editor.image[ObjectLayerOffset + GridColumns * r + c]);
-      if (code == StartFacingLeft || code == StartFacingRight)
-        drawWalker(c * CellSize, r * CellSize, code == StartFacingLeft ? FrameWalkLeft : FrameWalkRight);
+      if (code == StartFacingLeft || code == StartFacingRight) {
+        // A start over open space falls first, and shows so.
+        const int below = r + 1 < GridRows ? editor.image[TileLayerOffset + GridColumns * (r + 1) + c] : OutsideTile;
+        const int frame = tileKind[below] == Empty ? FrameFacing : code == StartFacingLeft ? FrameWalkLeft : FrameWalkRight;
+        drawWalker(c * CellSize, r * CellSize, frame);
+      }
       if (code >= FirstHazardCode && code <= LastHazardCode) drawEffect(c * CellSize - 16, r * CellSize - 16, FrameHazard);
     }
   }

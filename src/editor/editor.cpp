@@ -504,7 +504,7 @@ void drawStage() {
       const int code = static_cast<int8_t>(editor.image[ObjectLayerOffset + GridColumns * r + c]);
       if (code == StartFacingLeft || code == StartFacingRight) {
         // A start over open space falls first, and shows so.
-        const int below = r + 1 < GridRows ? editor.image[TileLayerOffset + GridColumns * (r + 1) + c] : OutsideTile;
+        const int below = r + 1 < GridRows ? static_cast<int>(editor.image[TileLayerOffset + GridColumns * (r + 1) + c]) : static_cast<int>(OutsideTile);
         const int frame = tileKind[below] == Empty ? FrameFacing : code == StartFacingLeft ? FrameWalkLeft : FrameWalkRight;
         drawWalker(c * CellSize, r * CellSize, frame);
       }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/game_state.h"
+#include "app/check_command.h"
 #include "app/shell.h"
 #include "display/display.h"
 #include "flow/flow.h"
@@ -160,6 +161,10 @@ int sessionMain(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A session's editor checks its stage in a child process of this program,
+  // as the game does in one of its own.
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--check-child") == 0) return checkCommand(argc, argv);
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--session") == 0) return sessionMain(argc, argv);
   const char* data = nullptr;

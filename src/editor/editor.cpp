@@ -97,6 +97,7 @@ void pushUndo(const StageImage& before) {
 void startDocument(const StageImage& image, const StageImage& saved, const StagePlace& place) {
   editor.image = image;
   editor.savedImage = saved;
+  editor.unsavedAnyway = false;
   editor.place = place;
   editor.undoStack.clear();
   editor.redoStack.clear();
@@ -201,8 +202,11 @@ void restoreRecovery() {
         old.size() == StageMapSize)
       std::memcpy(saved.data(), old.data(), StageMapSize);
   }
-  if (saved == image) saved[0] ^= 0xFF;  // still unsaved, even if it happens to match
-  startDocument(image, saved, place);
+  startDocument(image, image, place);
+  // Its history is gone with the run that made it; it stays unsaved until it is saved.
+  editor.savedImage = saved;
+  editor.unsavedAnyway = true;
+  noteChange();
   say("RECOVERED: SAVE IT TO KEEP IT");
 }
 
@@ -270,6 +274,7 @@ void answer(char key) {
     else editor.after = EditorAfter::Nothing;
   } else if (key == 'd') {
     editor.savedImage = editor.image;  // given up: nothing is unsaved any more
+    editor.unsavedAnyway = false;
     removeRecovery();
     carryOut(after);
   } else if (key == 'c' || key == SysKeyEscape) {
@@ -676,7 +681,7 @@ bool editorOpen() { return editor.mode != EditorMode::Closed; }
 bool editorTakesPointer() {
   return editorOpen() && editor.mode != EditorMode::Testing && editor.mode != EditorMode::Watching;
 }
-bool editorUnsaved() { return editor.image != editor.savedImage; }
+bool editorUnsaved() { return editor.unsavedAnyway || editor.image != editor.savedImage; }
 
 void openEditor(const char* file) {
   const std::string lastPack = editor.lastPack;
@@ -766,6 +771,7 @@ bool editorSave() {
   editor.place.number = number;
   editor.place.label = upper(editor.place.pack) + " " + twoDigits(number);
   editor.savedImage = editor.image;
+  editor.unsavedAnyway = false;
   removeRecovery();
   say("SAVED: " + editor.place.label + (replaySaved ? " WITH ITS SOLUTION" : ""));
   return true;

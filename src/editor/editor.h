@@ -106,6 +106,7 @@ struct EditorState {
   EditorMode mode = EditorMode::Closed;
   StageImage image{};
   StageImage savedImage{};  // as last saved or opened: differing means unsaved work
+  bool unsavedAnyway = false;  // a recovered stage is unsaved whatever it is like
   StagePlace place;
   std::vector<StageImage> undoStack, redoStack;
   Tool tool;

@@ -311,6 +311,10 @@ TEST_F(EditorTest, AKilledEditorsRecoveryCopyIsOfferedAndWhole) {
   EXPECT_EQ(editor.mode, EditorMode::Editing);
   EXPECT_EQ(editor.image, work);
   EXPECT_TRUE(editorUnsaved());
+  EXPECT_TRUE(editor.undoStack.empty()) << "its history went with the run that made it";
+  key(SysKeyEscape);
+  EXPECT_EQ(editor.mode, EditorMode::Ask) << "a recovered stage is unsaved work";
+  key('c');
 
   // Declined, it is gone, and the file asked for opens.
   resetEditor();

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstdio>
+#include <numeric>
 #include <set>
 #include <sstream>
 
@@ -22,6 +23,12 @@ constexpr int StallFrames = 2 * FramesPerSecond + 1;
 // measures it.
 constexpr int WindowLimit = 600;
 constexpr int CanvasColumns = 40;
+// The pass that finds the fewest clicks may expand this many positions to
+// collect every minimal solution, and this many of them are compared: counts,
+// not seconds, so that a stage gets the same answer on every machine.
+constexpr long long FinalPositions = 2000;
+constexpr size_t MostCandidates = 6;
+constexpr int RelaxStep = 8;
 
 int tileOf(const uint8_t* image, int row, int col) { return image[TileLayerOffset + GridColumns * row + col]; }
 int objectOf(const uint8_t* image, int row, int col) {
@@ -78,67 +85,200 @@ bool clearsFromHere(const std::vector<Press>& presses) {
   }
 }
 
-// The narrowest window of a solution that clears: for each press, how far it
-// may move alone, earlier and later, and the stage still be cleared (up to
-// WindowLimit frames each way, as the solver report measures). Unlike the
-// report, a press may pass its neighbours: the search puts presses as early as
-// it can, often a few frames apart, and a neighbour is no limit a player meets.
-// Only the narrowest is measured to its end; the attempts start from the
-// solution's own states before the frames they change.
-bool narrowestWindow(const std::vector<Press>& presses, int* width, int* which, const std::function<void()>& tell) {
-  int best = INT_MAX;
-  for (size_t i = 0; i < presses.size(); ++i) {
-    if (tell) tell();
-    const int at = presses[i].frame;
-    const int from = std::max(1, at - WindowLimit);
-    // The states before frames from .. at of the solution as written.
-    std::vector<GameSnapshot> before;
-    if (!startAttempt(1)) return false;
+// One press of a solution that clears, moved alone to other frames. The
+// attempts start from the solution's own states before the frames they
+// change, not from the stage's start. A press may pass its neighbours: the
+// search puts presses as early as it can, often a few frames apart, and a
+// neighbour is no limit a player meets.
+class MovedPress {
+ public:
+  MovedPress(const std::vector<Press>& presses, size_t i)
+      : presses_(presses), i_(i), at_(presses[i].frame), from_(std::max(1, at_ - WindowLimit)) {
+    if (!startAttempt(1)) return;
     size_t next = 0;
     for (;;) {
       const int f = flow.replayIndex;
-      if (f >= from) {
-        before.emplace_back();
-        saveGame(&before.back());
+      if (f >= from_) {
+        before_.emplace_back();
+        saveGame(&before_.back());
       }
-      if (f >= at) break;
+      if (f >= at_) break;
       const Press* press = nullptr;
       if (next < i && presses[next].frame == f) press = &presses[next++];
-      if (playFrame(press) != FrameResult::Playing) return false;
+      if (playFrame(press) != FrameResult::Playing) {
+        before_.clear();
+        return;
+      }
     }
-    // A press needs the button up in the frame before it: no two come
-    // nearer than two frames. Such frames are left to the next one tried.
-    auto crowded = [&](int f) {
-      for (size_t j = 0; j < presses.size(); ++j)
-        if (j != i && std::abs(presses[j].frame - f) < 2) return true;
-      return false;
+  }
+
+  // False when the solution as written does not reach the press.
+  bool ready() const { return !before_.empty(); }
+  int at() const { return at_; }
+  // The frames it may be tried at.
+  int earliest() const { return from_; }
+  int latest() const { return std::min(static_cast<int>(ReplayRecords) - 2, at_ + WindowLimit); }
+  // A press needs the button up in the frame before it: no two come nearer
+  // than two frames.
+  bool crowded(int f) const {
+    for (size_t j = 0; j < presses_.size(); ++j)
+      if (j != i_ && std::abs(presses_[j].frame - f) < 2) return true;
+    return false;
+  }
+  bool clearsAt(int f) {
+    std::vector<Press> moved = presses_;
+    moved[i_].frame = f;
+    std::stable_sort(moved.begin(), moved.end(), [](const Press& a, const Press& b) { return a.frame < b.frame; });
+    restoreGame(before_[static_cast<size_t>(std::min(f, at_) - from_)]);
+    return clearsFromHere(moved);
+  }
+
+ private:
+  const std::vector<Press>& presses_;
+  size_t i_;
+  int at_, from_;
+  std::vector<GameSnapshot> before_;  // before frames from_ .. at_
+};
+
+// Moves each press of a solution that clears, in turn, to the middle of the
+// widest run of frames where it still clears, looked for every RelaxStep
+// frames: the search finds the earliest frames that work, often at the edge
+// of a narrow run when a wide one comes later. *runs gets each press's run,
+// in frames looked at, as a first guess at its window.
+std::vector<Press> relaxed(std::vector<Press> presses, std::vector<int>* runs) {
+  // Each press once, in the order found; `ids` follows them as they move.
+  std::vector<size_t> ids(presses.size());
+  std::iota(ids.begin(), ids.end(), 0);
+  std::vector<int> widths(presses.size(), 0);
+  for (size_t id = 0; id < presses.size(); ++id) {
+    const size_t i = static_cast<size_t>(std::find(ids.begin(), ids.end(), id) - ids.begin());
+    MovedPress moved(presses, i);
+    if (!moved.ready()) break;
+    const int at = moved.at();
+    int runStart = -1, runEnd = -1, bestStart = at, bestEnd = at;
+    auto closeRun = [&] {
+      if (runStart >= 0 && runEnd - runStart > bestEnd - bestStart) {
+        bestStart = runStart;
+        bestEnd = runEnd;
+      }
+      runStart = -1;
     };
-    auto clearsAt = [&](int f) {
-      std::vector<Press> moved = presses;
-      moved[i].frame = f;
-      std::stable_sort(moved.begin(), moved.end(), [](const Press& a, const Press& b) { return a.frame < b.frame; });
-      restoreGame(before[static_cast<size_t>(std::min(f, at) - from)]);
-      return clearsFromHere(moved);
-    };
-    // Each side only as far as a window narrower than the best so far.
+    for (int f = at - (at - moved.earliest()) / RelaxStep * RelaxStep; f <= moved.latest(); f += RelaxStep) {
+      if (moved.crowded(f)) continue;
+      if (f == at || moved.clearsAt(f)) {
+        if (runStart < 0) runStart = f;
+        runEnd = f;
+      } else {
+        closeRun();
+      }
+    }
+    closeRun();
+    // The middle of the run, on the frames looked at, and one that clears.
+    int middle = at + ((bestStart + bestEnd) / 2 - at) / RelaxStep * RelaxStep;
+    while (middle != at && (moved.crowded(middle) || !moved.clearsAt(middle)))
+      middle += middle < at ? RelaxStep : -RelaxStep;
+    presses[i].frame = middle;
+    widths[id] = bestEnd - bestStart + 1;
+    std::vector<size_t> order(presses.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return presses[a].frame < presses[b].frame; });
+    std::vector<Press> sorted;
+    std::vector<size_t> sortedIds;
+    for (size_t k : order) {
+      sorted.push_back(presses[k]);
+      sortedIds.push_back(ids[k]);
+    }
+    presses.swap(sorted);
+    ids.swap(sortedIds);
+  }
+  runs->clear();
+  for (size_t id : ids) runs->push_back(widths[id]);
+  return presses;
+}
+
+// The narrowest window of a solution that clears: for each press, how far it
+// may move alone, earlier and later, and the stage still be cleared (up to
+// WindowLimit frames each way, as the solver report measures; neighbours
+// passed). Only the narrowest is measured to its end, and the presses whose
+// runs were narrowest are measured first. False, early, when the narrowest is
+// no wider than `atLeast`.
+bool narrowestWindow(const std::vector<Press>& presses, const std::vector<int>& runs, int atLeast, int* width,
+                     int* which) {
+  std::vector<size_t> order(presses.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return runs[a] < runs[b]; });
+  int best = INT_MAX;
+  for (size_t i : order) {
+    MovedPress moved(presses, i);
+    if (!moved.ready()) return false;
+    const int at = moved.at();
+    // Each side only as far as a window narrower than the best so far;
+    // crowded frames are left to the next one tried.
     int earlier = 0, later = 0;
     for (int d = 1; d <= WindowLimit && d < best && at - d >= 1; ++d) {
-      if (crowded(at - d)) continue;
-      if (!clearsAt(at - d)) break;
+      if (moved.crowded(at - d)) continue;
+      if (!moved.clearsAt(at - d)) break;
       earlier = d;
     }
     for (int d = 1; d <= WindowLimit && earlier + d < best && at + d <= ReplayRecords - 2; ++d) {
-      if (crowded(at + d)) continue;
-      if (!clearsAt(at + d)) break;
+      if (moved.crowded(at + d)) continue;
+      if (!moved.clearsAt(at + d)) break;
       later = d;
     }
     if (earlier + later + 1 < best) {
       best = earlier + later + 1;
       *which = static_cast<int>(i) + 1;
+      if (best <= atLeast) return false;
     }
   }
   *width = best == INT_MAX ? 0 : best;
   return true;
+}
+
+bool sameTargets(const std::vector<Press>& a, const std::vector<Press>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].onWalker != b[i].onWalker || (!a[i].onWalker && (a[i].row != b[i].row || a[i].col != b[i].col)))
+      return false;
+  return true;
+}
+
+// Of the minimal solutions the search met (and every one when it collected
+// them all), each relaxed, the one whose narrowest window is widest: the
+// timing a player needs at the least, and the solution a demonstration then
+// shows.
+void chooseSolution(const StageMeasure& m, int step, CheckResult* r, const std::function<void()>& tell) {
+  std::vector<std::vector<Press>> candidates = {m.example};
+  std::vector<bool> timed = {true};
+  auto add = [&](const std::vector<Press>& c, bool withFrames) {
+    for (const std::vector<Press>& known : candidates)
+      if (sameTargets(known, c)) return;
+    candidates.push_back(c);
+    timed.push_back(withFrames);
+  };
+  for (const std::vector<Press>& c : m.clears) add(c, true);
+  if (m.solutionsComplete)
+    for (const std::vector<Press>& c : m.minimalOrders) add(c, false);
+  int widest = -1;
+  for (size_t k = 0; k < candidates.size() && k < MostCandidates; ++k) {
+    tell();
+    std::vector<Press> presses = candidates[k];
+    if (!timed[k] && !timeSequence(1, candidates[k], step, &presses)) continue;
+    if (!playSolution(1, presses)) continue;
+    std::vector<int> runs;
+    presses = relaxed(presses, &runs);
+    // A run seen every RelaxStep frames is at most that much short of the
+    // window on each side.
+    const int guess = runs.empty() ? 0 : *std::min_element(runs.begin(), runs.end()) + 2 * RelaxStep;
+    int width = 0, which = 0, frames = 0;
+    if (guess <= widest || !narrowestWindow(presses, runs, widest, &width, &which) || !playSolution(1, presses, &frames))
+      continue;
+    widest = width;
+    r->solution = presses;
+    r->windowFrames = width;
+    r->windowPress = which;
+    r->playingFrames = frames;
+  }
 }
 
 const char* stopWord(CheckStop s) {
@@ -215,7 +355,8 @@ CheckResult checkStage(const uint8_t* image, const CheckOptions& options,
   o.maxPresses = std::clamp(options.maxClicks, 0, 7);
   o.step = options.step;
   o.seconds = options.seconds;
-  o.firstClearOnly = true;
+  o.finalPositions = FinalPositions;
+  o.keepClears = MostCandidates;
   o.tableBytes = options.memoryBytes / 8 * 5;
   o.progress = [&](const MeasureProgress& p) {
     tell(CheckProgress{p.presses, p.provenNone, p.positions, p.proofEffort, 0, false});
@@ -246,10 +387,7 @@ CheckResult checkStage(const uint8_t* image, const CheckOptions& options,
   timing.timing = true;
   timing.clicks = r.clicks;
   timing.proofEffort = r.effort;
-  if (r.verdict == CheckVerdict::Clears &&
-      !narrowestWindow(r.solution, &r.windowFrames, &r.windowPress, [&] { tell(timing); })) {
-    r.windowFrames = r.windowPress = 0;
-  }
+  if (r.verdict == CheckVerdict::Clears) chooseSolution(m, options.step, &r, [&] { tell(timing); });
   // The hazards as the solution plays, or as the stage plays without a click.
   hazardStalls(1, r.solution, StallFrames, &r.stalls);
   r.seconds = elapsed();

@@ -157,6 +157,7 @@ class ExhaustiveSearch {
           m.effort = before;
           m.finalEffort = nodes_ - before;
           m.example = firstClear_;
+          m.clears = clears_;
         }
         break;
       }
@@ -170,6 +171,11 @@ class ExhaustiveSearch {
         m.orders = static_cast<long long>(sets_[set].size());
         m.solutions = countChoices(sets_[set]);
         m.example = decode(sets_[set].front());
+        m.clears = clears_;
+        for (uint64_t s : sets_[set]) {
+          if (m.minimalOrders.size() == 64) break;
+          m.minimalOrders.push_back(decode(s));
+        }
         break;
       }
       m.provenNone = provenNone_ = presses;
@@ -225,6 +231,8 @@ class ExhaustiveSearch {
       if (elapsed() > options_.seconds) timedOut_ = true;
       tell();
     }
+    if (cleared_ && options_.finalPositions >= 0 && nodes_ - proofEffort_ > options_.finalPositions)
+      timedOut_ = clearStop_ = true;
     if (table_.full()) timedOut_ = memoryFull_ = true;
     return playFrame(press);
   }
@@ -284,12 +292,28 @@ class ExhaustiveSearch {
   }
 
   void noteClear(const Press* last) {
+    keepClear(last);
     if (cleared_) return;
     cleared_ = true;
     firstClear_ = path_;
     if (last) firstClear_.push_back(*last);
     // Stops the search as the clock would; run() tells the two apart.
-    if (options_.firstClearOnly) timedOut_ = clearStop_ = true;
+    if (options_.finalPositions == 0) timedOut_ = clearStop_ = true;
+  }
+
+  // A clear with another sequence of things pressed than those kept so far.
+  void keepClear(const Press* last) {
+    if (static_cast<int>(clears_.size()) >= options_.keepClears) return;
+    std::vector<Press> clear = path_;
+    if (last) clear.push_back(*last);
+    // Each press was noted with the frame after the one it was made in.
+    for (Press& p : clear) p.frame -= 1;
+    for (const std::vector<Press>& kept : clears_) {
+      bool same = kept.size() == clear.size();
+      for (size_t i = 0; same && i < clear.size(); ++i) same = targetOf(kept[i]) == targetOf(clear[i]);
+      if (same) return;
+    }
+    clears_.push_back(std::move(clear));
   }
 
   // Plays on from here and returns the set of press sequences, of at most
@@ -406,7 +430,8 @@ class ExhaustiveSearch {
   bool cleared_ = false;
   long long frames_ = 0, nodes_ = 0;
   bool timedOut_ = false;
-  bool clearStop_ = false;   // stopped at the first clear, as asked
+  bool clearStop_ = false;   // stopped after the first clear, as asked
+  std::vector<std::vector<Press>> clears_;
   bool memoryFull_ = false;
   int pass_ = 0, provenNone_ = -1;
   long long proofEffort_ = 0;
@@ -469,7 +494,7 @@ StageMeasure measureStage(int stage, const MeasureOptions& options) {
     int frames = 0;
     // The first clear's own frames are those of the frame before each press;
     // a search that stopped at it finds them again like a complete one.
-    const bool haveFrames = !m.solutionsComplete && !o.firstClearOnly;
+    const bool haveFrames = !m.solutionsComplete && o.finalPositions < 0;
     if ((haveFrames || SequenceTiming(m.example, o.step).find(stage, &timed)) && playSolution(stage, timed, &frames)) {
       m.example = timed;
       m.playingFrames = frames;
@@ -479,6 +504,10 @@ StageMeasure measureStage(int stage, const MeasureOptions& options) {
     }
   }
   return m;
+}
+
+bool timeSequence(int stage, const std::vector<Press>& order, int step, std::vector<Press>* out) {
+  return SequenceTiming(order, step).find(stage, out);
 }
 
 bool pressWindows(int stage, const std::vector<Press>& presses, std::vector<PressWindow>* out, int limit) {

@@ -25,9 +25,14 @@ struct MeasureOptions {
   int maxPresses = 7;  // 7 at most
   int step = 4;          // presses only at Playing frames that are multiples of this
   double seconds = 600;  // wall-clock budget; only decides whether the search finishes
-  // Ends the pass that reaches a clear at its first one: the fewest, the
-  // effort and a solution are known then, the number of solutions is not.
-  bool firstClearOnly = false;
+  // How many positions the pass that reaches a clear may expand, once it has
+  // reached one, to collect every solution (0: it ends at the first clear;
+  // the fewest, the effort and a solution are known then). Below 0 only
+  // `seconds` limits it. Unlike time, the same on every machine.
+  long long finalPositions = -1;
+  // Keeps this many of the clears the search reaches on its way, each with
+  // another sequence of things pressed, with their frames.
+  int keepClears = 0;
   // The table of positions never grows past this many bytes (0: no limit);
   // the search ends there as it does out of time, with memoryFull.
   size_t tableBytes = 0;
@@ -60,6 +65,11 @@ struct StageMeasure {
   // there, but the solutions were not all collected.
   bool solutionsComplete = false;
   std::vector<Press> example;     // one minimal solution
+  // When complete, every minimal solution as the order of things pressed
+  // (frames 0), at most 64 of them, the example's first.
+  std::vector<std::vector<Press>> minimalOrders;
+  // The clears kept (keepClears), the first one found first.
+  std::vector<std::vector<Press>> clears;
   int playingFrames = 0;          // of the example
   long long frames = 0;           // frames simulated
   double seconds = 0;
@@ -67,6 +77,10 @@ struct StageMeasure {
 
 // Searches 0, 1, 2, ... presses, each pass to its end.
 StageMeasure measureStage(int stage, const MeasureOptions& options);
+
+// The frames of a solution that presses these things in this order, found on
+// the grid of frames as the exhaustive search would; false when there is none.
+bool timeSequence(int stage, const std::vector<Press>& order, int step, std::vector<Press>* out);
 
 // How far one press of a solution can move, alone, and the stage still be
 // cleared: every frame from `frame - earlier` to `frame + later` clears.

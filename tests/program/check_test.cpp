@@ -87,7 +87,7 @@ class CheckRunnerTest : public ::testing::Test {
 };
 
 TEST_F(CheckRunnerTest, TheChildGivesTheAnswerOfTheCheckHere) {
-  const Image image = builtIn(10);
+  const Image image = builtIn(29);
   Image copy = image;
   std::memset(stageMap, 0x5A, StageMapSize);
   ASSERT_TRUE(startCheck(copy.data(), CheckOptions{}));
@@ -96,7 +96,7 @@ TEST_F(CheckRunnerTest, TheChildGivesTheAnswerOfTheCheckHere) {
   const CheckResult& r = checkResult();
   EXPECT_EQ(r.verdict, CheckVerdict::Clears);
   EXPECT_EQ(r.clicks, 2);
-  EXPECT_EQ(r.effort, 35);
+  EXPECT_EQ(r.effort, 23);
   EXPECT_EQ(checkChildId(), -1);
   // Nothing of the game's was touched: not the stage given, not its state.
   EXPECT_EQ(copy, image);
@@ -221,12 +221,12 @@ class CheckCommandTest : public ::testing::Test {
 };
 
 TEST_F(CheckCommandTest, PrintsTheVerdictAndTheSolution) {
-  Outcome r = run("--check " + mapFile(10) + " --solution answer.txt");
+  Outcome r = run("--check " + mapFile(29) + " --solution answer.txt");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   ASSERT_EQ(r.out.size(), 3u);
   EXPECT_EQ(r.out[0], "clears in 2 clicks");
-  EXPECT_EQ(r.out[1], "harder than 19 of 50 built-in stages (effort 35)");
+  EXPECT_EQ(r.out[1], "harder than 16 of 50 built-in stages (effort 23)");
   EXPECT_EQ(r.out[2].rfind("narrowest window ", 0), 0u) << r.out[2];
   std::stringstream text;
   text << std::ifstream(dir_ / "answer.txt").rdbuf();
@@ -242,7 +242,7 @@ TEST_F(CheckCommandTest, PrintsTheVerdictAndTheSolution) {
 }
 
 TEST_F(CheckCommandTest, EveryKindOfVerdict) {
-  Outcome r = run("--check " + mapFile(10) + " --max-clicks 1");
+  Outcome r = run("--check " + mapFile(29) + " --max-clicks 1");
   EXPECT_EQ(r.code, 0);
   ASSERT_FALSE(r.out.empty());
   EXPECT_EQ(r.out[0], "no way with up to 1 click");

@@ -93,7 +93,7 @@ TEST_F(CheckTest, QuickBuiltInStagesClearInTheReportsFewestClicks) {
   const Image own = stageImage(floorWith("#..............G...#", "####################"), walkerAt(3));
   writeStage(1, own);
   const std::map<int, Reported> table = reportTable();
-  for (int stage : {1, 10, 29}) {
+  for (int stage : {1, 16, 29}) {
     SCOPED_TRACE(stage);
     const Image image = builtIn(stage);
     const CheckResult r = checkStage(image.data(), CheckOptions{});
@@ -106,6 +106,11 @@ TEST_F(CheckTest, QuickBuiltInStagesClearInTheReportsFewestClicks) {
     EXPECT_GE(r.windowPress, 1);
     EXPECT_GT(r.windowFrames, 0);
     EXPECT_TRUE(r.stalls.empty());
+    // Not the first solution met, which turns the walker within four frames
+    // of the start, but the gentler one of the report.
+    if (stage == 16) {
+      EXPECT_EQ(r.windowFrames, 83);
+    }
     ASSERT_TRUE(startAttempt(1));
     EXPECT_EQ(0, std::memcmp(stageMap + TileLayerOffset, own.data() + TileLayerOffset, GridRows * GridColumns));
     setAttemptImage(image.data());

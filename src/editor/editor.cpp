@@ -665,10 +665,11 @@ bool recoveryWaiting() {
 }
 
 void resetEditor() {
+  // A check under way is the runner's, not the editor's: the game's reset,
+  // which the check itself runs in its child, leaves it alone.
   editor = EditorState{};
   beforeTest = GameSnapshot{};
   testImage = StageImage{};
-  clearCheck();
   pendingFile.clear();
   placeBeforeAsking = StagePlace{};
   placeWritten.clear();

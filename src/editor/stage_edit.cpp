@@ -289,7 +289,7 @@ bool repairStage(const std::vector<uint8_t>& bytes, StageImage* out, std::vector
   }
   if (unknownTiles) say(std::to_string(unknownTiles) + " UNKNOWN TILES EMPTIED" + firstTile);
   if (unknownObjects) say(std::to_string(unknownObjects) + " UNKNOWN OBJECTS REMOVED" + firstObject);
-  if (inWalls) say(std::to_string(inWalls) + " OBJECTS IN WALLS: WALLS GONE" + firstWall);
+  if (inWalls) say(std::to_string(inWalls) + " WALLS UNDER OBJECTS GONE" + firstWall);
   if (broken) say(std::to_string(broken) + " HALF PIECES: QUARTERS GONE" + firstBroken);
   *out = image;
   return true;

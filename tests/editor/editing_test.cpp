@@ -200,6 +200,25 @@ TEST(EditorOpening, DamagedFilesSayOneLineForEachFaultAndOpenWhatCan) {
   EXPECT_EQ(tile(image, 14, 6), 0);
   EXPECT_EQ(tile(image, 7, 7), 0);
 
+  // The longest lines: every cell at fault, the counts in three digits.
+  std::vector<uint8_t> worst(64 * 1024, 0);
+  for (int k = 0; k < 300; ++k) {
+    worst[TileLayerOffset + k] = k % 3 == 0 ? 32 : (k % 3 == 1 ? 41 : 200);
+    worst[ObjectLayerOffset + k] = k % 2 ? 10 : (k % 4 ? 9 : 8);
+  }
+  problems.clear();
+  ASSERT_TRUE(repairStage(worst, &image, &problems));
+  EXPECT_EQ(problems.size(), 6u);
+  for (const std::string& line : problems) EXPECT_LE(line.size(), 38u) << line;
+
+  // Found by fuzzing: twelve objects on walls made a line too long for the canvas.
+  std::ifstream found(std::string(WENDLOP_SOURCE_DIR) + "/tests/editor/data/walls-under-objects.fmf", std::ios::binary);
+  const std::vector<uint8_t> foundBytes((std::istreambuf_iterator<char>(found)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(foundBytes.size(), 586u);
+  problems.clear();
+  ASSERT_TRUE(repairStage(foundBytes, &image, &problems));
+  for (const std::string& line : problems) EXPECT_LE(line.size(), 38u) << line;
+
   problems.clear();
   EXPECT_FALSE(repairStage({}, &image, &problems));
   EXPECT_EQ(problems.size(), 1u);

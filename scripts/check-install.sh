@@ -48,7 +48,9 @@ data=$root/usr/share/wendlop
 
 # The data folder holds what the game reads and nothing else.
 folders=$(cd "$data" && find . -mindepth 1 -maxdepth 1 | sort | tr '\n' ' ')
-[ "$folders" = "./bmp ./map ./midi ./replay ./se " ] || fail "the data folder holds $folders"
+# (packs/ holds the stage packs that ship beside the built-in stages, when there are any)
+[ "$folders" = "./bmp ./map ./midi ./replay ./se " ] || [ "$folders" = "./bmp ./map ./midi ./packs ./replay ./se " ] ||
+  fail "the data folder holds $folders"
 for size in 16 32 48 64 128 256; do
   [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/wendlop.png" ] || fail "no ${size}x${size} icon"
 done

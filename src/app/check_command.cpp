@@ -12,9 +12,9 @@
 #include "world/world.h"
 
 namespace {
-int usageError(const char* what, const char* value) {
-  std::fprintf(stderr, "wendlop: %s%s%s (try --help)\n", what, value ? " " : "", value ? value : "");
-  return 2;
+bool valueError(const std::string& what, const std::string& value) {
+  std::fprintf(stderr, "wendlop: %s '%s' (try --help)\n", what.c_str(), value.c_str());
+  return false;
 }
 
 bool wholeNumber(const char* text, int low, int high, int* out) {
@@ -49,43 +49,50 @@ bool writeSolution(const char* path, const char* stage, const CheckResult& r) {
 }
 }  // namespace
 
-int checkCommand(int argc, char** argv) {
-  bool child = false;
-  const char* stage = nullptr;
-  const char* solution = nullptr;
-  CheckOptions options;
-  bool asked = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--version") == 0)
-      return -1;
-    child = child || std::strcmp(argv[i], "--check-child") == 0;
-    asked = asked || child || std::strcmp(argv[i], "--check") == 0;
+bool isCheckOption(const std::string& name) {
+  return name == "--check" || name == "--check-child" || name == "--max-clicks" || name == "--seconds" ||
+         name == "--solution" || name == "--memory-mib";
+}
+
+bool takeCheckOption(const std::string& name, const std::string& value, CheckCommand* command) {
+  CheckCommand& c = *command;
+  if (name != "--check" && name != "--check-child" && c.given.empty()) c.given = name;
+  if (name == "--check-child") {
+    c.child = true;
+  } else if (name == "--check") {
+    if (value.empty()) return valueError("--check needs a stage file, not", value);
+    c.stage = value;
+  } else if (name == "--solution") {
+    if (value.empty()) return valueError("--solution needs a file (or -), not", value);
+    c.solution = value;
+  } else if (name == "--max-clicks") {
+    if (!wholeNumber(value.c_str(), 0, 7, &c.options.maxClicks)) return valueError("--max-clicks takes 0 to 7, not", value);
+  } else if (name == "--seconds") {
+    if (!positiveNumber(value.c_str(), &c.options.seconds)) return valueError("--seconds takes a number above 0, not", value);
+  } else if (name == "--memory-mib") {
+    int mib = 0;
+    if (!wholeNumber(value.c_str(), 16, 1 << 20, &mib)) return valueError("--memory-mib takes 16 to 1048576, not", value);
+    c.options.memoryBytes = static_cast<size_t>(mib) << 20;
+    c.memoryGiven = true;
   }
-  if (!asked) return -1;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (std::strcmp(a, "--check-child") == 0) continue;
-    if (!value) return usageError(a, "needs a value");
-    ++i;
-    if (std::strcmp(a, "--check") == 0) {
-      stage = value;
-    } else if (std::strcmp(a, "--solution") == 0) {
-      solution = value;
-    } else if (std::strcmp(a, "--max-clicks") == 0) {
-      if (!wholeNumber(value, 0, 7, &options.maxClicks)) return usageError("--max-clicks takes 0 to 7, not", value);
-    } else if (child && std::strcmp(a, "--memory-mib") == 0) {
-      int mib = 0;
-      if (!wholeNumber(value, 16, 1 << 20, &mib)) return usageError("--memory-mib takes 16 to 1048576, not", value);
-      options.memoryBytes = static_cast<size_t>(mib) << 20;
-    } else if (std::strcmp(a, "--seconds") == 0) {
-      if (!positiveNumber(value, &options.seconds)) return usageError("--seconds takes a number above 0, not", value);
-    } else {
-      return usageError("--check takes only --max-clicks, --seconds and --solution, not", a);
-    }
-  }
+  return true;
+}
+
+bool checkCommandAsked(const CheckCommand& command) { return command.child || !command.stage.empty(); }
+
+std::string checkCommandProblem(const CheckCommand& command, const std::string& otherOption) {
+  if (checkCommandAsked(command) && !otherOption.empty())
+    return "--check takes only --max-clicks, --seconds and --solution, not " + otherOption;
+  if (!checkCommandAsked(command) && !command.given.empty()) return command.given + " goes with --check";
+  if (!command.child && command.memoryGiven) return "--memory-mib is the check's child's own";
+  return "";
+}
+
+int runCheckCommand(const CheckCommand& command) {
   sysSetHeadless(true);
-  if (child) return runCheckChild(options);
+  if (command.child) return runCheckChild(command.options);
+  const char* stage = command.stage.c_str();
+  const char* solution = command.solution.empty() ? nullptr : command.solution.c_str();
 
   std::vector<uint8_t> image;
   std::string why;
@@ -99,7 +106,7 @@ int checkCommand(int argc, char** argv) {
                  image.size() > StageMapSize ? "more than 620" : std::to_string(image.size()).c_str());
     return 1;
   }
-  const CheckResult result = checkStage(image.data(), options);
+  const CheckResult result = checkStage(image.data(), command.options);
   for (const std::string& line : checkReport(result)) std::printf("%s\n", line.c_str());
   std::fflush(stdout);
   if (solution) {

@@ -112,8 +112,10 @@ void drawPauseOverlay() {
   display.drawing = wasDrawing;
 }
 
+// A volume key also ends a mute: the player wants to hear the new volume.
 void setMasterVolume(int percent) {
   settings.masterVolume = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+  settings.muted = false;
   applyVolume();
   saveSettings();
   char text[32];
@@ -121,19 +123,16 @@ void setMasterVolume(int percent) {
   showNotice(text);
 }
 
-// Muting remembers the volume in the music and effects settings' stead: the
-// master volume goes to 0 and comes back to where it was.
-int volumeBeforeMute = 100;
-
+// Muting keeps the volume, in this run and the next: M brings back the one
+// the player had. A game already silent by its volume gets its sound back.
 void toggleMute() {
-  if (settings.masterVolume > 0) {
-    volumeBeforeMute = settings.masterVolume;
-    settings.masterVolume = 0;
+  if (!settings.muted && settings.masterVolume > 0) {
+    settings.muted = true;
     applyVolume();
     saveSettings();
     showNotice("MUTED");
   } else {
-    setMasterVolume(volumeBeforeMute > 0 ? volumeBeforeMute : 100);
+    setMasterVolume(settings.masterVolume > 0 ? settings.masterVolume : 100);
   }
 }
 
@@ -148,7 +147,6 @@ void resetControls() {
   pauseState = PauseState{};
   noticeText[0] = '\0';
   noticeShown = false;
-  volumeBeforeMute = 100;
 }
 
 bool stageInPlay(Scene scene) {
@@ -319,6 +317,8 @@ void showNotice(const char* text) {
   if (pauseState.paused) drawPauseOverlay();
 }
 
+const char* noticeShowing() { return noticeUp() ? noticeText : ""; }
+
 bool presentWithNotice() {
   const bool up = noticeUp();
   if (!up && !noticeShown) return false;
@@ -346,4 +346,6 @@ void pausedTick() {
   if (pauseState.paused && noticeShown && !noticeUp()) drawPauseOverlay();
 }
 
-void applyVolume() { setSoundVolume(settings.masterVolume, settings.musicVolume, settings.effectsVolume); }
+void applyVolume() {
+  setSoundVolume(settings.muted ? 0 : settings.masterVolume, settings.musicVolume, settings.effectsVolume);
+}

@@ -18,7 +18,7 @@ struct PauseState {
 };
 extern PauseState pauseState;
 
-// Not paused, no notice, nothing remembered of a mute.
+// Not paused, no notice.
 void resetControls();
 
 // The scenes of a stage under way, in which the game can be paused.
@@ -42,6 +42,8 @@ bool endDemonstrationByPress();
 
 // The volume notice ("VOLUME 70%") for a second, over whatever the game shows.
 void showNotice(const char* text);
+// The notice showing now, "" when none is.
+const char* noticeShowing();
 // Draws the notice for this frame, presents, and puts the canvas back; false
 // when there was nothing to do (the frame presents as it always does).
 bool presentWithNotice();
@@ -50,5 +52,5 @@ uint32_t pausedWaitMs();
 // While paused: brings the picture up to date when the notice has run out.
 void pausedTick();
 
-// The volumes as the settings hold them, handed to the sound.
+// The volumes as the settings hold them, handed to the sound; none while muted.
 void applyVolume();

@@ -9,11 +9,13 @@
 #include "app/shell.h"
 #include "editor/editor.h"
 #include "flow/progress.h"
+#include "pack/pack.h"
 
 void saveGame(GameSnapshot* out) {
   GameSnapshot& s = *out;
   s.frameClock = frameClock;
   s.livePointer = livePointer;
+  s.pointerInput = pointerInput;
   s.flow = flow;
   std::memcpy(s.stageMap.data(), stageMap, sizeof stageMap);
   s.walker = walker;
@@ -25,6 +27,7 @@ void saveGame(GameSnapshot* out) {
 void restoreGame(const GameSnapshot& s) {
   frameClock = s.frameClock;
   livePointer = s.livePointer;
+  pointerInput = s.pointerInput;
   flow = s.flow;
   std::memcpy(stageMap, s.stageMap.data(), sizeof stageMap);
   walker = s.walker;
@@ -49,6 +52,8 @@ void resetGame() {
   progress = Progress{};
   resetEditor();
   setEditorDataFolder("");
+  packState = PackState{};
+  forgetBrowserPictures();
 }
 
 void startDemonstration(int stage, const char* replayFile, bool drag) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "app/frame_clock.h"
+#include "app/pointer_input.h"
 #include "flow/flow.h"
 #include "world/world.h"
 
@@ -15,6 +16,7 @@
 struct GameSnapshot {
   FrameClock frameClock;
   LivePointer livePointer;
+  PointerInput pointerInput;
   GameFlow flow;
   std::array<uint8_t, StageMapSize> stageMap;
   Walker walker;

@@ -3,6 +3,8 @@
 
 #include <ini.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,11 +19,58 @@ namespace {
 std::string settingsFile;
 bool settingsUnreadable = false;
 constexpr size_t MaxSettingsFile = 64 * 1024;  // a settings file is a few hundred bytes
+constexpr int MinPointerSpeed = 60, MaxPointerSpeed = 6000;
+constexpr int MaxStickDeadZone = 90;  // beyond it the stick would hardly move the pointer at all
 
 struct Parse {
   Settings* out;
   std::vector<std::string> problems;
+  bool sawMuted = false;
 };
+
+// What a damaged file holds goes to a terminal: only printable bytes as they are.
+std::string printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
+
+// inih takes a section header without its ']' for a line that is no setting
+// and files the settings below it under the section before. Each such header
+// is named here, and closed in the text that inih reads, so that what follows
+// it counts where the player meant it to.
+std::string closeSectionHeaders(const std::string& text, std::vector<std::string>* problems) {
+  std::string closed;
+  size_t start = 0;
+  for (int line = 1; start < text.size(); ++line) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string row = text.substr(start, end - start);
+    size_t at = 0;
+    if (line == 1 && row.compare(0, 3, "\xEF\xBB\xBF") == 0) at = 3;
+    // An indented line continues the value above it, for inih.
+    if (at < row.size() && row[at] == '[' && row.find(']', at) == std::string::npos) {
+      const size_t comment = std::min(row.find(';', at), row.size());
+      std::string name = row.substr(at + 1, comment - at - 1);
+      while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back()))) name.pop_back();
+      problems->push_back("line " + std::to_string(line) + ": the section header [" + printable(name) +
+                          " has no closing ]");
+      row = row.substr(0, at) + "[" + name + "]";
+    }
+    closed += row;
+    if (end < text.size()) closed += '\n';
+    start = end + 1;
+  }
+  return closed;
+}
 
 bool readSwitch(const char* value, bool* out) {
   if (!std::strcmp(value, "on") || !std::strcmp(value, "true") || !std::strcmp(value, "yes") ||
@@ -66,11 +115,18 @@ int onSetting(void* user, const char* section, const char* name, const char* val
     ok = readNumber(value, 0, 100, &s.musicVolume);
   } else if (key == "sound.effects-volume") {
     ok = readNumber(value, 0, 100, &s.effectsVolume);
+  } else if (key == "sound.muted") {
+    p.sawMuted = true;
+    ok = readSwitch(value, &s.muted);
+  } else if (key == "input.pointer-speed") {
+    ok = readNumber(value, MinPointerSpeed, MaxPointerSpeed, &s.pointerSpeed);
+  } else if (key == "input.stick-dead-zone") {
+    ok = readNumber(value, 0, MaxStickDeadZone, &s.stickDeadZone);
   } else {
-    p.problems.push_back("no setting " + key);
+    p.problems.push_back("no setting " + printable(key));
     return 1;
   }
-  if (!ok) p.problems.push_back(key + " = " + value + " is not a value it takes");
+  if (!ok) p.problems.push_back(printable(key) + " = " + printable(value) + " is not a value it takes");
   return 1;
 }
 }  // namespace
@@ -79,9 +135,16 @@ void parseSettings(const std::string& text, Settings* out, std::string* problems
   *out = Settings{};
   Parse p{out, {}};
   // inih reads up to the first NUL: a file with one stops there, and says so.
-  const int badLine = ini_parse_string(text.c_str(), onSetting, &p);
-  if (badLine > 0) p.problems.insert(p.problems.begin(), "line " + std::to_string(badLine) + " is not a setting");
+  const std::string read = closeSectionHeaders(text.substr(0, text.find('\0')), &p.problems);
+  const size_t unclosed = p.problems.size();
+  const int badLine = ini_parse_string(read.c_str(), onSetting, &p);
+  if (badLine > 0) p.problems.insert(p.problems.begin() + static_cast<long>(unclosed),
+                                     "line " + std::to_string(badLine) + " is not a setting");
   if (text.find('\0') != std::string::npos) p.problems.push_back("the file holds a NUL byte");
+  if (!p.sawMuted && out->masterVolume == 0) {
+    out->muted = true;
+    out->masterVolume = 100;
+  }
   problems->clear();
   for (const std::string& problem : p.problems) {
     if (!problems->empty()) *problems += "; ";
@@ -91,7 +154,7 @@ void parseSettings(const std::string& text, Settings* out, std::string* problems
 
 std::string formatSettings(const Settings& s) {
   auto onOff = [](bool b) { return b ? "on" : "off"; };
-  char text[1024];
+  char text[2048];
   std::snprintf(text, sizeof text,
                 "; Wendlop's settings. The game writes this file whenever one of them changes.\n"
                 "[game]\n"
@@ -108,9 +171,17 @@ std::string formatSettings(const Settings& s) {
                 "; percent, 0 to 100; master scales the other two\n"
                 "master-volume = %d\n"
                 "music-volume = %d\n"
-                "effects-volume = %d\n",
+                "effects-volume = %d\n"
+                "; on: silent (M), the volumes above kept for when it is off\n"
+                "muted = %s\n"
+                "\n"
+                "[input]\n"
+                "; pixels of the 640 x 480 picture a second, with a gamepad's stick pushed all the way (60 to 6000)\n"
+                "pointer-speed = %d\n"
+                "; percent of the stick's travel around its centre that does not move the pointer (0 to 90)\n"
+                "stick-dead-zone = %d\n",
                 onOff(s.drag), s.lastStage, onOff(s.pauseOnFocusLoss), s.scale, onOff(s.fullscreen),
-                s.masterVolume, s.musicVolume, s.effectsVolume);
+                s.masterVolume, s.musicVolume, s.effectsVolume, onOff(s.muted), s.pointerSpeed, s.stickDeadZone);
   return text;
 }
 

@@ -14,13 +14,20 @@ struct Settings {
   int masterVolume = 100;        // percent; the music and effects volumes are scaled by it
   int musicVolume = 100;
   int effectsVolume = 100;
+  int pointerSpeed = 640;        // pixels a second with a gamepad's stick pushed all the way
+  int stickDeadZone = 20;        // percent of the stick's travel that does not move the pointer
+  bool muted = false;            // silent, with the volumes kept for when it is not
   bool operator==(const Settings&) const = default;
 };
 extern Settings settings;
 
 // Reads `text` (an INI file) into *out, starting from the defaults. Whatever
 // is wrong (a line that is no setting, a value out of range or of the wrong
-// kind) keeps its default and is named in *problems, "" when nothing is.
+// kind) keeps its default and is named in *problems, "" when nothing is;
+// bytes that are not printable are named as \xNN. A section header without
+// its ']' is named, and the lines below it still count in that section. A
+// file without `muted` comes from before it: there a master volume of 0 was
+// how the game kept a mute, so it reads as muted at the full volume.
 void parseSettings(const std::string& text, Settings* out, std::string* problems);
 std::string formatSettings(const Settings& s);
 

@@ -9,11 +9,14 @@
 
 #include "app/check_command.h"
 #include "app/controls.h"
+#include "app/pointer_input.h"
 #include "app/settings.h"
 #include "display/display.h"
 #include "editor/editor.h"
 #include "flow/progress.h"
 #include "music/music.h"
+#include "pack/pack.h"
+#include "pack/share.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -58,6 +61,7 @@ void runFrameWork() {
   FrameClock& c = frameClock;
   frameReport = FrameReport{};
   setSkipPhase(c.skipPhase);
+  stepStickPointer();
   samplePointer(livePointer);
   if (editorOpen()) {
     editorFrame();
@@ -121,29 +125,43 @@ void windowProcedure(const SysEvent& event) {
     case SysMsgKeyDown: {
       const uint32_t modifiers = keyModifiers;
       keyModifiers = 0;
-      if (editorOpen()) {
+      // The editor's keys are its own; in its test play the scenes have all
+      // but the key that ends it.
+      if (editorOpen() && (editorTakesPointer() || event.param == SysKeyEscape || event.param == SysKeyF12)) {
         editorKey(event.param, modifiers);
-      } else if (event.param == 'e' && flow.scene == Title && !pauseState.paused) {
+        break;
+      }
+      if (event.param == 'e' && flow.scene == Title && !pauseState.paused && !editorOpen()) {
         openEditor(nullptr);
-      } else if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
+        break;
+      }
+      if (!pauseState.paused && takeSceneKey(event.param)) break;
+      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
         sysDestroyWindow();
+      } else if (pointerKeyRepeats(event.param)) {
+        // Space or Enter held down as the button: the system's repeats.
+      } else if (controlKey(event.param)) {
+        pointerKeyTaken(event.param);
       } else {
-        controlKey(event.param);
+        pointerKeyDown(event.param);
       }
       break;
     }
+    case SysMsgKeyUp:
+      pointerKeyUp(event.param);
+      break;
     case SysMsgFocusLost:
+      pointerFocusLost();
       controlFocusLost();
       break;
-    case SysMsgMouseMove:
-      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
-      livePointer.liveY = static_cast<int>(event.param >> 16);
-      if (editorTakesPointer()) editorPointerMove(livePointer.liveX, livePointer.liveY);
-      controlPointer(livePointer.liveX, livePointer.liveY, false);
+    case SysMsgMouseMove: {
+      const int x = static_cast<int>(event.param & 0xFFFFu), y = static_cast<int>(event.param >> 16);
+      if (editorTakesPointer()) editorPointerMove(x, y);
+      if (pointerMouseMove(x, y)) controlPointer(livePointer.liveX, livePointer.liveY, false);
       break;
+    }
     case SysMsgButtonDown:
-      livePointer.liveX = static_cast<int>(event.param & 0xFFFFu);
-      livePointer.liveY = static_cast<int>(event.param >> 16);
+      pointerMouseMove(static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
       // A press on the pause menu, or one that ends a demonstration, is
       // not the game's.
       if (pauseState.paused) {
@@ -151,16 +169,15 @@ void windowProcedure(const SysEvent& event) {
         break;
       }
       if (editorTakesPointer()) {
-        editorButton(1, true, livePointer.liveX, livePointer.liveY);
+        editorButton(1, true, static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
         break;
       }
       if (endDemonstrationByPress()) break;
-      livePointer.liveButton = true;
-      livePointer.liveClickPending = true;
+      pointerMouseButton(true);
       break;
     case SysMsgButtonUp:
-      livePointer.liveButton = false;
-      if (editorTakesPointer()) editorButton(1, false, livePointer.liveX, livePointer.liveY);
+      pointerMouseButton(false);
+      if (editorTakesPointer()) editorButton(1, false, editor.pointerX, editor.pointerY);
       break;
     case SysMsgRightButtonDown:
     case SysMsgRightButtonUp:
@@ -172,6 +189,13 @@ void windowProcedure(const SysEvent& event) {
         editorButton(right ? 3 : 2, down, static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
       }
       break;
+    case SysMsgPadAdded:
+    case SysMsgPadRemoved:
+    case SysMsgPadButtonDown:
+    case SysMsgPadButtonUp:
+    case SysMsgPadAxis:
+      pointerPadMessage(event.message, event.param);
+      break;
     default:
       break;
   }
@@ -180,7 +204,9 @@ void windowProcedure(const SysEvent& event) {
 void noteTitleChoice(TitleAction action) {
   const Settings before = settings;
   if (action == TitleAction::Drag) settings.drag = flow.dragMode;
-  if (action == TitleAction::Start || action == TitleAction::Demo) settings.lastStage = flow.stageNumber;
+  // The selector's stage kept is the built-in pack's.
+  if ((action == TitleAction::Start || action == TitleAction::Demo) && currentPack().builtIn)
+    settings.lastStage = flow.stageNumber;
   if (!(settings == before)) saveSettings();
 }
 
@@ -199,7 +225,7 @@ void rememberWindowChoice(const WindowChoice& atStart) {
 
 void applySettingsToGame() {
   flow.savedDragMode = settings.drag;
-  flow.stageNumber = settings.lastStage;
+  flow.stageNumber = settings.lastStage <= packStageCount() ? settings.lastStage : packStageCount();
   titleObserver = noteTitleChoice;
 }
 
@@ -213,9 +239,14 @@ const char* usage =
     "                         (the same as holding Shift while the game starts)\n"
     "  --screenshot-dir DIR   save presented frames as pictures in DIR\n"
     "  --screenshot-every N   with --screenshot-dir: every Nth presented frame (default 1)\n"
-    "  --scale N              open the window at N times 640 x 480, N from 1 to 8\n"
-    "                         (default: the largest that fits the screen)\n"
+    "  --scale N              open the window at N times 640 x 480, N from 1 to 8,\n"
+    "                         or 0 for the largest that fits the screen (the default)\n"
     "  --fullscreen           start fullscreen\n"
+    "  --pack NAME|DIR        play the stage pack of that name, or in that folder\n"
+    "  --import FILE|DIR      check a pack (.zip, .tar.gz or folder), replay each of its\n"
+    "                         solutions, and install it among your packs\n"
+    "  --replace              with --import: put it in place of your pack of that name\n"
+    "  --export NAME FILE     write the pack NAME with its solutions to FILE (.zip or .tar.gz)\n"
     "  --edit [FILE.fmf]      open the stage editor (on FILE, or a new stage)\n"
     "  --check FILE.fmf       check a stage without a window: the fewest clicks that\n"
     "                         clear it (or none, or not sure), its rank by effort among\n"
@@ -228,79 +259,201 @@ const char* usage =
     "                         \"walker FRAME\" lines\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
+    "An option's value may also follow an equals sign: --scale=2.\n"
     "\n"
     "Keys: P or Pause pauses and goes on; Escape in a stage opens the menu\n"
     "(CONTINUE, RESTART STAGE, TITLE) and ends a demonstration (so does a click);\n"
-    "Escape or F12 on the title closes the game; E there opens the stage editor.\n"
-    "M mutes, - and + set the volume.\n"
+    "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
+    "On the title, B (or a click on the stage number) shows the pack's stages,\n"
+    "Tab (or a click on the PACK line) chooses the next pack, when there are others,\n"
+    "and E opens the stage editor.\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"
-    "Files: settings in $XDG_CONFIG_HOME/wendlop/settings.ini (~/.config/wendlop/),\n"
-    "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/).\n"
+    "Without a mouse: the arrow keys move the pointer, on the title from item to\n"
+    "item (the first arrow to [START]; Left and Right along [START] < > [DEMO],\n"
+    "Up and Down to DRAG and back), in a stage one cell (with Shift one pixel);\n"
+    "Space or Enter is the button. A gamepad's left stick moves the pointer (the\n"
+    "right shoulder held: faster, the left: slower), the d-pad one cell, A is the\n"
+    "button, B is Escape in a stage and Start pauses. The settings file's [input]\n"
+    "pointer-speed (pixels a second at full tilt, default 640) and stick-dead-zone\n"
+    "(percent, default 20) tune the stick.\n"
     "\n"
-    "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n";
+    "Files: settings in $XDG_CONFIG_HOME/wendlop/settings.ini (~/.config/wendlop/),\n"
+    "cleared stages and recordings in $XDG_DATA_HOME/wendlop/ (~/.local/share/wendlop/),\n"
+    "your packs in its packs/ folder.\n"
+    "\n"
+    "Environment: WENDLOP_DATA names the data folder; WENDLOP_SOUNDFONT a SoundFont.\n"
+    "\n"
+    "Exit status: 0 when the game is closed, 1 when it cannot start, 2 for a wrong option.\n";
+
+// The exit statuses: the same in the help and the manual page.
+constexpr int ExitStartFailed = 1;
+constexpr int ExitUsage = 2;
 
 struct Options {
   bool record = false;
-  const char* screenshotDir = nullptr;
+  std::string screenshotDir;  // "" for none
   int screenshotEvery = 1;
-  int scale = 0;  // 0: the largest that fits the screen
+  int scale = -1;  // -1: not given; 0: the largest that fits the screen
   bool fullscreen = false;
+  std::string pack;
+  std::string importSource;
+  bool replace = false;
+  std::string exportName;
+  std::string exportFile;
   bool edit = false;
-  const char* editFile = nullptr;
+  std::string editFile;  // "" for a new stage
+  CheckCommand check;
 };
+
+// A whole number from `low` to `high`, written in decimal digits only.
+bool wholeNumber(const std::string& text, int low, int high, int* out) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  const int n = std::atoi(text.c_str());
+  if (n < low || n > high) return false;
+  *out = n;
+  return true;
+}
+
+// The printable form of a word from the command line, for a message.
+std::string shown(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
 
 // 0 to go on, otherwise 1 + the exit code.
 int parseOptions(int argc, char** argv, Options& options) {
+  constexpr int Usage = ExitUsage + 1;
+  std::string otherThanCheck;  // the first option that is not the check's
   for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
+    const std::string arg = argv[i];
+    // "--name=value" as well as "--name value".
+    const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+    const std::string name = arg.substr(0, equals);
+    const bool joined = equals != std::string::npos;
+    const bool checkOption = isCheckOption(name);
+    const bool takesValue = name == "--screenshot-dir" || name == "--screenshot-every" || name == "--scale" ||
+                            name == "--pack" || name == "--import" || name == "--export" ||
+                            (checkOption && name != "--check-child");
+    const bool isFlag = name == "--help" || name == "-h" || name == "--version" || name == "--record" ||
+                        name == "--fullscreen" || name == "--replace" || name == "--check-child";
+    // FILE after --edit is optional: the next word is it unless it is an option.
+    const bool optionalValue = name == "--edit";
+    if (!takesValue && !isFlag && !optionalValue) {
+      std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", shown(arg).c_str());
+      return Usage;
+    }
+    if (isFlag && joined) {
+      std::fprintf(stderr, "wendlop: %s takes no value (try --help)\n", name.c_str());
+      return Usage;
+    }
+    std::string value;
+    if (optionalValue) {
+      if (joined) value = arg.substr(equals + 1);
+      else if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) value = argv[++i];
+    } else if (takesValue) {
+      if (joined) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        std::fprintf(stderr, "wendlop: %s needs a value (try --help)\n", name.c_str());
+        return Usage;
+      }
+    }
+    if (name == "--help" || name == "-h") {
       std::fputs(usage, stdout);
       return 1;
     }
-    if (std::strcmp(a, "--version") == 0) {
+    if (name == "--version") {
       std::printf("Wendlop %s\n", WENDLOP_VERSION);
       return 1;
     }
-    if (std::strcmp(a, "--record") == 0) {
-      options.record = true;
-    } else if (std::strcmp(a, "--screenshot-dir") == 0 && i + 1 < argc) {
-      options.screenshotDir = argv[++i];
-    } else if (std::strcmp(a, "--screenshot-every") == 0 && i + 1 < argc) {
-      options.screenshotEvery = std::atoi(argv[++i]);
-      if (options.screenshotEvery < 1) options.screenshotEvery = 1;
-    } else if (std::strcmp(a, "--scale") == 0 && i + 1 < argc) {
-      const char* n = argv[++i];
-      if (std::strlen(n) != 1 || n[0] < '1' || n[0] > '8') {
-        std::fprintf(stderr, "wendlop: --scale takes a whole number from 1 to 8, not '%s'\n", n);
-        return 3;
-      }
-      options.scale = n[0] - '0';
-    } else if (std::strcmp(a, "--fullscreen") == 0) {
-      options.fullscreen = true;
-    } else if (std::strcmp(a, "--edit") == 0) {
-      options.edit = true;
-      if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) options.editFile = argv[++i];
-    } else {
-      std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", a);
-      return 3;
+    if (checkOption) {
+      if (!takeCheckOption(name, value, &options.check)) return Usage;
+      continue;
     }
+    if (otherThanCheck.empty()) otherThanCheck = name;
+    if (name == "--record") {
+      options.record = true;
+    } else if (name == "--fullscreen") {
+      options.fullscreen = true;
+    } else if (name == "--replace") {
+      options.replace = true;
+    } else if (name == "--screenshot-dir") {
+      if (value.empty()) {
+        std::fprintf(stderr, "wendlop: --screenshot-dir needs a folder\n");
+        return Usage;
+      }
+      options.screenshotDir = value;
+    } else if (name == "--screenshot-every") {
+      if (!wholeNumber(value, 1, 1000000, &options.screenshotEvery)) {
+        std::fprintf(stderr, "wendlop: --screenshot-every takes a whole number from 1 to 1000000, not '%s'\n",
+                     shown(value).c_str());
+        return Usage;
+      }
+    } else if (name == "--scale") {
+      if (!wholeNumber(value, 0, 8, &options.scale)) {
+        std::fprintf(stderr, "wendlop: --scale takes a whole number from 0 to 8 (0: the largest that fits), not '%s'\n",
+                     shown(value).c_str());
+        return Usage;
+      }
+    } else if (name == "--pack" || name == "--import") {
+      if (value.empty()) {
+        std::fprintf(stderr, "wendlop: %s needs a name or a folder\n", name.c_str());
+        return Usage;
+      }
+      (name == "--pack" ? options.pack : options.importSource) = value;
+    } else if (name == "--export") {
+      // The pack's name, then the file to write.
+      if (value.empty() || i + 1 >= argc) {
+        std::fprintf(stderr, "wendlop: --export needs a pack's name and a file (try --help)\n");
+        return Usage;
+      }
+      options.exportName = value;
+      options.exportFile = argv[++i];
+    } else if (name == "--edit") {
+      options.edit = true;
+      options.editFile = value;
+    }
+  }
+  // A check runs alone, without a window.
+  if (const std::string why = checkCommandProblem(options.check, otherThanCheck); !why.empty()) {
+    std::fprintf(stderr, "wendlop: %s (try --help)\n", why.c_str());
+    return Usage;
   }
   return 0;
 }
 }  // namespace
 
 int startGame(const GameStart& start) {
+  // What ends the start is said before anything else starts and has its say.
+  if (!sysStartVideo()) return ExitStartFailed;
+  std::string problem;
+  const char* data = start.dataFolder ? start.dataFolder : sysFindDataFolder(&problem);
+  if (!data) {
+    std::fprintf(stderr, "wendlop: %s\n", problem.c_str());
+    return ExitStartFailed;
+  }
+  // Before the move into the data folder: WENDLOP_SOUNDFONT may be a path
+  // from where the game was started.
   constructMusicPlayer();
   std::atexit(teardownMusicPlayer);
-
-  std::string looked;
-  const char* data = start.dataFolder ? start.dataFolder : sysFindDataFolder(&looked);
-  if (!data || !sysChangeDirectory(data)) {
-    std::fprintf(stderr, "wendlop: cannot find the game's data folder (looked in %s; set WENDLOP_DATA to it)\n",
-                 data ? data : looked.c_str());
-    return 1;
+  if (!sysChangeDirectory(data)) {
+    std::fprintf(stderr, "wendlop: the data folder %s cannot be entered\n", data);
+    return ExitStartFailed;
   }
   const char* user = start.playerFiles ? sysUserDataFolder() : nullptr;
   if (user) {
@@ -315,20 +468,27 @@ int startGame(const GameStart& start) {
   }
   if (!start.settingsFile.empty()) setSettingsFile(start.settingsFile);
   if (!start.progressFile.empty()) setProgressFile(start.progressFile);
+  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
+  std::string why;
+  if (!start.pack.empty() && !choosePackNamed(start.pack, &why)) {
+    std::fprintf(stderr, "wendlop: %s\n", why.c_str());
+    return ExitStartFailed;
+  }
   loadSettings();
   loadProgress();
   if (!start.screenshotDir.empty()) setScreenshotDir(start.screenshotDir.c_str(), start.screenshotEvery);
 
   // The command line speaks for this run; the settings for every run.
-  sysSetWindowStart(start.scale ? start.scale : settings.scale, start.fullscreen || settings.fullscreen);
-  if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return 1;
+  const bool scaleGiven = start.scale >= 0;
+  sysSetWindowStart(scaleGiven ? start.scale : settings.scale, start.fullscreen || settings.fullscreen, !scaleGiven);
+  if (!sysCreateWindow("Wendlop 1.0d", 640, 480)) return ExitStartFailed;
   windowAtStart = currentWindowChoice();
   sysHidePointer();
   initSoundBank();
   applyVolume();
   if (!initDisplay()) {
     sysShutdownWindow();
-    return 1;
+    return ExitStartFailed;
   }
   initGameValues();
   applySettingsToGame();
@@ -359,20 +519,26 @@ void shutDownGame() {
 }
 
 int wendlopMain(int argc, char** argv) {
-  if (const int checked = checkCommand(argc, argv); checked >= 0) return checked;
   Options options;
   if (int done = parseOptions(argc, argv, options)) return done - 1;
+  if (checkCommandAsked(options.check)) return runCheckCommand(options.check);
+  if (!options.importSource.empty() || !options.exportName.empty())
+    return packCommand(options.importSource.empty() ? nullptr : options.importSource.c_str(), options.replace,
+                       options.exportName.empty() ? nullptr : options.exportName.c_str(),
+                       options.exportFile.empty() ? nullptr : options.exportFile.c_str());
 
   GameStart start;
   start.record = options.record;
+  if (!options.pack.empty())
+    start.pack = sysIsDirectory(options.pack.c_str()) ? sysAbsolutePath(options.pack.c_str()) : options.pack;
   // Paths given on the command line are meant from where the game was started.
-  if (options.screenshotDir) start.screenshotDir = sysAbsolutePath(options.screenshotDir);
+  if (!options.screenshotDir.empty()) start.screenshotDir = sysAbsolutePath(options.screenshotDir.c_str());
   start.screenshotEvery = options.screenshotEvery;
   start.scale = options.scale;
   start.fullscreen = options.fullscreen;
-  const std::string editFile = options.editFile ? sysAbsolutePath(options.editFile) : "";
+  const std::string editFile = options.editFile.empty() ? "" : sysAbsolutePath(options.editFile.c_str());
   if (int failed = startGame(start)) return failed;
-  if (options.edit) openEditor(options.editFile ? editFile.c_str() : nullptr);
+  if (options.edit) openEditor(editFile.empty() ? nullptr : editFile.c_str());
 
   // Every waiting message is handled before the next frame tick.
   while (dispatchMessages()) {

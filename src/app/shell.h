@@ -53,8 +53,9 @@ struct GameStart {
   bool record = false;               // as if Shift were held at start
   std::string screenshotDir;
   int screenshotEvery = 1;
-  int scale = 0;
+  int scale = -1;                    // -1: as the settings say; 0: the largest that fits
   bool fullscreen = false;
+  std::string pack;  // the stage pack to start with, by name or folder; "" the built-in one
 };
 // Start-up in its order, up to the main loop: 0 when the game is ready, else
 // the exit code (the reason is on stderr).

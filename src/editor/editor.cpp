@@ -15,6 +15,7 @@
 #include "editor/pack_files.h"
 #include "flow/flow.h"
 #include "music/music.h"
+#include "pack/pack.h"
 #include "platform/platform.h"
 #include "solve/check_runner.h"
 #include "solve/replay_build.h"
@@ -181,7 +182,7 @@ void restoreRecovery() {
   }
   if (lines.size() >= 3) {
     const int number = std::atoi(lines[1].c_str());
-    if (lines[0] == packFolderName(lines[0]) && number >= 1 && number <= MaxPackStages) {
+    if (validPackName(lines[0]) && lines[0] == packFolderName(lines[0]) && number >= 1 && number <= MaxPackStages) {
       place.pack = lines[0];
       place.number = number;
     }
@@ -316,6 +317,13 @@ void finishTyping() {
   std::string name = text;
   while (!name.empty() && name.back() == ' ') name.pop_back();
   if (name.empty()) name = "MY STAGES";
+  if (!validPackName(name)) {
+    // The name is a folder's too: nothing that could lead out of the packs.
+    editor.place = placeBeforeAsking;
+    editor.after = EditorAfter::Nothing;
+    showMessage({"NOT SAVED: A PACK'S NAME HAS", "LETTERS, DIGITS, BLANKS, - _ AND .", "AND DOES NOT START WITH ."});
+    return;
+  }
   editor.lastPack = name;
   editor.place.pack = packFolderName(name);
   editor.place.number = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "editor/editor.h"
+#include "pack/pack.h"
 #include "platform/platform.h"
 #include "world/stagetext.h"
 
@@ -29,22 +30,6 @@ std::string oneLine(const std::string& s) {
 std::string packsFolder() {
   const std::string& data = editorDataFolder();
   return data.empty() ? "" : data + "/packs";
-}
-
-std::string packFolderName(const std::string& name) {
-  std::string folder;
-  for (char ch : name) {
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-    const bool keep = (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9');
-    if (keep) {
-      folder += ch;
-    } else if (!folder.empty() && folder.back() != '-') {
-      folder += '-';
-    }
-    if (folder.size() == 32) break;
-  }
-  while (!folder.empty() && folder.back() == '-') folder.pop_back();
-  return folder.empty() ? "my-stages" : folder;
 }
 
 std::string packStagePath(const std::string& folder, int number) {

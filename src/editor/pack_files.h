@@ -11,8 +11,6 @@
 enum { MaxPackStages = 99 };
 
 std::string packsFolder();  // "" when there is no user data folder
-// The folder name for a pack's name: lower-case letters, digits and '-'.
-std::string packFolderName(const std::string& name);
 std::string packStagePath(const std::string& folder, int number);
 std::string packReplayPath(const std::string& folder, int number);
 // The pack folders there are, sorted, and the stage numbers in one.

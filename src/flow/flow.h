@@ -20,8 +20,11 @@ enum Scene : int {
   Miss = 10,
   MissFall = 11,
   MissWait = 12,
+  StageBrowser = 13,
 };
 
+// The built-in pack's last stage; a pack of n stages ends at its nth
+// (packStageCount in pack/pack.h).
 enum { LastStage = 50 };
 
 // The extra-life picture that rises from the walker for 40 frames.
@@ -53,6 +56,11 @@ struct GameFlow {
   bool recording = false;      // for the whole run: cleared stages are saved as replays
   bool demoPlayback = false;
   int replayIndex = 0;         // the Playing frame's record in the replay buffer
+  // The title and the stage browser act on their keys in the frame after
+  // the key came, as on a click; 0 for none.
+  uint32_t sceneKey = 0;
+  int browserChoice = 0;       // the stage the browser's frame stands on, from 0
+  int browserPointer = -1;     // the picture the pointer was over, -1 none
   bool operator==(const GameFlow&) const = default;
 };
 extern GameFlow flow;
@@ -65,8 +73,8 @@ void runScene();
 // ---- Title menu -----------------------------------------------------------
 // The title's lines, item by item: each is drawn at its text cell, and the
 // cells it covers are where the pointer acts on it.
-enum class TitleAction { None, Start, PreviousStage, NextStage, Demo, Drag };
-enum class TitleText { Fixed, StageNumber, DragState };
+enum class TitleAction { None, Start, PreviousStage, NextStage, Demo, Drag, Browse, NextPack };
+enum class TitleText { Fixed, StageNumber, DragState, PackName };
 struct TitleItem {
   const char* text;  // for Fixed; the others are made from the flow's state
   TitleText kind;
@@ -77,10 +85,36 @@ extern const TitleItem titleItems[];
 extern const int titleItemCount;
 // The item drawn over text cell (column, row), or nullptr.
 const TitleItem* titleItemAt(int column, int row);
+// Whether the item is on the title now: the pack's row only while there is
+// more than the built-in pack to choose from.
+bool titleItemShown(const TitleItem& item);
+// Takes a key that the title or the stage browser acts on (B opens the
+// browser, Tab chooses the next pack; in the browser the arrows, Page Up and
+// Down, Enter and Escape); false for any other key or scene.
+bool takeSceneKey(uint32_t key);
 // Sees every title item that acts (a stage chosen, a game or demonstration
 // started, DRAG switched), after it has acted; the shell keeps the choices
 // in the settings. nullptr when nobody listens.
 extern void (*titleObserver)(TitleAction action);
+
+// ---- Stage browser --------------------------------------------------------
+// The pack's stages as small pictures, ten by five to a page.
+enum { BrowserColumns = 10, BrowserRows = 5, BrowserPage = BrowserColumns * BrowserRows };
+void stepBrowser();
+// Opens the browser on the title's stage; leaving it goes back to the title
+// as it was (its song plays on).
+void openBrowser();
+// Draws the browser's page for the current choice, pictures made first when
+// the page has none yet (then true); the benchmark times it.
+bool drawBrowserPage();
+// Forgets the pictures made, as when the pack changes.
+void forgetBrowserPictures();
+// A stage's first frame reduced to PictureWidth x PictureHeight palette
+// indices, drawn by the game's own primitives; the world is left as it was.
+enum { PictureWidth = 60, PictureHeight = 45 };
+bool makeStagePicture(int stage, uint8_t* out, char title[21]);
+// What the title's choices start: a new game from the chosen stage.
+void startGameFromTitle();
 
 // ---- Status line, time limit, lives and stars -----------------------------
 void drawStatusLine();
@@ -104,6 +138,11 @@ struct LivePointer {
   // A left-button-down arrived since the pointer was last sampled: a click
   // whose release comes within the same frame (a touchpad tap) still counts.
   bool liveClickPending = false;
+  // A left-button-up arrived since the pointer was last sampled. When the
+  // button was down at that sample and is pressed again before the next, the
+  // release is sampled first and the new press a frame later, so that a
+  // quick second click still counts as a press.
+  bool liveReleasePending = false;
   bool operator==(const LivePointer&) const = default;
 };
 

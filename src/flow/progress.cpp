@@ -24,19 +24,44 @@ struct Parse {
   bool damaged = false;
 };
 
+// The built-in pack's clears are under [cleared], as they were before there
+// were other packs; every other pack's under [pack NAME].
+constexpr const char* packSection = "pack ";
+
 int onEntry(void* user, const char* section, const char* name, const char* value) {
   Parse& p = *static_cast<Parse*>(user);
+  const bool builtIn = std::strcmp(section, "cleared") == 0;
+  const bool ofPack = std::strncmp(section, packSection, 5) == 0 && validPackName(section + 5);
   char* end = nullptr;
   const long stage = std::strtol(name, &end, 10);
-  const bool stageOk = end != name && *end == '\0' && stage >= 1 && stage <= LastStage;
+  const bool stageOk = end != name && *end == '\0' && stage >= 1 && stage <= (builtIn ? static_cast<int>(LastStage) : static_cast<int>(MostPackStages));
   const long best = std::strtol(value, &end, 10);
   const bool bestOk = end != value && *end == '\0' && best >= 1 && best <= 60;
-  if (std::strcmp(section, "cleared") != 0 || !stageOk || !bestOk) {
+  if (!(builtIn || ofPack) || !stageOk || !bestOk) {
     p.damaged = true;
     return 1;
   }
-  p.out->bestTime[stage] = static_cast<int>(best);
+  if (builtIn) {
+    p.out->bestTime[stage] = static_cast<int>(best);
+  } else {
+    p.out->packTimes.try_emplace(section + 5, PackTimes{}).first->second[static_cast<size_t>(stage)] =
+        static_cast<int>(best);
+  }
   return 1;
+}
+
+// The slot of `stage` in the pack being played, made when `make`; nullptr
+// for a stage the pack does not have.
+int* bestTimeSlot(Progress& p, int stage, bool make) {
+  const Pack& pack = currentPack();
+  if (stage < 1 || stage > pack.stageCount) return nullptr;
+  if (pack.builtIn) return stage <= LastStage ? &p.bestTime[stage] : nullptr;
+  auto found = p.packTimes.find(pack.info.name);
+  if (found == p.packTimes.end()) {
+    if (!make) return nullptr;
+    found = p.packTimes.try_emplace(pack.info.name, PackTimes{}).first;
+  }
+  return &found->second[static_cast<size_t>(stage)];
 }
 }  // namespace
 
@@ -55,6 +80,15 @@ std::string formatProgress(const Progress& p) {
     if (p.bestTime[stage] == 0) continue;
     std::snprintf(line, sizeof line, "%02d = %d\n", stage, p.bestTime[stage]);
     text += line;
+  }
+  for (const auto& [name, times] : p.packTimes) {
+    std::string section = "[" + std::string(packSection) + name + "]\n";
+    for (int stage = 1; stage <= MostPackStages; ++stage) {
+      if (times[static_cast<size_t>(stage)] == 0) continue;
+      std::snprintf(line, sizeof line, "%02d = %d\n", stage, times[static_cast<size_t>(stage)]);
+      text += section + line;
+      section.clear();
+    }
   }
   return text;
 }
@@ -101,9 +135,15 @@ void sayNotSaved(const std::string& why) {
 }
 }  // namespace
 
+int bestTimeOf(int stage) {
+  const int* slot = bestTimeSlot(progress, stage, false);
+  return slot ? *slot : 0;
+}
+
 bool noteClear(int stage, int timeLeft) {
-  if (stage < 1 || stage > LastStage) return false;
-  if (timeLeft > progress.bestTime[stage]) progress.bestTime[stage] = timeLeft;
+  int* best = bestTimeSlot(progress, stage, true);
+  if (!best) return false;
+  if (timeLeft > *best) *best = timeLeft;
   if (progressFile.empty() || fileUnreadable) return false;
   std::string why;
   if (fileDamaged) {
@@ -133,7 +173,7 @@ bool noteClear(int stage, int timeLeft) {
 }
 
 bool anyProgress() {
-  for (int stage = 1; stage <= LastStage; ++stage)
-    if (progress.bestTime[stage] > 0) return true;
+  for (int stage = 1; stage <= packStageCount(); ++stage)
+    if (bestTimeOf(stage) > 0) return true;
   return false;
 }

@@ -5,6 +5,7 @@
 
 #include "display/display.h"
 #include "flow/flow.h"
+#include "pack/pack.h"
 #include "platform/platform.h"
 
 uint8_t replayBuffer[ReplayBytes];
@@ -14,10 +15,12 @@ std::string userFolder;
 bool replayFileSet = false;
 std::string replayFile;
 
-std::string replayName(const std::string& folder) {
+// The player's own recording of the stage: the built-in pack's in the
+// recordings folder itself, every other pack's in a folder of its own there.
+std::string userReplayName() {
   char name[24];
   std::snprintf(name, sizeof name, "%02d.dat", flow.stageNumber);
-  return folder + name;
+  return userFolder + packRecordingFolder() + name;
 }
 
 // A short file plays as no input after its end, as a recording's unused tail
@@ -69,8 +72,10 @@ void samplePointer(LivePointer& live) {
   } else {
     p.x = live.liveX;
     p.y = live.liveY;
-    p.button = (live.liveButton || live.liveClickPending) ? 1 : 0;
-    live.liveClickPending = false;
+    const bool releaseUnseen = live.liveReleasePending && p.previousButton != 0;
+    p.button = !releaseUnseen && (live.liveButton || live.liveClickPending) ? 1 : 0;
+    if (!releaseUnseen) live.liveClickPending = false;
+    live.liveReleasePending = false;
   }
 }
 
@@ -89,7 +94,7 @@ bool saveReplay() {
   // user of the machine shares. The shell has said already that there is no
   // user folder when recording was asked for without one.
   if (userFolder.empty()) return false;
-  const std::string path = replayName(userFolder);
+  const std::string path = userReplayName();
   std::string why;
   if (sysWriteFileAtomic(path.c_str(), replayBuffer, sizeof replayBuffer, &why)) return true;
   // Every lost recording is said, with the system's reason: the player may
@@ -111,8 +116,8 @@ bool loadReplay() {
     }
     return readReplayFile(replayFile.c_str());
   }
-  if (!userFolder.empty() && readReplayFile(replayName(userFolder).c_str())) {
+  if (!userFolder.empty() && readReplayFile(userReplayName().c_str())) {
     return true;
   }
-  return readReplayFile(replayName("replay/").c_str());
+  return readReplayFile(packReplayPath(flow.stageNumber).c_str());
 }

@@ -1,5 +1,6 @@
 // The scene machine: title menu, stage start, play, clear, the three steps of
 // losing a life, game over and all clear, and stage progression.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -9,28 +10,37 @@
 #include "flow/flow.h"
 #include "flow/progress.h"
 #include "music/music.h"
+#include "pack/pack.h"
+#include "platform/platform.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
 GameFlow flow;
 void (*titleObserver)(TitleAction action) = nullptr;
 
-// Row 23: "[START] \x1d 05 \x1c [DEMO]", row 25: "DRAG [ON ]", and the credit
-// line under them. The gaps between items on a row are drawn as spaces.
+// Row 23: "[START] \x1d 05 \x1c [DEMO]", row 25: "DRAG [ON ]", row 26 the pack
+// (shown only when there is more than one), and the credit line under them.
+// The gaps between items on a row are drawn as spaces.
 const TitleItem titleItems[] = {
     {"[START]", TitleText::Fixed, 23, 12, 7, TitleAction::Start},
     {"\x1d", TitleText::Fixed, 23, 20, 1, TitleAction::PreviousStage},
-    {nullptr, TitleText::StageNumber, 23, 22, 2, TitleAction::None},
+    {nullptr, TitleText::StageNumber, 23, 22, 2, TitleAction::Browse},
     {"\x1c", TitleText::Fixed, 23, 25, 1, TitleAction::NextStage},
     {"[DEMO]", TitleText::Fixed, 23, 27, 6, TitleAction::Demo},
     {"DRAG", TitleText::Fixed, 25, 12, 4, TitleAction::None},
     {nullptr, TitleText::DragState, 25, 17, 5, TitleAction::Drag},
+    {nullptr, TitleText::PackName, 26, 12, 28, TitleAction::NextPack},
     {"(C) WENDLOP", TitleText::Fixed, 28, 12, 11, TitleAction::None},
 };
 const int titleItemCount = static_cast<int>(sizeof titleItems / sizeof titleItems[0]);
 
+bool titleItemShown(const TitleItem& item) {
+  return item.kind != TitleText::PackName || packState.packs.size() > 1;
+}
+
 const TitleItem* titleItemAt(int column, int row) {
   for (const TitleItem& item : titleItems) {
+    if (!titleItemShown(item)) continue;
     if (item.row == row && column >= item.column && column < item.column + item.width) return &item;
   }
   return nullptr;
@@ -60,6 +70,11 @@ void titleItemText(const TitleItem& item, char* out, size_t size) {
     case TitleText::Fixed: std::snprintf(out, size, "%s", item.text); break;
     case TitleText::StageNumber: std::snprintf(out, size, "%02d", flow.stageNumber); break;
     case TitleText::DragState: std::snprintf(out, size, "[%s]", flow.dragMode ? "ON " : "OFF"); break;
+    case TitleText::PackName: {
+      std::snprintf(out, size, "PACK: %s", currentPack().info.name.c_str());
+      for (char* p = out; *p; ++p) *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+      break;
+    }
   }
 }
 
@@ -69,8 +84,8 @@ void drawProgressLine() {
   if (!anyProgress()) return;
   const int stage = flow.stageNumber;
   char line[40];
-  if (stage >= 1 && stage <= LastStage && progress.bestTime[stage] > 0)
-    std::snprintf(line, sizeof line, "CLEARED  BEST TIME %d", progress.bestTime[stage]);
+  if (bestTimeOf(stage) > 0)
+    std::snprintf(line, sizeof line, "CLEARED  BEST TIME %d", bestTimeOf(stage));
   else
     std::snprintf(line, sizeof line, "NOT CLEARED YET");
   drawText(12, 21, line);
@@ -85,7 +100,8 @@ void drawTitleMenu() {
     int length = 0;
     for (; first < titleItemCount && titleItems[first].row == row; ++first) {
       const TitleItem& item = titleItems[first];
-      char text[32];
+      if (!titleItemShown(item)) continue;
+      char text[40];
       titleItemText(item, text, sizeof text);
       while (length < item.column - start && length < 63) line[length++] = ' ';
       for (const char* p = text; *p && length < 63; ++p) line[length++] = *p;
@@ -96,6 +112,15 @@ void drawTitleMenu() {
 
 void observeTitle(TitleAction action) {
   if (titleObserver) titleObserver(action);
+}
+
+void nextPack() {
+  if (packState.packs.size() < 2) return;
+  playEffect(SoundTurn);
+  choosePack((packState.current + 1) % static_cast<int>(packState.packs.size()));
+  if (flow.stageNumber > packStageCount()) flow.stageNumber = packStageCount();
+  forgetBrowserPictures();
+  observeTitle(TitleAction::NextPack);
 }
 
 void titleMenu(const PointerSample& pointer) {
@@ -109,7 +134,7 @@ void titleMenu(const PointerSample& pointer) {
         flow.stageNumber -= 1;
         observeTitle(action);
       }
-      if (action == TitleAction::NextStage && flow.stageNumber < LastStage) {
+      if (action == TitleAction::NextStage && flow.stageNumber < packStageCount()) {
         playEffect(SoundTurn);
         flow.stageNumber += 1;
         observeTitle(action);
@@ -118,14 +143,14 @@ void titleMenu(const PointerSample& pointer) {
   } else {
     flow.selectorHold = 0;
   }
+  const uint32_t key = flow.sceneKey;
+  flow.sceneKey = 0;
+  if (key == 'b') openBrowser();
+  if (key == '\t') nextPack();
   if (!isPress(pointer)) return;
-  if (action == TitleAction::Start) {
-    setScene(NewGame);
-    playEffect(SoundSwitch);
-    stopSong();
-    unloadSong();
-    observeTitle(action);
-  }
+  if (action == TitleAction::Start) startGameFromTitle();
+  if (action == TitleAction::Browse) openBrowser();
+  if (action == TitleAction::NextPack) nextPack();
   if (action == TitleAction::Demo && !flow.recording) {
     playEffect(SoundSwitch);
     flow.savedDragMode = flow.dragMode;
@@ -152,6 +177,7 @@ void stepTitle() {
     loadSong(titleSong);
     playSong();
     flow.selectorHold = 0;
+    flow.sceneKey = 0;
     flow.dragMode = flow.savedDragMode;
     walker.x = 0;
     flow.demoPlayback = false;
@@ -201,7 +227,7 @@ void stepStageReady() {
         setScene(flow.demoPlayback ? Title : DemoStart);
         stopSong();
       }
-      if (flow.stageNumber > LastStage && flow.stagesCleared == LastStage) {
+      if (flow.stageNumber > packStageCount() && flow.stagesCleared == packStageCount()) {
         setScene(AllClear);
         unloadSong();
         loadSong(allClearSong);
@@ -359,6 +385,24 @@ void stepMissWait() {
 }
 }  // namespace
 
+void startGameFromTitle() {
+  setScene(NewGame);
+  playEffect(SoundSwitch);
+  stopSong();
+  unloadSong();
+  observeTitle(TitleAction::Start);
+}
+
+bool takeSceneKey(uint32_t key) {
+  bool taken = false;
+  if (flow.scene == Title && !flow.demoPlayback) taken = key == 'b' || key == '\t';
+  if (flow.scene == StageBrowser)
+    taken = key == SysKeyLeft || key == SysKeyRight || key == SysKeyUp || key == SysKeyDown || key == SysKeyPageUp ||
+            key == SysKeyPageDown || key == SysKeyEnter || key == SysKeyEscape;
+  if (taken) flow.sceneKey = key;
+  return taken;
+}
+
 void setScene(Scene next) {
   flow.sceneEntered = true;
   flow.scene = next;
@@ -392,6 +436,7 @@ void runScene() {
     case Miss: stepMiss(); break;
     case MissFall: stepMissFall(); break;
     case MissWait: stepMissWait(); break;
+    case StageBrowser: stepBrowser(); break;
     default: break;
   }
 }

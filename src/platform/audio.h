@@ -42,6 +42,10 @@ bool sysAudioReady();
 // and starts them again.
 void sysPauseAudio(bool on);
 const char* sysAudioError();
+// Says on stderr, in one line, that there is no audio device and why, once in
+// a run: the music and the effects both miss it, and a degraded start says
+// what it lacks once.
+void sysSayNoAudioDevice();
 // Frames per callback of the open device (0 when closed).
 int sysAudioBufferFrames();
 // The audio driver in use ("pulseaudio", "alsa", "dummy", ...), "" when closed.

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -127,6 +128,11 @@ void sysPauseAudio(bool on) {
 bool sysAudioReady() { return device.load() != 0; }
 
 const char* sysAudioError() { return lastError.c_str(); }
+
+void sysSayNoAudioDevice() {
+  if (sysFirstReport("no audio device"))
+    std::fprintf(stderr, "wendlop: no music and no sound effects: %s\n", sysAudioError());
+}
 
 int sysAudioBufferFrames() { return device.load() ? deviceFrames.load() : 0; }
 

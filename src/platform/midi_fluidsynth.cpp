@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/audio.h"
 #include "platform/platform.h"
@@ -133,10 +134,26 @@ static bool createSynth() {
 }
 
 static bool openSynth(bool withDevice) {
+  // Without a device the SoundFont does not matter: the line that says so
+  // is the only one.
+  if (withDevice && !sysOpenAudio()) {
+    sysSayNoAudioDevice();
+    return false;
+  }
   // A SoundFont the player names is the one they want: no other stands in for it.
   const char* chosen = std::getenv("WENDLOP_SOUNDFONT");
   if (chosen && *chosen) {
-    std::snprintf(fontPath, sizeof fontPath, "%s", chosen);
+    // The font loads on a thread of its own, after the game has moved into
+    // its data folder: a path from where it was started must not change meaning.
+    std::snprintf(fontPath, sizeof fontPath, "%s", sysAbsolutePath(chosen).c_str());
+    std::vector<uint8_t> head;
+    std::string why;
+    const SysReadResult read = sysReadWholeFile(fontPath, 12, &head, &why);
+    if (read != SysReadOk) {
+      std::fprintf(stderr, "wendlop: no music: WENDLOP_SOUNDFONT=%s %s\n", fontPath,
+                   read == SysReadMissing ? "does not exist" : why.c_str());
+      return false;
+    }
     if (!looksLikeSoundFont(fontPath)) {
       std::fprintf(stderr, "wendlop: no music: WENDLOP_SOUNDFONT=%s is not a SoundFont\n", fontPath);
       return false;
@@ -154,10 +171,6 @@ static bool openSynth(bool withDevice) {
                    soundFontNames[0], soundFontNames[1], soundFontNames[2], soundFontFolder);
       return false;
     }
-  }
-  if (withDevice && !sysOpenAudio()) {
-    std::fprintf(stderr, "wendlop: no music: %s\n", sysAudioError());
-    return false;
   }
   if (!createSynth()) {
     std::fprintf(stderr, "wendlop: no music: the synthesizer could not be created\n");

@@ -67,6 +67,12 @@ enum SysMessage {
   SysMsgButtonDown,  // left button; param as for a move
   SysMsgButtonUp,    // left button; no position
   SysMsgFocusLost,   // the window no longer has the keyboard (another window was chosen)
+  SysMsgKeyUp,       // param: key code as for SysMsgKeyDown; the system's repeats come as more key-downs
+  SysMsgPadAdded,    // a gamepad was connected; param: its slot (see below)
+  SysMsgPadRemoved,  // param: the slot of the gamepad lost
+  SysMsgPadButtonDown,  // param: sysPadButtonParam(slot, SysPadButton)
+  SysMsgPadButtonUp,    // as for the button going down
+  SysMsgPadAxis,        // param: sysPadAxisParam(slot, SysPadAxis, value from -32768 to 32767)
   // Sent just before a SysMsgKeyDown whose key was pressed with Shift or Ctrl
   // held (param: SysMod* bits); keys pressed alone come without it.
   SysMsgKeyModifiers,
@@ -100,8 +106,52 @@ enum SysKey : uint32_t {
   SysKeyDown = 0x10003,
   SysKeyKeypadPlus = 0x10004,
   SysKeyKeypadMinus = 0x10005,
+  SysKeyLeft = 0x10006,
+  SysKeyRight = 0x10007,
+  SysKeyShift = 0x10008,  // either Shift key
+  SysKeyPageUp = 0x10009,
+  SysKeyPageDown = 0x1000A,
 };
 
+// Gamepads, whatever their make, as the common layout of four face buttons
+// (A at the bottom), a d-pad, two shoulders, Back and Start. Each connected
+// pad has a slot, 0 to SysPadSlots - 1, from its connection until it is lost;
+// a slot freed may be given to the next pad connected.
+enum { SysPadSlots = 16 };
+enum SysPadButton : uint32_t {
+  SysPadA = 0,
+  SysPadB,
+  SysPadX,
+  SysPadY,
+  SysPadBack,
+  SysPadStart,
+  SysPadLeftShoulder,
+  SysPadRightShoulder,
+  SysPadUp,
+  SysPadDown,
+  SysPadLeft,
+  SysPadRight,
+};
+enum SysPadAxis : uint32_t {
+  SysPadLeftX = 0,  // -32768 left .. 32767 right
+  SysPadLeftY = 1,  // -32768 up .. 32767 down
+};
+constexpr uint32_t sysPadButtonParam(int slot, uint32_t button) {
+  return (static_cast<uint32_t>(slot) & 0xFFu) << 24 | (button & 0xFFu);
+}
+constexpr uint32_t sysPadAxisParam(int slot, uint32_t axis, int value) {
+  return (static_cast<uint32_t>(slot) & 0xFFu) << 24 | (axis & 0xFFu) << 16 | (static_cast<uint32_t>(value) & 0xFFFFu);
+}
+constexpr int sysPadSlotOf(uint32_t param) { return static_cast<int>(param >> 24); }
+constexpr uint32_t sysPadButtonOf(uint32_t param) { return param & 0xFFu; }
+constexpr uint32_t sysPadAxisOf(uint32_t param) { return (param >> 16) & 0xFFu; }
+constexpr int sysPadValueOf(uint32_t param) { return static_cast<int16_t>(param & 0xFFFFu); }
+
+// Starts the window system. Without a display to show a window on it says so
+// in one line on stderr and fails, rather than let SDL fall back to a driver
+// that shows nothing; such a driver counts only when SDL_VIDEODRIVER names it.
+// sysCreateWindow starts it when it has not been started.
+bool sysStartVideo();
 // Creates the window for a picture of width x height. It opens at a whole
 // multiple of that size (see sysSetWindowStart), the user may resize it down
 // to width x height, and the picture is drawn at the largest whole multiple
@@ -113,8 +163,12 @@ bool sysCreateWindow(const char* caption, int width, int height);
 // How sysCreateWindow opens the window: scale 1 to 8 at that multiple of the
 // picture, 0 at the largest that fits the screen's usable area with the
 // window's frame; fullscreen opens it fullscreen, and leaving fullscreen then
-// gives the window that the scale says.
-void sysSetWindowStart(int scale, bool fullscreen);
+// gives the window that the scale says. A scale that does not fit is kept,
+// with a line on stderr, and the window opens at the screen's top-left
+// corner; a remembered one (from the settings) is lowered to what fits, with
+// a line. Fullscreen without a window manager to grant it stays a window,
+// with a line.
+void sysSetWindowStart(int scale, bool fullscreen, bool remembered = false);
 // Fullscreen on the desktop's own mode, or back to the window's size and place
 // from before. Headless this only records the choice.
 void sysSetFullscreen(bool on);
@@ -145,11 +199,36 @@ void sysShutdownWindow();
 // ---- Folders --------------------------------------------------------------
 // The game's data folder: $WENDLOP_DATA, else the installed one beside the
 // program (a build folder links it to the source tree's data/). nullptr when
-// there is none; `looked`, if given, then says where it looked.
-const char* sysFindDataFolder(std::string* looked = nullptr);
+// there is none, or when the folder found is not the game's (it has no map/
+// and bmp/); `problem`, if given, then says so in words for the player,
+// where it looked or what it found.
+const char* sysFindDataFolder(std::string* problem = nullptr);
 // The user's own data folder ($XDG_DATA_HOME/wendlop or ~/.local/share/wendlop),
 // nullptr when neither variable says where it is.
 const char* sysUserDataFolder();
 // The user's settings folder ($XDG_CONFIG_HOME/wendlop or ~/.config/wendlop),
 // nullptr when neither variable says where it is.
 const char* sysUserConfigFolder();
+
+// ---- Folder trees ---------------------------------------------------------
+// What a folder holds, without following links: an entry that is neither a
+// plain file nor a folder (a link, a device, a pipe) is said to be `other`.
+struct SysFolderEntry {
+  std::string name;
+  enum Kind { File, Folder, Other } kind = Other;
+  uint64_t size = 0;  // of a file
+};
+// The entries of `path` but "." and "..", sorted by name; false with the
+// system's reason when it cannot be read.
+bool sysListFolder(const char* path, std::vector<SysFolderEntry>* entries, std::string* why);
+// True when something (a link too) stands at `path`.
+bool sysPathExists(const char* path);
+// A new empty folder "PARENT/PREFIXxxxxxx" (the parent made first when
+// missing); "" with the reason in `why` when it cannot be made.
+std::string sysMakeTempFolder(const char* parent, const char* prefix, std::string* why);
+// Renames `from` to `to` when nothing stands at `to` (a folder is never
+// merged into another); false with the reason.
+bool sysRenameNew(const char* from, const char* to, std::string* why);
+// Removes `path` and, for a folder, all it holds (links are removed, never
+// followed); true when nothing is left of it.
+bool sysRemoveTree(const char* path);

@@ -305,12 +305,28 @@ static std::string withoutDotDot(const std::string& path) {
   return out.empty() ? "/" : out;
 }
 
-const char* sysFindDataFolder(std::string* looked) {
+namespace {
+// The game's data holds at least its stages and its pictures; any other
+// folder named as the data would fail later with a reason that misleads.
+bool holdsGameData(const std::string& folder) {
+  return sysIsDirectory((folder + "/map").c_str()) && sysIsDirectory((folder + "/bmp").c_str());
+}
+
+std::string notFound(const std::string& looked) {
+  return "cannot find the game's data folder (looked in " + looked + "; set WENDLOP_DATA to it)";
+}
+}  // namespace
+
+const char* sysFindDataFolder(std::string* problem) {
   static std::string found;
   if (const char* fromEnv = sysGetEnv("WENDLOP_DATA")) {
     found = fromEnv;
-    if (sysIsDirectory(found.c_str())) return found.c_str();
-    if (looked) *looked = "WENDLOP_DATA=" + found;
+    if (!sysIsDirectory(found.c_str())) {
+      if (problem) *problem = notFound("WENDLOP_DATA=" + found);
+      return nullptr;
+    }
+    if (holdsGameData(found)) return found.c_str();
+    if (problem) *problem = "WENDLOP_DATA=" + found + " is not the game's data folder (it has no map/ and bmp/ in it)";
     return nullptr;
   }
   // Installed, the data is where the build put it relative to the program;
@@ -318,10 +334,10 @@ const char* sysFindDataFolder(std::string* looked) {
   const std::string program = programFolder();
   if (!program.empty()) {
     found = withoutDotDot(program + "/" + WENDLOP_DATA_FROM_BINARY);
-    if (sysIsDirectory((found + "/map").c_str())) return found.c_str();
-    if (looked) *looked = found;
-  } else if (looked) {
-    *looked = "(the program's own folder is unknown)";
+    if (holdsGameData(found)) return found.c_str();
+    if (problem) *problem = notFound(found);
+  } else if (problem) {
+    *problem = notFound("(the program's own folder is unknown)");
   }
   return nullptr;
 }

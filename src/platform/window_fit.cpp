@@ -14,6 +14,23 @@ int firstWindowScale(int usableWidth, int usableHeight, int frameWidth, int fram
   return 1;
 }
 
+FirstWindow chooseFirstWindow(int wanted, bool remembered, int usableWidth, int usableHeight, int frameWidth,
+                              int frameHeight, int canvasWidth, int canvasHeight) {
+  const int fits = firstWindowScale(usableWidth, usableHeight, frameWidth, frameHeight, canvasWidth, canvasHeight);
+  FirstWindow first;
+  wanted = std::clamp(wanted, 0, MaxWindowScale);
+  if (wanted == 0 || wanted <= fits) {
+    first.scale = wanted == 0 ? fits : wanted;
+  } else if (remembered) {
+    first.scale = fits;
+    first.lowered = true;
+  } else {
+    first.scale = wanted;
+    first.tooLarge = true;
+  }
+  return first;
+}
+
 PictureFit fitPicture(int drawableWidth, int drawableHeight, int canvasWidth, int canvasHeight) {
   PictureFit fit;
   if (canvasWidth > 0 && canvasHeight > 0)

@@ -19,6 +19,19 @@ constexpr int FrameAllowanceHeight = 40;
 int firstWindowScale(int usableWidth, int usableHeight, int frameWidth, int frameHeight,
                      int canvasWidth, int canvasHeight);
 
+// The window's first scale for a wanted one: 0 is the largest that fits. A
+// scale the player asked for on the command line is honoured even when it
+// does not fit, and the window then opens at the usable area's top-left
+// corner, so that its title bar is on the screen; a remembered scale (from
+// the settings, perhaps of a larger screen) is lowered to the largest that fits.
+struct FirstWindow {
+  int scale = 1;
+  bool lowered = false;   // a remembered scale did not fit
+  bool tooLarge = false;  // an asked-for scale does not fit: at the corner
+};
+FirstWindow chooseFirstWindow(int wanted, bool remembered, int usableWidth, int usableHeight, int frameWidth,
+                              int frameHeight, int canvasWidth, int canvasHeight);
+
 // Where the picture goes in a drawable of the given size in pixels.
 struct PictureFit {
   int scale = 1;          // each canvas pixel becomes scale x scale pixels

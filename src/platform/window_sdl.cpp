@@ -1,9 +1,15 @@
 // The window and its messages on SDL2, and the headless message queue.
 #include <SDL.h>
+#include <SDL_syswm.h>
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xatom.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/video.h"
@@ -16,10 +22,19 @@ bool destroyed = false;
 int pictureWidth = 640, pictureHeight = 480;
 
 int startScale = 0;  // 0: the largest that fits the screen
+bool startScaleRemembered = false;
 bool startFullscreen = false;
 bool headlessFullscreen = false;
 // The window's place and size before it went fullscreen, to go back to.
 SDL_Rect windowed{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640, 480};
+
+// The gamepads open, by slot; SDL names them by instance id in its events.
+struct OpenPad {
+  SDL_GameController* controller = nullptr;
+  SDL_JoystickID id = -1;
+};
+OpenPad pads[SysPadSlots];
+bool padsReady = false;
 
 bool pointerHidden = false;  // the program draws its own pointer over the picture
 bool cursorShown = true;     // what SDL was last told
@@ -67,6 +82,48 @@ void placeCursorWhereItIs() {
   placeCursor(toPicture(x, y));
 }
 
+// Fullscreen on X11 is the window manager's doing: SDL asks it, and without
+// one the window stays as it is while SDL believes it fullscreen. A window
+// manager names its own window on the root window and on that window itself,
+// so that a name left behind by one that has ended does not count.
+bool hasWindowManager() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
+  Display* x = info.info.x11.display;
+  const Atom check = XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return false;
+  // The window named may be gone: its error must not end the program.
+  XSync(x, False);
+  int (*before)(Display*, XErrorEvent*) = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  auto named = [&](::Window on) {
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    ::Window found = None;
+    if (XGetWindowProperty(x, on, check, 0, 1, False, XA_WINDOW, &type, &format, &items, &after, &data) == Success &&
+        type == XA_WINDOW && format == 32 && items == 1 && data)
+      found = static_cast<::Window>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return found;
+  };
+  const ::Window manager = named(DefaultRootWindow(x));
+  const bool alive = manager != None && named(manager) == manager;
+  XSync(x, False);
+  XSetErrorHandler(before);
+  return alive;
+#else
+  return true;
+#endif
+}
+
+void sayNoFullscreen() {
+  if (sysFirstReport("no fullscreen"))
+    std::fprintf(stderr, "wendlop: no fullscreen: the X server has no window manager to make the window fullscreen\n");
+}
+
 bool isFullscreenKey(const SDL_Keysym& key) {
   if (key.sym == SDLK_F11) return true;
   return (key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT) != 0;
@@ -81,8 +138,14 @@ uint32_t keyCode(SDL_Keycode key) {
     case SDLK_PAUSE: return SysKeyPause;
     case SDLK_UP: return SysKeyUp;
     case SDLK_DOWN: return SysKeyDown;
+    case SDLK_LEFT: return SysKeyLeft;
+    case SDLK_RIGHT: return SysKeyRight;
+    case SDLK_PAGEUP: return SysKeyPageUp;
+    case SDLK_PAGEDOWN: return SysKeyPageDown;
     case SDLK_KP_PLUS: return SysKeyKeypadPlus;
     case SDLK_KP_MINUS: return SysKeyKeypadMinus;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return SysKeyShift;
     default: return static_cast<uint32_t>(key) & 0xFFFFu;
   }
 }
@@ -92,6 +155,54 @@ uint32_t modifierBits(Uint16 mod) {
   if (mod & KMOD_SHIFT) bits |= SysModShift;
   if (mod & KMOD_CTRL) bits |= SysModCtrl;
   return bits;
+}
+
+int padSlot(SDL_JoystickID id) {
+  for (int slot = 0; slot < SysPadSlots; ++slot)
+    if (pads[slot].controller && pads[slot].id == id) return slot;
+  return -1;
+}
+
+// SDL announces the pads present at start as well as those plugged in later,
+// and may announce one twice.
+bool openPad(int deviceIndex, SysEvent* out) {
+  const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+  if (id < 0 || padSlot(id) >= 0) return false;
+  int slot = 0;
+  while (slot < SysPadSlots && pads[slot].controller) ++slot;
+  if (slot == SysPadSlots) return false;
+  SDL_GameController* controller = SDL_GameControllerOpen(deviceIndex);
+  if (!controller) return false;
+  pads[slot] = OpenPad{controller, id};
+  *out = {SysMsgPadAdded, static_cast<uint32_t>(slot)};
+  return true;
+}
+
+bool closePad(SDL_JoystickID id, SysEvent* out) {
+  const int slot = padSlot(id);
+  if (slot < 0) return false;
+  SDL_GameControllerClose(pads[slot].controller);
+  pads[slot] = OpenPad{};
+  *out = {SysMsgPadRemoved, static_cast<uint32_t>(slot)};
+  return true;
+}
+
+bool padButton(Uint8 button, uint32_t* out) {
+  switch (button) {
+    case SDL_CONTROLLER_BUTTON_A: *out = SysPadA; return true;
+    case SDL_CONTROLLER_BUTTON_B: *out = SysPadB; return true;
+    case SDL_CONTROLLER_BUTTON_X: *out = SysPadX; return true;
+    case SDL_CONTROLLER_BUTTON_Y: *out = SysPadY; return true;
+    case SDL_CONTROLLER_BUTTON_BACK: *out = SysPadBack; return true;
+    case SDL_CONTROLLER_BUTTON_START: *out = SysPadStart; return true;
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: *out = SysPadLeftShoulder; return true;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: *out = SysPadRightShoulder; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: *out = SysPadUp; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: *out = SysPadDown; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: *out = SysPadLeft; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: *out = SysPadRight; return true;
+    default: return false;
+  }
 }
 
 // Turns one SDL event into the window's message; false for events the game ignores.
@@ -139,6 +250,33 @@ bool translate(const SDL_Event& e, SysEvent* out) {
         *out = {SysMsgKeyModifiers, mods};
       }
       return true;
+    case SDL_KEYUP:
+      if (e.key.keysym.sym == SDLK_F11) return false;
+      *out = {SysMsgKeyUp, keyCode(e.key.keysym.sym)};
+      return true;
+    case SDL_CONTROLLERDEVICEADDED: return openPad(e.cdevice.which, out);
+    case SDL_CONTROLLERDEVICEREMOVED: return closePad(e.cdevice.which, out);
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+      const int slot = padSlot(e.cbutton.which);
+      uint32_t button = 0;
+      if (slot < 0 || !padButton(e.cbutton.button, &button)) return false;
+      *out = {e.type == SDL_CONTROLLERBUTTONDOWN ? SysMsgPadButtonDown : SysMsgPadButtonUp,
+              sysPadButtonParam(slot, button)};
+      return true;
+    }
+    case SDL_CONTROLLERAXISMOTION: {
+      const int slot = padSlot(e.caxis.which);
+      if (slot < 0) return false;
+      if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX) {
+        *out = {SysMsgPadAxis, sysPadAxisParam(slot, SysPadLeftX, e.caxis.value)};
+      } else if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY) {
+        *out = {SysMsgPadAxis, sysPadAxisParam(slot, SysPadLeftY, e.caxis.value)};
+      } else {
+        return false;
+      }
+      return true;
+    }
     // Like a window without mouse capture: moves and releases outside the
     // window never reach it, so the last position inside stays. Over the
     // bars they count at the picture's nearest edge.
@@ -176,9 +314,71 @@ bool translate(const SDL_Event& e, SysEvent* out) {
 
 SDL_Window* sysSdlWindow() { return window; }
 
-void sysSetWindowStart(int scale, bool fullscreen) {
+void sysSetWindowStart(int scale, bool fullscreen, bool remembered) {
   startScale = std::clamp(scale, 0, MaxWindowScale);
+  startScaleRemembered = remembered;
   startFullscreen = fullscreen;
+}
+
+namespace {
+// The drivers that show nothing: SDL falls back to one of them when it finds
+// no display, and then the game would run unseen.
+bool showsNothing(const char* driver) {
+  return SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0 ||
+         SDL_strcasecmp(driver, "evdev") == 0;
+}
+
+const char* setVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
+// A Wayland compositor's socket is named in, or found in, XDG_RUNTIME_DIR;
+// without either, asking for one only makes the library complain on stderr.
+bool waylandReachable() {
+  const char* named = setVariable("WAYLAND_DISPLAY");
+  return (named && named[0] == '/') || setVariable("XDG_RUNTIME_DIR");
+}
+}  // namespace
+
+bool sysStartVideo() {
+  if (sysIsHeadless() || SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Unless SDL_VIDEODRIVER chooses, only the drivers that show a window are
+  // tried, in SDL's order.
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  const bool chosen = asked && *asked;
+  if (!chosen) {
+    std::string drivers;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+      const char* driver = SDL_GetVideoDriver(i);
+      if (!driver || showsNothing(driver)) continue;
+      if (SDL_strcasecmp(driver, "wayland") == 0 && !waylandReachable()) continue;
+      drivers += (drivers.empty() ? "" : ",") + std::string(driver);
+    }
+    // Over an empty SDL_VIDEODRIVER too, which asks for nothing.
+    if (!drivers.empty()) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(), SDL_HINT_OVERRIDE);
+  }
+  const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+  // SDL_VIDEODRIVER speaks again for a later start (a test's, say).
+  if (!chosen) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  if (!started) {
+    const char* x = setVariable("DISPLAY");
+    const char* wayland = setVariable("WAYLAND_DISPLAY");
+    if (chosen) {
+      std::fprintf(stderr, "wendlop: cannot open a window: %s\n", SDL_GetError());
+    } else if (!x && !wayland) {
+      std::fprintf(stderr, "wendlop: no display: neither DISPLAY nor WAYLAND_DISPLAY is set\n");
+    } else {
+      std::string names = x ? std::string("DISPLAY=") + x : "";
+      if (wayland) names += std::string(x ? " or " : "") + "WAYLAND_DISPLAY=" + wayland;
+      std::fprintf(stderr, "wendlop: no display: cannot connect to %s\n", names.c_str());
+    }
+    return false;
+  }
+  return true;
 }
 
 bool sysCreateWindow(const char* caption, int width, int height) {
@@ -188,24 +388,32 @@ bool sysCreateWindow(const char* caption, int width, int height) {
     headlessFullscreen = startFullscreen;
     return true;
   }
-  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
-  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    std::fprintf(stderr, "wendlop: cannot open a window: %s\n", SDL_GetError());
-    return false;
-  }
+  if (!sysStartVideo()) return false;
   // The window opens centred on the first display, so that display's free
   // area (without panels and docks) decides its size. The frame is not known
   // before the window is shown; an allowance stands in for it.
-  int scale = startScale;
-  if (scale < 1) {
-    SDL_Rect usable;
-    scale = SDL_GetDisplayUsableBounds(0, &usable) == 0
-                ? firstWindowScale(usable.w, usable.h, FrameAllowanceWidth, FrameAllowanceHeight, width, height)
-                : 1;
+  SDL_Rect usable{0, 0, 0, 0};
+  const bool screenKnown = SDL_GetDisplayUsableBounds(0, &usable) == 0;
+  FirstWindow first;
+  if (screenKnown) {
+    first = chooseFirstWindow(startScale, startScaleRemembered, usable.w, usable.h, FrameAllowanceWidth,
+                              FrameAllowanceHeight, width, height);
+  } else {
+    first.scale = std::max(startScale, 1);
   }
-  windowed = SDL_Rect{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width * scale, height * scale};
+  windowed = SDL_Rect{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width * first.scale, height * first.scale};
+  if (first.lowered) {
+    std::fprintf(stderr, "wendlop: the window's scale %d of the settings does not fit this screen (%d x %d free); "
+                         "it opens at %d\n", startScale, usable.w, usable.h, first.scale);
+  }
+  if (first.tooLarge) {
+    // Centred, a window larger than the screen would have its title bar
+    // above it, out of reach.
+    windowed.x = usable.x;
+    windowed.y = usable.y;
+    std::fprintf(stderr, "wendlop: --scale %d makes a window of %d x %d, larger than this screen (%d x %d free)\n",
+                 startScale, windowed.w, windowed.h, usable.w, usable.h);
+  }
   // High-DPI: the window is measured in the desktop's points, and the picture
   // is scaled by its size in pixels, so a desktop at 2x gets sharp pixels.
   Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
@@ -216,6 +424,13 @@ bool sysCreateWindow(const char* caption, int width, int height) {
     return false;
   }
   SDL_SetWindowMinimumSize(window, width, height);
+  // Gamepads are a convenience: without them the game is played as ever.
+  padsReady = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+  if (!padsReady) std::fprintf(stderr, "wendlop: no gamepads: %s\n", SDL_GetError());
+  if (startFullscreen && !hasWindowManager()) {
+    sayNoFullscreen();
+    SDL_SetWindowFullscreen(window, 0);
+  }
   return true;
 }
 
@@ -225,6 +440,10 @@ void sysSetFullscreen(bool on) {
     return;
   }
   if (on == sysWindowFullscreen()) return;
+  if (on && !hasWindowManager()) {
+    sayNoFullscreen();
+    return;
+  }
   if (on) {
     SDL_GetWindowPosition(window, &windowed.x, &windowed.y);
     SDL_GetWindowSize(window, &windowed.w, &windowed.h);
@@ -312,6 +531,12 @@ void sysSetWindowIcon(const uint32_t* rgba, int width, int height) {
 void sysPushMessage(int message, uint32_t param) { posted.push_back({message, param}); }
 
 void sysShutdownWindow() {
+  for (OpenPad& pad : pads) {
+    if (pad.controller) SDL_GameControllerClose(pad.controller);
+    pad = OpenPad{};
+  }
+  if (padsReady) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  padsReady = false;
   if (window) {
     SDL_DestroyWindow(window);
     window = nullptr;

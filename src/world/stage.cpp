@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "pack/pack.h"
 #include "platform/platform.h"
 #include "world/world.h"
 
@@ -41,10 +42,6 @@ constexpr Spawn spawnTable[LastHazardCode - FirstHazardCode + 1] = {
 }  // namespace
 
 namespace {
-// Stages past the fiftieth are looked for only to find the end of the game:
-// that their files are missing is no fault worth a line.
-constexpr int ShippedStages = 50;
-
 // The stage given in memory, if any: input, like the replay buffer, rather
 // than the world's state.
 struct GivenStage {
@@ -68,8 +65,8 @@ void giveStageImage(const uint8_t* image) {
 bool loadStage(int stage) {
   int& hazardCount = hazardTable.hazardCount;
   hazardCount = 0;
-  char name[32];
-  std::snprintf(name, sizeof name, "map/map%02d.fmf", stage);
+  const std::string path = packStagePath(stage);
+  const char* name = path.c_str();
   // Read into a scratch block first: a short file must not leave a stage that
   // is half the new file and half the old one. Bytes past the stage's 620 are
   // not read, and do no harm.
@@ -78,7 +75,9 @@ bool loadStage(int stage) {
   const SysReadResult read = givenStage.given ? SysReadOk : sysReadWholeFile(name, StageMapSize, &image, &why);
   if (givenStage.given) image.assign(givenStage.image.begin(), givenStage.image.end());
   if (read != SysReadOk) {
-    if (read != SysReadMissing || stage <= ShippedStages) reportStage(stage, name, why);
+    // Stages past the pack's last are looked for only to find the end of the
+    // game: that their files are missing is no fault worth a line.
+    if (read != SysReadMissing || stage <= packStageCount()) reportStage(stage, name, why);
     return false;
   }
   if (image.size() != StageMapSize) {

@@ -7,6 +7,7 @@
 #include "display/display.h"
 #include "display/surface.h"
 #include "flow/progress.h"
+#include "sound/sound_mixer.h"
 #include "world/game_fixture.h"
 
 using namespace testgame;
@@ -33,6 +34,13 @@ class Controls : public GameTest {
     GameTest::TearDown();
   }
   void key(uint32_t k) { windowProcedure(SysEvent{SysMsgKeyDown, k}); }
+  // The master volume the mixer applies, in percent: music at a tenth of full
+  // scale goes through it.
+  static int soundVolume() {
+    int16_t out[2];
+    mixAudio(out, 1, [](int16_t* music, int frames) { std::fill(music, music + 2 * frames, int16_t{3200}); });
+    return (out[0] * 100 + 1600) / 3200;
+  }
   // The state a frame leaves, without the clock (a pause moves it on purpose).
   static GameSnapshot stateOfTheGame() {
     GameSnapshot s;
@@ -192,19 +200,36 @@ TEST_F(Controls, VolumeKeysAndMuteAreKept) {
   key(SysKeyMinus);
   key(SysKeyKeypadMinus);
   EXPECT_EQ(settings.masterVolume, 80);
+  // A mute keeps the volume, through a restart: M brings back 80, not 100.
   key('m');
-  EXPECT_EQ(settings.masterVolume, 0);
-  Settings onDisc;
-  loadSettings();
-  EXPECT_EQ(settings.masterVolume, 0);
-  key('m');
+  EXPECT_TRUE(settings.muted);
   EXPECT_EQ(settings.masterVolume, 80);
-  for (int i = 0; i < 5; ++i) key(SysKeyPlus);
+  EXPECT_EQ(soundVolume(), 0);
+  loadSettings();
+  EXPECT_TRUE(settings.muted);
+  EXPECT_EQ(settings.masterVolume, 80);
+  applyVolume();
+  EXPECT_EQ(soundVolume(), 0);
+  key('m');
+  EXPECT_FALSE(settings.muted);
+  EXPECT_EQ(settings.masterVolume, 80);
+  EXPECT_EQ(soundVolume(), 80);
+  // A volume key while muted brings the sound back at the new volume.
+  key('m');
+  key(SysKeyPlus);
+  EXPECT_FALSE(settings.muted);
+  EXPECT_EQ(settings.masterVolume, 90);
+  for (int i = 0; i < 5; ++i) key(SysKeyEquals);
   EXPECT_EQ(settings.masterVolume, 100);
   for (int i = 0; i < 15; ++i) key(SysKeyMinus);
   EXPECT_EQ(settings.masterVolume, 0);
   loadSettings();
   EXPECT_EQ(settings.masterVolume, 0);
+  EXPECT_FALSE(settings.muted);
+  // Silent by its volume, M gives the sound back rather than muting nothing.
+  key('m');
+  EXPECT_FALSE(settings.muted);
+  EXPECT_EQ(settings.masterVolume, 100);
   // None of it is the game's.
   EXPECT_EQ(flow.scene, Title);
   EXPECT_TRUE(eventLog().empty());

@@ -53,4 +53,32 @@ TEST(Manual, DescribesEveryOptionOfTheHelp) {
   EXPECT_GE(options, 5);
 }
 
+// Each exit status the help's last line names has its entry in EXIT STATUS,
+// and SEE ALSO names no program that no package installs.
+TEST(Manual, TheExitStatusesAndNoToolsThatAreNotInstalled) {
+  char name[] = "wendlop";
+  char help[] = "--help";
+  char* argv[] = {name, help};
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(wendlopMain(2, argv), 0);
+  const std::string usage = testing::internal::GetCapturedStdout();
+  const std::string last = usage.substr(usage.rfind('\n', usage.size() - 2) + 1);
+  ASSERT_EQ(last.rfind("Exit status:", 0), 0u) << last;
+
+  std::ifstream in(std::string(WENDLOP_SOURCE_DIR) + "/dist/wendlop.6");
+  std::stringstream page;
+  page << in.rdbuf();
+  const std::string text = page.str();
+  const size_t from = text.find(".SH EXIT STATUS"), to = text.find("\n.SH ", from + 1);
+  ASSERT_NE(from, std::string::npos);
+  const std::string statuses = text.substr(from, to - from);
+  for (const char* status : {"0", "1", "2"}) {
+    EXPECT_NE(last.find(std::string(" ") + status + " "), std::string::npos) << status;
+    EXPECT_NE(statuses.find(std::string("\n.B ") + status + "\n"), std::string::npos) << status;
+  }
+  EXPECT_EQ(statuses.find("\n.B 3\n"), std::string::npos);
+  const std::string seeAlso = text.substr(text.find(".SH SEE ALSO"));
+  EXPECT_EQ(seeAlso.find("wendlop\\-"), std::string::npos) << seeAlso;
+}
+
 }  // namespace

@@ -51,6 +51,9 @@ Settings unusual() {
   s.masterVolume = 0;
   s.musicVolume = 45;
   s.effectsVolume = 100;
+  s.pointerSpeed = 6000;
+  s.stickDeadZone = 0;
+  s.muted = true;
   return s;
 }
 
@@ -75,14 +78,17 @@ TEST(Settings, EachWrongValueFallsBackAloneAndIsNamed) {
   std::string problems;
   parseSettings(
       "[game]\nlast-stage = 51\ndrag = maybe\n[window]\nscale = 9\nfullscreen = on\n"
-      "[sound]\nmaster-volume = -1\nmusic-volume = 12abc\neffects-volume = 30\ncolour = blue\n",
+      "[sound]\nmaster-volume = -1\nmusic-volume = 12abc\neffects-volume = 30\ncolour = blue\n"
+      "[input]\npointer-speed = 59\nstick-dead-zone = 91\n[input]\npointer-speed = 300\n",
       &out, &problems);
   Settings expected;
   expected.fullscreen = true;
   expected.effectsVolume = 30;
+  expected.pointerSpeed = 300;
   EXPECT_TRUE(out == expected);
   for (const char* named : {"game.last-stage", "game.drag", "window.scale", "sound.master-volume",
-                            "sound.music-volume", "sound.colour"})
+                            "sound.music-volume", "sound.colour", "input.pointer-speed = 59",
+                            "input.stick-dead-zone"})
     EXPECT_NE(problems.find(named), std::string::npos) << named << " in: " << problems;
   // Lines that are not settings at all, and binary junk.
   parseSettings("[game\nthis is not\x01\xff\n[sound]\neffects-volume = 20\n", &out, &problems);
@@ -90,6 +96,53 @@ TEST(Settings, EachWrongValueFallsBackAloneAndIsNamed) {
   parseSettings(std::string("[sound]\nmaster-volume = 5\0junk", 28), &out, &problems);
   EXPECT_EQ(out.masterVolume, 5);
   EXPECT_NE(problems.find("NUL"), std::string::npos);
+}
+
+// Before `muted` a mute was kept as a master volume of 0: such a file reads as
+// muted at the volume that M then gave back. A file with `muted` means what
+// it says, a volume of 0 too.
+TEST(Settings, AMuteKeepsTheVolumeAndOldFilesReadSensibly) {
+  Settings out;
+  std::string problems;
+  parseSettings("[sound]\nmaster-volume = 80\nmuted = on\n", &out, &problems);
+  EXPECT_EQ(problems, "");
+  EXPECT_TRUE(out.muted);
+  EXPECT_EQ(out.masterVolume, 80);
+  EXPECT_NE(formatSettings(out).find("\nmuted = on\n"), std::string::npos);
+  parseSettings("[sound]\nmaster-volume = 0\nmusic-volume = 40\n", &out, &problems);
+  EXPECT_EQ(problems, "");
+  EXPECT_TRUE(out.muted);
+  EXPECT_EQ(out.masterVolume, 100);
+  EXPECT_EQ(out.musicVolume, 40);
+  parseSettings("[sound]\nmaster-volume = 0\nmuted = off\n", &out, &problems);
+  EXPECT_FALSE(out.muted);
+  EXPECT_EQ(out.masterVolume, 0);
+  parseSettings("[sound]\nmuted = perhaps\n", &out, &problems);
+  EXPECT_FALSE(out.muted);
+  EXPECT_NE(problems.find("sound.muted"), std::string::npos);
+}
+
+// What is quoted of a damaged file reaches a terminal: nothing that is not
+// printable goes out as it is. A section header without its ']' is named,
+// and what follows it is read in the section it names.
+TEST(Settings, DamageIsQuotedPrintableAndAnUnclosedHeaderIsNamed) {
+  Settings out;
+  std::string problems;
+  parseSettings("[game]\n\x1b[2Jdrag\x07 = on\x9b\nlast-stage = \xff\x01\n", &out, &problems);
+  for (char c : problems) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << problems;
+  EXPECT_NE(problems.find("\\x1B[2Jdrag\\x07"), std::string::npos) << problems;
+  EXPECT_NE(problems.find("last-stage = \\xFF\\x01"), std::string::npos) << problems;
+
+  parseSettings("[game]\ndrag = off\n[sound ; the volumes\r\nmaster-volume = 50\n[window\n", &out, &problems);
+  EXPECT_EQ(problems, "line 3: the section header [sound has no closing ]; "
+                      "line 5: the section header [window has no closing ]");
+  EXPECT_FALSE(out.drag);
+  EXPECT_EQ(out.masterVolume, 50);
+  // Among other damage, in the order of the lines.
+  parseSettings("[game\nno setting here\n[sound]\nloud = yes\n", &out, &problems);
+  EXPECT_EQ(problems.rfind("line 1: the section header [game has no closing ]; line 2 is not a setting", 0), 0u)
+      << problems;
+  EXPECT_NE(problems.find("no setting sound.loud"), std::string::npos) << problems;
 }
 
 TEST_F(SettingsFile, MissingGarbledOrHugeFilesGiveDefaultsAndOneLine) {

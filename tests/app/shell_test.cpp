@@ -1,5 +1,6 @@
 // The shell: the frame clock with its resynchronisation and skip levels, the
 // window procedure's table, and the program's entry.
+#include "display/display.h"
 #include "world/game_fixture.h"
 
 using namespace testgame;
@@ -207,6 +208,46 @@ TEST_F(WindowProcedure, ATapBetweenFramesIsOnePress) {
   EXPECT_EQ(flow.pointer.button, 0);
 }
 
+// A quick second click: the button comes up and goes down again between two
+// frames. The frame after it sees the release, the next one the new press,
+// at the new position; no frame sees the button held throughout.
+TEST_F(WindowProcedure, AReleaseAndPressBetweenFramesIsANewPress) {
+  flow.scene = NoScene;
+  windowProcedure(SysEvent{SysMsgButtonDown, (7u << 16) | 9u});
+  runFrameWork();
+  runFrameWork();
+  ASSERT_EQ(flow.pointer.button, 1);
+  ASSERT_EQ(flow.pointer.previousButton, 1);
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  windowProcedure(SysEvent{SysMsgButtonDown, (300u << 16) | 400u});
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 1);
+  EXPECT_EQ(flow.pointer.previousButton, 0);
+  EXPECT_EQ(flow.pointer.x, 400);
+  EXPECT_EQ(flow.pointer.y, 300);
+  // Released again before that frame: still one press, then the release.
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  windowProcedure(SysEvent{SysMsgButtonDown, (300u << 16) | 400u});
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 1);
+  EXPECT_EQ(flow.pointer.previousButton, 0);
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+  // A release alone is simply the button up.
+  windowProcedure(SysEvent{SysMsgButtonDown, (300u << 16) | 400u});
+  runFrameWork();
+  windowProcedure(SysEvent{SysMsgButtonUp, 0});
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+  runFrameWork();
+  EXPECT_EQ(flow.pointer.button, 0);
+}
+
 TEST(Entry, HelpVersionAndBadOptions) {
   char name[] = "wendlop";
   char help[] = "--help";
@@ -217,25 +258,52 @@ TEST(Entry, HelpVersionAndBadOptions) {
   char* withBad[] = {name, bad};
   testing::internal::CaptureStdout();
   EXPECT_EQ(wendlopMain(2, withHelp), 0);
+  const std::string usage = testing::internal::GetCapturedStdout();
+  EXPECT_NE(usage.find("--record"), std::string::npos);
+  EXPECT_NE(usage.find("--scale N"), std::string::npos);
+  EXPECT_NE(usage.find("--fullscreen"), std::string::npos);
+  EXPECT_NE(usage.find("F11"), std::string::npos);
+  // The last line names the exit statuses.
+  const std::string last = usage.substr(usage.rfind('\n', usage.size() - 2) + 1);
+  EXPECT_EQ(last.rfind("Exit status: 0 ", 0), 0u) << last;
+  EXPECT_NE(last.find(", 1 "), std::string::npos) << last;
+  EXPECT_NE(last.find(", 2 "), std::string::npos) << last;
+  testing::internal::CaptureStdout();
   EXPECT_EQ(wendlopMain(2, withVersion), 0);
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("--record"), std::string::npos);
-  EXPECT_NE(out.find("--scale N"), std::string::npos);
-  EXPECT_NE(out.find("--fullscreen"), std::string::npos);
-  EXPECT_NE(out.find("F11"), std::string::npos);
-  EXPECT_NE(out.find("Wendlop "), std::string::npos);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("Wendlop "), std::string::npos);
   testing::internal::CaptureStderr();
-  EXPECT_NE(wendlopMain(2, withBad), 0);
+  EXPECT_EQ(wendlopMain(2, withBad), 2);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("--no-such-option"), std::string::npos);
-  // Scales outside 1 to 8 end the program before it opens anything.
-  char scale[] = "--scale";
-  for (const char* n : {"0", "9", "12", "-1", "2x", ""}) {
-    std::string value = n;
-    char* withScale[] = {name, scale, value.data()};
+
+  // Wrong values, missing values and values for options that take none end
+  // the program with status 2 before it opens anything, and one line that
+  // names the option; what was given is shown printable.
+  const std::vector<std::vector<std::string>> wrong = {
+      {"--scale", "9"},          {"--scale", "12"},      {"--scale", "-1"},
+      {"--scale", "2x"},         {"--scale", ""},        {"--scale=9"},
+      {"--scale=", "2"},         {"--scale"},            {"--screenshot-every", "0"},
+      {"--screenshot-every", "-3"}, {"--screenshot-every", "x"}, {"--screenshot-every=0"},
+      {"--screenshot-every"},    {"--screenshot-dir"},   {"--screenshot-dir="},
+      {"--record=on"},           {"--fullscreen=yes"},   {"--help=me"}};
+  for (const std::vector<std::string>& args : wrong) {
+    std::vector<std::string> words = args;
+    std::vector<char*> argv = {name};
+    for (std::string& w : words) argv.push_back(w.data());
     testing::internal::CaptureStderr();
-    EXPECT_EQ(wendlopMain(3, withScale), 2) << n;
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("--scale"), std::string::npos) << n;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(wendlopMain(static_cast<int>(argv.size()), argv.data()), 2) << args[0];
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << args[0];
+    EXPECT_EQ(said.rfind("wendlop: " + args[0].substr(0, args[0].find('=')), 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   }
+  char scale[] = "--scale", escape[] = "\x1b[2J";
+  char* withEscape[] = {name, scale, escape};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(wendlopMain(3, withEscape), 2);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("'\\x1B[2J'"), std::string::npos) << said;
+  EXPECT_EQ(said.find('\x1b'), std::string::npos) << said;
 }
 
 // A whole run headless: start-up, a queued Escape on the title, shut-down.
@@ -262,11 +330,21 @@ TEST(Entry, StartsAndClosesHeadless) {
   EXPECT_TRUE(flow.recording);
   // The window options reach the window; headless they are only remembered.
   sysPushMessage(SysMsgKeyDown, SysKeyEscape);
-  char scale[] = "--scale", three[] = "3", fullscreen[] = "--fullscreen";
-  char* withWindow[] = {name, scale, three, fullscreen};
-  EXPECT_EQ(wendlopMain(4, withWindow), 0);
+  char scale[] = "--scale=3", fullscreen[] = "--fullscreen";
+  char* withWindow[] = {name, scale, fullscreen};
+  EXPECT_EQ(wendlopMain(3, withWindow), 0);
   EXPECT_EQ(sysWindowScale(), 3);
   EXPECT_TRUE(sysWindowFullscreen());
+  sysSetFullscreen(false);
+  // 0 is the largest that fits, as in the settings file; the screenshot
+  // options take their values either way.
+  sysPushMessage(SysMsgKeyDown, SysKeyEscape);
+  std::string shotsArg = "--screenshot-dir=" + home + "/shots";
+  char zero[] = "0", every[] = "--screenshot-every", seven[] = "7", scaleAlone[] = "--scale";
+  char* withZero[] = {name, scaleAlone, zero, shotsArg.data(), every, seven};
+  EXPECT_EQ(wendlopMain(6, withZero), 0);
+  EXPECT_EQ(sysWindowScale(), 1);
+  setScreenshotDir(nullptr, 1);
   // Started and closed without a choice made: nothing was written.
   EXPECT_FALSE(std::filesystem::exists(home + "/config/wendlop/settings.ini"));
   sysSetWindowStart(0, false);
@@ -295,7 +373,16 @@ TEST(Entry, FailsLoudlyWithoutData) {
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("data folder"), std::string::npos) << err;
 
+  // A folder that is there but holds no game.
   setenv("WENDLOP_DATA", empty.c_str(), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(wendlopMain(1, argv), 1);
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "wendlop: WENDLOP_DATA=" + empty + " is not the game's data folder (it has no map/ and bmp/ in it)\n");
+
+  // The game's folders without its pictures.
+  std::filesystem::create_directories(empty + "/map");
+  std::filesystem::create_directories(empty + "/bmp");
   testing::internal::CaptureStderr();
   EXPECT_EQ(wendlopMain(1, argv), 1);
   err = testing::internal::GetCapturedStderr();

@@ -41,6 +41,39 @@ TEST(FirstSize, NeverBelowOne) {
   EXPECT_EQ(firstScale(-5, 1080), 1);
 }
 
+// --scale 8 on 1920 x 1080, a saved 2 on 1024 x 768, and what does fit.
+TEST(FirstSize, AnAskedScaleIsKeptAndARememberedOneLowered) {
+  auto first = [](int wanted, bool remembered, int w, int h) {
+    return chooseFirstWindow(wanted, remembered, w, h, FrameAllowanceWidth, FrameAllowanceHeight, W, H);
+  };
+  FirstWindow f = first(8, false, 1920, 1080);
+  EXPECT_EQ(f.scale, 8);
+  EXPECT_TRUE(f.tooLarge);
+  EXPECT_FALSE(f.lowered);
+  f = first(2, true, 1024, 768);
+  EXPECT_EQ(f.scale, 1);
+  EXPECT_TRUE(f.lowered);
+  EXPECT_FALSE(f.tooLarge);
+  for (bool remembered : {false, true}) {
+    f = first(2, remembered, 1920, 1080);  // fits: nothing to say
+    EXPECT_EQ(f.scale, 2);
+    EXPECT_FALSE(f.lowered || f.tooLarge);
+    f = first(0, remembered, 3840, 2160);  // 0: the largest that fits
+    EXPECT_EQ(f.scale, 4);
+    EXPECT_FALSE(f.lowered || f.tooLarge);
+    f = first(1, remembered, 800, 600);
+    EXPECT_EQ(f.scale, 1);
+    EXPECT_FALSE(f.lowered || f.tooLarge);
+  }
+  // Not even 1x fits: 1 is no lowering, and asking for it is no excess.
+  f = first(1, false, 320, 200);
+  EXPECT_EQ(f.scale, 1);
+  EXPECT_FALSE(f.tooLarge);
+  f = first(3, true, 320, 200);
+  EXPECT_EQ(f.scale, 1);
+  EXPECT_TRUE(f.lowered);
+}
+
 TEST(PictureFit, ExactMultiplesHaveNoBars) {
   for (int scale = 1; scale <= 4; ++scale) {
     const PictureFit fit = fitPicture(W * scale, H * scale, W, H);

@@ -431,6 +431,7 @@ TEST_F(Scenario, DragThroughAPiece) {
   EXPECT_EQ(eventsOf("fx").size(), 3u);
 
   // Back and forth between two switch blocks switches each every time.
+  playTo(played + 1);
   eventLog().clear();
   buttonDown(cellX(3), cellY(7));
   playTo(played + 1);

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/game_state.h"
-#include "app/check_command.h"
 #include "app/shell.h"
 #include "display/display.h"
 #include "flow/flow.h"
@@ -30,21 +29,28 @@ int usage() {
       "       wendlop-sim --session INPUT [--data DIR] [--frames K] [--trace FILE]\n"
       "                   [--record --replay-out DIR] [--settings FILE] [--progress FILE]\n"
       "                   [--editor-dir DIR] [--canvas-dir DIR [--canvas-every N]]\n"
+      "                   [--pack NAME|DIR]\n"
       "\n"
       "--stage plays one stage as the title's DEMO does and says how it ended.\n"
       "--session starts the whole game as the program does and feeds it INPUT, one\n"
       "line per input change: 'FRAME x y button' (the pointer from that frame on;\n"
       "button 0 none, 1 left, 2 middle, 3 right held) or 'FRAME key NAME' (Escape,\n"
-      "F12, F11, P, M, +, -, Enter, Space, Up, Down, Tab, Backspace, Delete, a\n"
-      "letter or digit, after ctrl+ or shift+ if held); frames count from 1 and\n"
-      "'#' starts a comment. It runs\n"
+      "F12, F11, P, M, +, -, Enter, Space, Up, Down, Left, Right, Shift, PageUp,\n"
+      "PageDown, Tab, Backspace, Delete, a letter or digit, after ctrl+ or shift+\n"
+      "if held: pressed and let go); 'FRAME keydown NAME' and 'FRAME keyup NAME'\n"
+      "hold a key and let it go; one gamepad with\n"
+      "'FRAME pad added|removed', 'FRAME pad BUTTON down|up' (a, b, x, y, back,\n"
+      "start, leftshoulder, rightshoulder, dpup, dpdown, dpleft, dpright) and\n"
+      "'FRAME pad leftx|lefty VALUE' (-32768 to 32767; y grows downward); frames\n"
+      "count from 1 and '#' starts a comment. It runs\n"
       "to the script's last frame (or K), or until a key closes the game, and\n"
       "ends with 'session frames=F scene=S end=key|frames'. The player's settings,\n"
       "progress and recordings are not touched: --settings and --progress name\n"
       "files to use instead, and --record writes recordings into --replay-out;\n"
       "--editor-dir is where the stage editor keeps packs and its recovery copy.\n"
       "--canvas-dir saves every Nth presented frame as DIR/frame-FFFFFF.png, an\n"
-      "8-bit picture in the game's palette named by its frame.\n",
+      "8-bit picture in the game's palette named by its frame. --pack starts with a\n"
+      "stage pack, by its name among the data folder's packs/ or by its folder.\n",
       stderr);
   return 2;
 }
@@ -65,6 +71,7 @@ int sessionMain(int argc, char** argv) {
   const char* editorDir = nullptr;
   const char* settingsFile = nullptr;
   const char* progressFile = nullptr;
+  const char* pack = nullptr;
   bool record = false;
   long frames = 0, canvasEvery = 1;
   for (int i = 1; i < argc; ++i) {
@@ -88,6 +95,8 @@ int sessionMain(int argc, char** argv) {
       settingsFile = argv[++i];
     } else if (a == "--progress" && hasValue) {
       progressFile = argv[++i];
+    } else if (a == "--pack" && hasValue) {
+      pack = argv[++i];
     } else if (a == "--canvas-dir" && hasValue) {
       canvasDir = argv[++i];
     } else if (a == "--canvas-every" && hasValue) {
@@ -131,6 +140,7 @@ int sessionMain(int argc, char** argv) {
   if (settingsFile) start.settingsFile = sysAbsolutePath(settingsFile);
   if (progressFile) start.progressFile = sysAbsolutePath(progressFile);
   start.record = record;
+  if (pack) start.pack = sysIsDirectory(pack) ? sysAbsolutePath(pack) : pack;
   SessionOptions options;
   options.frames = frames;
   options.canvasEvery = static_cast<int>(canvasEvery);
@@ -164,7 +174,7 @@ int main(int argc, char** argv) {
   // A session's editor checks its stage in a child process of this program,
   // as the game does in one of its own.
   for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--check-child") == 0) return checkCommand(argc, argv);
+    if (std::strcmp(argv[i], "--check-child") == 0) return wendlopMain(argc, argv);
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--session") == 0) return sessionMain(argc, argv);
   const char* data = nullptr;

@@ -26,10 +26,20 @@ struct NamedKey {
 const NamedKey namedKeys[] = {
     {"escape", SysKeyEscape}, {"f12", SysKeyF12},       {"pause", SysKeyPause},
     {"enter", SysKeyEnter},   {"return", SysKeyEnter},  {"space", SysKeySpace},
-    {"up", SysKeyUp},         {"down", SysKeyDown},     {"+", SysKeyPlus},
+    {"up", SysKeyUp},         {"down", SysKeyDown},     {"left", SysKeyLeft},
+    {"right", SysKeyRight},   {"shift", SysKeyShift},   {"+", SysKeyPlus},
     {"-", SysKeyMinus},       {"=", SysKeyEquals},      {"kp+", SysKeyKeypadPlus},
-    {"kp-", SysKeyKeypadMinus}, {"tab", SysKeyTab},       {"backspace", SysKeyBackspace},
-    {"delete", SysKeyDelete},
+    {"kp-", SysKeyKeypadMinus}, {"pageup", SysKeyPageUp}, {"pagedown", SysKeyPageDown},
+    {"tab", SysKeyTab},       {"backspace", SysKeyBackspace}, {"delete", SysKeyDelete},
+};
+
+// A gamepad's buttons by SDL's names for them.
+const NamedKey padButtons[] = {
+    {"a", SysPadA},       {"b", SysPadB},         {"x", SysPadX},
+    {"y", SysPadY},       {"back", SysPadBack},   {"start", SysPadStart},
+    {"leftshoulder", SysPadLeftShoulder},         {"rightshoulder", SysPadRightShoulder},
+    {"dpup", SysPadUp},   {"dpdown", SysPadDown}, {"dpleft", SysPadLeft},
+    {"dpright", SysPadRight},
 };
 
 std::string lower(std::string s) {
@@ -50,6 +60,40 @@ bool readWhole(const std::string& word, long low, long high, long* out) {
 
 // Frames a script may name: well beyond any game, well inside a long.
 constexpr long MostFrames = 100000000;
+
+// The pad line's words after `pad`; the script's one gamepad is slot 0.
+bool padLine(const std::vector<std::string>& w, SessionInput* in, std::string* why) {
+  const std::string what = lower(w[2]);
+  if (w.size() == 3 && (what == "added" || what == "removed")) {
+    in->padMessage = what == "added" ? SysMsgPadAdded : SysMsgPadRemoved;
+    in->padParam = 0;
+    return true;
+  }
+  if (w.size() == 4 && (what == "leftx" || what == "lefty")) {
+    long value = 0;
+    if (!readWhole(w[3], -32768, 32767, &value)) {
+      *why = "a stick's value must be a whole number from -32768 to 32767";
+      return false;
+    }
+    in->padMessage = SysMsgPadAxis;
+    in->padParam = sysPadAxisParam(0, what == "leftx" ? SysPadLeftX : SysPadLeftY, static_cast<int>(value));
+    return true;
+  }
+  const std::string state = w.size() == 4 ? lower(w[3]) : "";
+  if (state != "down" && state != "up") {
+    *why = "expected 'FRAME pad added|removed', 'FRAME pad BUTTON down|up' or 'FRAME pad leftx|lefty VALUE'";
+    return false;
+  }
+  for (const NamedKey& b : padButtons) {
+    if (what == b.name) {
+      in->padMessage = state == "down" ? SysMsgPadButtonDown : SysMsgPadButtonUp;
+      in->padParam = sysPadButtonParam(0, b.key);
+      return true;
+    }
+  }
+  *why = "a gamepad has no button called '" + w[2] + "'";
+  return false;
+}
 
 }  // namespace
 
@@ -94,8 +138,8 @@ bool parseSession(const std::string& text, std::vector<SessionInput>* out, std::
     in.line = number;
     if (!readWhole(w[0], 1, MostFrames, &in.frame)) return fail("the frame must be a whole number from 1");
     if (in.frame < lastFrame) return fail("frame " + w[0] + " comes before the line above");
-    if (w.size() == 3 && w[1] == "key") {
-      in.kind = SessionInput::Key;
+    if (w.size() == 3 && (w[1] == "key" || w[1] == "keydown" || w[1] == "keyup")) {
+      in.kind = w[1] == "key" ? SessionInput::Key : (w[1] == "keydown" ? SessionInput::KeyDown : SessionInput::KeyUp);
       std::string name = w[2];
       for (bool more = true; more && name.size() > 1;) {
         more = false;
@@ -108,6 +152,11 @@ bool parseSession(const std::string& text, std::vector<SessionInput>* out, std::
         }
       }
       if (!sessionKey(name, &in.key, &in.fullscreenKey)) return fail("no key is called '" + w[2] + "'");
+      if (in.fullscreenKey && in.kind != SessionInput::Key) return fail("F11 is only pressed whole, with 'key'");
+    } else if (w.size() >= 3 && w[1] == "pad") {
+      in.kind = SessionInput::Pad;
+      std::string why;
+      if (!padLine(w, &in, &why)) return fail(why);
     } else if (w.size() == 4) {
       long x = 0, y = 0, button = 0;
       if (!readWhole(w[1], 0, 639, &x) || !readWhole(w[2], 0, 479, &y))
@@ -117,7 +166,7 @@ bool parseSession(const std::string& text, std::vector<SessionInput>* out, std::
       in.y = static_cast<int>(y);
       in.button = static_cast<int>(button);
     } else {
-      return fail("expected 'FRAME x y button' or 'FRAME key NAME'");
+      return fail("expected 'FRAME x y button', 'FRAME key|keydown|keyup NAME' or 'FRAME pad ...'");
     }
     lastFrame = in.frame;
     out->push_back(in);
@@ -150,14 +199,24 @@ uint32_t packPosition(int x, int y) {
 // What the window system would send for this line, given the pointer as the
 // lines before left it.
 void post(const SessionInput& in, SessionInput* pointer) {
-  if (in.kind == SessionInput::Key) {
-    if (in.fullscreenKey) {
-      sysSetFullscreen(!sysWindowFullscreen());
-    } else {
+  switch (in.kind) {
+    case SessionInput::Key:
+      // A key pressed and let go at once, as a tap on the keyboard.
+      if (in.fullscreenKey) {
+        sysSetFullscreen(!sysWindowFullscreen());
+      } else {
+        if (in.modifiers) sysPushMessage(SysMsgKeyModifiers, in.modifiers);
+        sysPushMessage(SysMsgKeyDown, in.key);
+        sysPushMessage(SysMsgKeyUp, in.key);
+      }
+      return;
+    case SessionInput::KeyDown:
       if (in.modifiers) sysPushMessage(SysMsgKeyModifiers, in.modifiers);
       sysPushMessage(SysMsgKeyDown, in.key);
-    }
-    return;
+      return;
+    case SessionInput::KeyUp: sysPushMessage(SysMsgKeyUp, in.key); return;
+    case SessionInput::Pad: sysPushMessage(in.padMessage, in.padParam); return;
+    case SessionInput::Pointer: break;
   }
   const uint32_t at = packPosition(in.x, in.y);
   if (in.x != pointer->x || in.y != pointer->y) sysPushMessage(SysMsgMouseMove, at);

@@ -468,7 +468,10 @@ int startGame(const GameStart& start) {
   }
   if (!start.settingsFile.empty()) setSettingsFile(start.settingsFile);
   if (!start.progressFile.empty()) setProgressFile(start.progressFile);
-  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
+  // The player's packs are where the editor saves: its folder when one is given.
+  const std::string ownPacks = start.editorFolder ? std::string(start.editorFolder) + "/packs"
+                                                  : (user ? std::string(user) + "/packs" : "");
+  findPacks(sysAbsolutePath("packs"), ownPacks);
   std::string why;
   if (!start.pack.empty() && !choosePackNamed(start.pack, &why)) {
     std::fprintf(stderr, "wendlop: %s\n", why.c_str());

@@ -12,7 +12,6 @@
 #include "app/game_state.h"
 #include "display/display.h"
 #include "display/surface.h"
-#include "editor/pack_files.h"
 #include "flow/flow.h"
 #include "music/music.h"
 #include "pack/pack.h"
@@ -127,6 +126,14 @@ std::string fileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string folderNameOf(const std::string& folder) { return fileName(folder); }
+
+// The name in pack.ini of the player's pack in that folder, else the folder's.
+std::string ownPackName(const std::string& folderName) {
+  PackInfo info;
+  return readPackIni(ownPackFolder(folderName), &info, nullptr) ? info.name : folderName;
+}
+
 // Opens the bytes of a file, made good as far as they can be.
 bool openBytes(const std::vector<uint8_t>& bytes, const StagePlace& place, const std::string& shownName) {
   StageImage image{};
@@ -158,7 +165,8 @@ bool openFile(const std::string& path, const StagePlace& place) {
   // A pack's stage comes with its solution, if it has one.
   if (!place.pack.empty()) {
     std::vector<uint8_t> replay;
-    if (sysReadWholeFile(packReplayPath(place.pack, place.number).c_str(), ReplayBytes, &replay, &ignoredWhy) ==
+    if (sysReadWholeFile(replayPathIn(ownPackFolder(place.pack), place.number).c_str(), ReplayBytes, &replay,
+                         &ignoredWhy) ==
             SysReadOk &&
         !replay.empty()) {
       editor.replay = replay;
@@ -182,7 +190,7 @@ void restoreRecovery() {
   }
   if (lines.size() >= 3) {
     const int number = std::atoi(lines[1].c_str());
-    if (validPackName(lines[0]) && lines[0] == packFolderName(lines[0]) && number >= 1 && number <= MaxPackStages) {
+    if (!ownPackFolder(lines[0]).empty() && number >= 1 && number <= MostPackStages) {
       place.pack = lines[0];
       place.number = number;
     }
@@ -199,7 +207,8 @@ void restoreRecovery() {
   StageImage saved = emptyStage();
   if (!place.pack.empty()) {
     std::vector<uint8_t> old;
-    if (sysReadWholeFile(packStagePath(place.pack, place.number).c_str(), StageMapSize, &old, &ignoredWhy) == SysReadOk &&
+    if (sysReadWholeFile(stagePathIn(ownPackFolder(place.pack), place.number).c_str(), StageMapSize, &old,
+                         &ignoredWhy) == SysReadOk &&
         old.size() == StageMapSize)
       std::memcpy(saved.data(), old.data(), StageMapSize);
   }
@@ -221,7 +230,8 @@ void openPending() {
   StagePlace place{"", 0, upper(fileName(file)).substr(0, 24)};
   int number = 0;
   std::string folder;
-  if (packStageOfPath(file, &folder, &number)) place = StagePlace{folder, number, upper(folder) + " " + twoDigits(number)};
+  if (ownPackStageOfPath(file, &folder, &number))
+    place = StagePlace{folder, number, upper(ownPackName(folder)) + " " + twoDigits(number)};
   openFile(file, place);
 }
 
@@ -243,7 +253,7 @@ void carryOut(EditorAfter after) {
       break;
     case EditorAfter::Open: {
       editor.mode = EditorMode::Editing;
-      editorOpenStage(editor.openChoice);
+      editorOpenPackStage(editor.openPack, editor.openNumber);
       break;
     }
     case EditorAfter::Recover: break;
@@ -324,8 +334,25 @@ void finishTyping() {
     showMessage({"NOT SAVED: A PACK'S NAME HAS", "LETTERS, DIGITS, BLANKS, - _ AND .", "AND DOES NOT START WITH ."});
     return;
   }
+  // A pack found already is saved into only when it is the player's own; a
+  // new one gets its folder among them.
+  const int found = packIndex(name);
+  const std::string folder =
+      found >= 0 ? folderNameOf(packState.packs[static_cast<size_t>(found)].folder) : packFolderName(name);
+  PackInfo there;
+  std::string refusal;
+  if (found >= 0 && !ownPack(packState.packs[static_cast<size_t>(found)]))
+    refusal = upper(name) + " IS NOT ONE OF YOUR PACKS";
+  else if (found < 0 && readPackIni(ownPackFolder(folder), &there, nullptr) && !samePackName(there.name, name))
+    refusal = "ITS FOLDER HOLDS " + upper(there.name);
+  if (!refusal.empty()) {
+    editor.place = placeBeforeAsking;
+    editor.after = EditorAfter::Nothing;
+    showMessage({"NOT SAVED:", refusal});
+    return;
+  }
   editor.lastPack = name;
-  editor.place.pack = packFolderName(name);
+  editor.place.pack = folder;
   editor.place.number = 0;
   const EditorAfter after = editor.after;
   editor.after = EditorAfter::Nothing;
@@ -348,35 +375,35 @@ void typeKey(uint32_t key, uint32_t modifiers) {
 }
 
 // ---- The open list ------------------------------------------------------------
-int listPageCount() { return 1 + static_cast<int>(listPacks().size()); }
+// Before the packs are found there is the built-in one alone.
+int listPageCount() { return packState.packs.empty() ? 1 : static_cast<int>(packState.packs.size()); }
+
+const Pack& packListed(int index) {
+  return packState.packs.empty() ? currentPack() : packState.packs[static_cast<size_t>(index)];
+}
+
+const Pack& listPack() { return packListed(editor.listPage); }
 
 void loadListPage() {
-  const std::vector<std::string> packs = listPacks();
-  if (editor.listPage < 0) editor.listPage = static_cast<int>(packs.size());
-  if (editor.listPage > static_cast<int>(packs.size())) editor.listPage = 0;
+  if (editor.listPage < 0) editor.listPage = listPageCount() - 1;
+  if (editor.listPage >= listPageCount()) editor.listPage = 0;
   listNumbers.clear();
-  listTitles.assign(MaxPackStages + 1, "");
-  if (editor.listPage == 0) {
-    for (int n = 1; n <= LastStage; ++n) listNumbers.push_back(n);
-  } else {
-    listNumbers = packStages(packs[editor.listPage - 1]);
-  }
+  listTitles.assign(MostPackStages + 1, "");
+  const Pack& pack = listPack();
+  for (int n = 1; n <= pack.stageCount && n <= MostPackStages; ++n) listNumbers.push_back(n);
   for (int n : listNumbers) {
-    const std::string path = editor.listPage == 0 ? "map/map" + twoDigits(n) + ".fmf"
-                                                  : packStagePath(packs[editor.listPage - 1], n);
     std::vector<uint8_t> bytes;
-    if (sysReadWholeFile(path.c_str(), StageMapSize, &bytes, &ignoredWhy) == SysReadOk) {
+    if (sysReadWholeFile(stagePathIn(pack.folder, n).c_str(), StageMapSize, &bytes, &ignoredWhy) == SysReadOk) {
       StageImage image{};
       std::memcpy(image.data(), bytes.data(), bytes.size() < image.size() ? bytes.size() : image.size());
-      listTitles[n] = stageTitle(image);
+      listTitles[static_cast<size_t>(n)] = stageTitle(image);
     }
   }
 }
 
 std::string listPageName() {
-  if (editor.listPage == 0) return "BUILT-IN STAGES";
-  const std::vector<std::string> packs = listPacks();
-  return editor.listPage <= static_cast<int>(packs.size()) ? "PACK " + upper(packs[editor.listPage - 1]) : "";
+  const Pack& pack = listPack();
+  return pack.builtIn ? "BUILT-IN STAGES" : "PACK " + upper(pack.info.name);
 }
 
 // The stage number under text cell (column, row) of the list, or 0.
@@ -390,19 +417,13 @@ int listNumberAt(int column, int row) {
 }
 
 void chooseFromList(int number) {
-  StagePlace place;
-  if (editor.listPage == 0) {
-    place = StagePlace{"", number, "BUILT-IN " + twoDigits(number)};
-  } else {
-    const std::string pack = listPacks()[editor.listPage - 1];
-    place = StagePlace{pack, number, upper(pack) + " " + twoDigits(number)};
-  }
   editor.mode = EditorMode::Editing;
   if (editorUnsaved()) {
-    editor.openChoice = place;
+    editor.openPack = editor.listPage;
+    editor.openNumber = number;
     ask(EditorAfter::Open);
   } else {
-    editorOpenStage(place);
+    editorOpenPackStage(editor.listPage, number);
   }
 }
 
@@ -628,6 +649,7 @@ void drawList() {
     drawText(c, r, twoDigits(listNumbers[i]).c_str());
   }
   if (listNumbers.empty()) drawCentred(10, "NO STAGES IN THIS PACK");
+  if (!ownPack(listPack())) drawCentred(4, "READ ONLY: SAVED AS A COPY");
   const int number = listNumberAt(editor.pointerX / TextCell, editor.pointerY / TextCell);
   drawLine(0, number ? twoDigits(number) + " " + listTitles[number] : "OPEN WHICH STAGE?");
   drawCentred(27, "\x1d \x1c: OTHER SETS   ESCAPE: BACK");
@@ -739,7 +761,7 @@ void editorRedo() {
 }
 
 bool editorSave() {
-  if (dataFolder.empty()) {
+  if (packState.userPacks.empty()) {
     showMessage({"NOTHING CAN BE SAVED:", "NO FOLDER FOR YOUR OWN FILES", "(SET XDG_DATA_HOME OR HOME)"});
     return false;
   }
@@ -748,37 +770,41 @@ bool editorSave() {
     startTyping(TextPurpose::PackName, editor.lastPack);
     return false;
   }
+  const std::string folder = ownPackFolder(editor.place.pack);
   std::string why, textWhy;
-  if (!ensurePack(editor.place.pack, editor.lastPack, &why)) {
+  if (!ensurePackIni(folder, editor.lastPack, &why)) {
     showMessage({"NOT SAVED:", upper(why)});
     return false;
   }
   int number = editor.place.number;
-  if (number < 1) number = nextFreeStage(editor.place.pack);
-  if (number < 1) {
-    showMessage({"NOT SAVED:", "PACK " + upper(editor.place.pack) + " HAS 99 STAGES"});
+  // The first gap, or the end: a pack's stages run from 01 without one.
+  if (number < 1) number = countPackStages(folder) + 1;
+  if (number > MostPackStages) {
+    showMessage({"NOT SAVED:", "PACK " + upper(ownPackName(editor.place.pack)) + " HAS 99 STAGES"});
     return false;
   }
-  if (!writePackStage(editor.place.pack, number, editor.image, &why, &textWhy)) {
-    std::fprintf(stderr, "wendlop: stage not saved: %s %s\n", packStagePath(editor.place.pack, number).c_str(), why.c_str());
+  const std::string stagePath = stagePathIn(folder, number);
+  if (!writePackStage(folder, number, editor.image.data(), &why, &textWhy)) {
+    std::fprintf(stderr, "wendlop: stage not saved: %s %s\n", stagePath.c_str(), why.c_str());
     showMessage({"NOT SAVED:", upper(why)});
     return false;
   }
   if (!textWhy.empty())
-    std::fprintf(stderr, "wendlop: saved %s without its stage text: %s\n", packStagePath(editor.place.pack, number).c_str(),
-                 textWhy.c_str());
+    std::fprintf(stderr, "wendlop: saved %s without its stage text: %s\n", stagePath.c_str(), textWhy.c_str());
   // The solution goes with the stage it solves; an old one of another stage
   // would show a demonstration that fails.
-  const std::string replayPath = packReplayPath(editor.place.pack, number);
   bool replaySaved = false;
   if (!editor.replay.empty() && editor.replayFor == editor.image) {
-    replaySaved = writePackReplay(editor.place.pack, number, editor.replay.data(), editor.replay.size(), &why);
-    if (!replaySaved) std::fprintf(stderr, "wendlop: solution not saved: %s %s\n", replayPath.c_str(), why.c_str());
+    replaySaved = writePackReplay(folder, number, editor.replay.data(), editor.replay.size(), &why);
+    if (!replaySaved)
+      std::fprintf(stderr, "wendlop: solution not saved: %s %s\n", replayPathIn(folder, number).c_str(), why.c_str());
   } else {
-    sysRemoveFile(replayPath.c_str());
+    removePackReplay(folder, number);
   }
+  // The new pack or stage joins the packs found: the title and the open list see it.
+  refreshPacks();
   editor.place.number = number;
-  editor.place.label = upper(editor.place.pack) + " " + twoDigits(number);
+  editor.place.label = upper(ownPackName(editor.place.pack)) + " " + twoDigits(number);
   editor.savedImage = editor.image;
   editor.unsavedAnyway = false;
   removeRecovery();
@@ -792,12 +818,22 @@ void editorNew() {
 }
 
 bool editorOpenStage(const StagePlace& place) {
-  if (place.pack.empty()) {
-    // The built-in set is read only: it opens as a stage of no pack.
-    StagePlace copy{"", 0, "BUILT-IN " + twoDigits(place.number)};
-    return openFile("map/map" + twoDigits(place.number) + ".fmf", copy);
+  if (place.pack.empty()) return editorOpenPackStage(0, place.number);
+  return openFile(stagePathIn(ownPackFolder(place.pack), place.number), place);
+}
+
+bool editorOpenPackStage(int packIndex, int number) {
+  if (packIndex < 0 || packIndex >= listPageCount()) return false;
+  const Pack& pack = packListed(packIndex);
+  const std::string path = stagePathIn(pack.folder, number);
+  const std::string label = (pack.builtIn ? std::string("BUILT-IN") : upper(pack.info.name)) + " " + twoDigits(number);
+  if (ownPack(pack)) {
+    editor.lastPack = pack.info.name;
+    return openFile(path, StagePlace{folderNameOf(pack.folder), number, label});
   }
-  return openFile(packStagePath(place.pack, place.number), place);
+  // The built-in stages and installed packs are read only: they open as a
+  // stage of no pack, saved as a copy.
+  return openFile(path, StagePlace{"", 0, label});
 }
 
 void editorStartTest() {
@@ -905,11 +941,12 @@ void editorWatch() {
   // A saved stage gets its solution at once; an unsaved one with its next save.
   if (!editorUnsaved() && !editor.place.pack.empty()) {
     std::string why;
-    if (writePackReplay(editor.place.pack, editor.place.number, editor.replay.data(), editor.replay.size(), &why))
+    const std::string folder = ownPackFolder(editor.place.pack);
+    if (writePackReplay(folder, editor.place.number, editor.replay.data(), editor.replay.size(), &why))
       say("SOLUTION SAVED WITH " + editor.place.label);
     else
-      std::fprintf(stderr, "wendlop: solution not saved: %s %s\n",
-                   packReplayPath(editor.place.pack, editor.place.number).c_str(), why.c_str());
+      std::fprintf(stderr, "wendlop: solution not saved: %s %s\n", replayPathIn(folder, editor.place.number).c_str(),
+                   why.c_str());
   } else {
     say("SOLUTION KEPT FOR THE NEXT SAVE");
   }

@@ -72,9 +72,10 @@ enum { MaxTitleLength = 20 };
 // open (no bytes at all).
 bool repairStage(const std::vector<uint8_t>& bytes, StageImage* image, std::vector<std::string>* problems);
 
-// ---- The player's packs -----------------------------------------------------
-// Where packs and the recovery copy live: normally the user's data folder
-// ($XDG_DATA_HOME/wendlop); "" when there is none (nothing can be saved).
+// ---- The player's files -----------------------------------------------------
+// Where the recovery copy lives: normally the user's data folder
+// ($XDG_DATA_HOME/wendlop); "" when there is none. Stages are saved into the
+// player's packs (packState.userPacks), through the pack layer.
 void setEditorDataFolder(const std::string& folder);
 const std::string& editorDataFolder();
 
@@ -85,7 +86,7 @@ enum class EditorMode {
   Palette,
   Ask,        // SAVE / DISCARD / CANCEL, or RESTORE / DISCARD for a recovery copy
   TextInput,  // the stage title, a pack's name
-  OpenList,   // a stage to open: the built-in set, then each pack
+  OpenList,   // a stage to open: every pack found, the built-in one first
   Message,    // lines to read; any key or click goes on
   Testing,    // the scenes play the stage; the editor waits
   Checking,   // a check runs in its own process; its progress is shown
@@ -96,9 +97,9 @@ enum class TextPurpose { Title, PackName };
 
 // Where the stage comes from and where it is saved.
 struct StagePlace {
-  std::string pack;   // the pack's folder name under packs/; "" when it has none yet
+  std::string pack;   // the folder name of one of the player's packs; "" when it has none yet
   int number = 0;     // its NN there
-  std::string label;  // "NEW", "BUILT-IN 07", "MY-STAGES 03", or a file name
+  std::string label;  // "NEW", "BUILT-IN 07", "EXTRA 04", "MY STAGES 03", or a file name
   bool operator==(const StagePlace&) const = default;
 };
 
@@ -122,12 +123,12 @@ struct EditorState {
   StageImage strokeStart{};          // the image before the stroke under way
   // Questions, typing, lists and messages.
   EditorAfter after = EditorAfter::Nothing;
-  StagePlace openChoice;             // the stage an Open waits to open
+  int openPack = 0, openNumber = 0;  // the stage an Open waits to open: its pack (packState) and number
   TextPurpose textPurpose = TextPurpose::Title;
   std::string text;
   bool saveAfterText = false;        // the pack's name was asked for by a save
   int askChoices = 3;                // 3: SAVE DISCARD CANCEL; 2: RESTORE DISCARD
-  int listPage = 0;                  // 0 the built-in set, then the packs in order
+  int listPage = 0;                  // the pack shown, by its place among the packs found
   std::vector<std::string> messageLines;
   std::string notice;                // a short line on the bottom row until the next change
   std::string lastPack = "MY STAGES";
@@ -168,6 +169,9 @@ void editorRedo();
 bool editorSave();  // false when it could not be written (said on the canvas)
 void editorNew();
 bool editorOpenStage(const StagePlace& place);  // built-in when place.pack is ""
+// Stage `number` of the pack found at `packIndex`: a stage of the player's
+// own pack opens in place, any other as a copy of no pack.
+bool editorOpenPackStage(int packIndex, int number);
 void editorStartTest();
 // C: checks the stage in a child process; W: watches the solution it found
 // (making its replay first), which is then saved with the stage.

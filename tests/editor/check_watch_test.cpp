@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "editor/editor.h"
-#include "editor/pack_files.h"
+#include "pack/pack.h"
 #include "solve/check_runner.h"
 #include "world/game_fixture.h"
 
@@ -21,6 +21,7 @@ class EditorCheckTest : public GameTest {
   void SetUp() override {
     GameTest::SetUp();
     setEditorDataFolder((dir_ / "user").string());
+    findPacks("", (dir_ / "user/packs").string());
     setCheckProgram(std::string(WENDLOP_BINARY_DIR) + "/src/wendlop");
     initGameValues();
     openEditor(nullptr);
@@ -89,6 +90,7 @@ TEST_F(EditorCheckTest, TheVerdictComesWhileFramesGoOnAndTheSolutionIsWatchedAnd
 
   // A stage changed since: its old solution goes at the next save.
   setEditorDataFolder((dir_ / "user").string());
+  findPacks("", (dir_ / "user/packs").string());
   openEditor((pack / "map/map01.fmf").c_str());
   EXPECT_EQ(editor.replay, replay) << "a pack's stage opens with its solution";
   put(5, 5, Tool{ToolKind::Tile, 80});

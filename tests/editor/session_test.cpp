@@ -9,7 +9,7 @@
 
 #include "app/controls.h"
 #include "editor/editor.h"
-#include "editor/pack_files.h"
+#include "pack/pack.h"
 #include "flow/progress.h"
 #include "world/game_fixture.h"
 #include "world/stagetext.h"
@@ -24,6 +24,7 @@ class EditorTest : public GameTest {
     GameTest::SetUp();
     user_ = dir_ / "user";
     setEditorDataFolder(user_.string());
+    findPacks("", (user_ / "packs").string());
     initGameValues();
   }
 
@@ -207,10 +208,15 @@ TEST_F(EditorTest, SaveInANewPackAndOpenItAgain) {
   std::string error;
   ASSERT_TRUE(compileStageText(std::string(text.begin(), text.end()), compiled, &error)) << error;
   EXPECT_TRUE(std::equal(saved.begin(), saved.end(), compiled));
-  const std::vector<uint8_t> ini = readAll(pack / "pack.ini");
-  const std::string iniText(ini.begin(), ini.end());
-  for (const char* field : {"[pack]", "name = My Pack", "author = ", "license = ", "version = ", "description = "})
-    EXPECT_NE(iniText.find(field), std::string::npos) << field;
+  // A pack as the game finds it, among the packs from now on.
+  PackInfo info;
+  std::string problem;
+  ASSERT_TRUE(readPackIni(pack.string(), &info, &problem)) << problem;
+  EXPECT_EQ(info.name, "My Pack");
+  EXPECT_EQ(info.version, "1");
+  ASSERT_EQ(packState.packs.size(), 2u);
+  EXPECT_EQ(packState.packs[1].info.name, "My Pack");
+  EXPECT_EQ(packState.packs[1].stageCount, 1);
   EXPECT_FALSE(fs::exists(recoveryFile())) << "saved work leaves no recovery copy";
 
   // Shift+S asks for another pack; Escape keeps it where it was.
@@ -259,6 +265,77 @@ TEST_F(EditorTest, BuiltInStagesAreSavedAsACopy) {
   EXPECT_EQ(editor.place.pack, "my-stages");
   EXPECT_EQ(readAll(dir_ / "map/map07.fmf"), builtIn) << "the built-in data is never written";
   EXPECT_EQ(readAll(user_ / "packs/my-stages/map/map01.fmf").size(), 620u);
+}
+
+// O lists every pack found; the player's own open in place, the installed
+// ones (like the built-in stages) as a copy, and only the player's are written.
+TEST_F(EditorTest, EveryPackFoundOpensAndOnlyThePlayersOwnAreWritten) {
+  const testgame::Image extra = testgame::stageImage({"####################", "#..G...............#"},
+                                                     {"....................", ".>.................."});
+  const testgame::Image mine = testgame::stageImage({"####################", "#....G.............#"},
+                                                    {"....................", ".>.................."});
+  writeFile("packs/extra/pack.ini", "[pack]\nname = Extra\n", 19);
+  writeFile("packs/extra/map/map01.fmf", extra.data(), extra.size());
+  writeFile("user/packs/mine/pack.ini", "[pack]\nname = Mine\n", 18);
+  writeFile("user/packs/mine/map/map01.fmf", mine.data(), mine.size());
+  writeFile("user/packs/mine/verified", "; stages 1\n[verified]\n01 = 0\n", 30);
+  findPacks((dir_ / "packs").string(), (user_ / "packs").string());
+  ASSERT_EQ(packState.packs.size(), 3u);
+  packState.current = 1;  // Extra is being played
+
+  openEditor(nullptr);
+  key('o');
+  EXPECT_EQ(editor.listPage, 0);
+  key(SysKeyDown);
+  ASSERT_EQ(editor.listPage, 1);
+  editorButton(1, true, 5 * 16 + 4, 6 * 16 + 4);
+  EXPECT_TRUE(std::equal(extra.begin(), extra.end(), editor.image.begin()));
+  EXPECT_EQ(editor.place.pack, "") << "an installed pack is read only";
+  EXPECT_EQ(editor.place.label, "EXTRA 01");
+
+  paint(5, 5);
+  key('s');
+  ASSERT_EQ(editor.mode, EditorMode::TextInput);
+  for (int i = 0; i < 12; ++i) key(SysKeyBackspace);
+  type("Extra");
+  key(SysKeyEnter);
+  ASSERT_EQ(editor.mode, EditorMode::Message);
+  EXPECT_EQ(editor.messageLines.back(), "EXTRA IS NOT ONE OF YOUR PACKS");
+  EXPECT_EQ(readAll(dir_ / "packs/extra/map/map01.fmf"), std::vector<uint8_t>(extra.begin(), extra.end()));
+  EXPECT_FALSE(fs::exists(dir_ / "packs/extra/map/map02.fmf"));
+  EXPECT_FALSE(fs::exists(user_ / "packs/extra"));
+  key(SysKeyEnter);
+
+  // Into the player's pack, after its stages; what its import proved goes.
+  key('s');
+  for (int i = 0; i < 12; ++i) key(SysKeyBackspace);
+  type("mine");
+  key(SysKeyEnter);
+  EXPECT_EQ(editor.place.pack, "mine");
+  EXPECT_EQ(editor.place.number, 2);
+  EXPECT_EQ(editor.place.label, "MINE 02");
+  EXPECT_EQ(readAll(user_ / "packs/mine/map/map02.fmf").size(), 620u);
+  EXPECT_FALSE(fs::exists(user_ / "packs/mine/verified"));
+  EXPECT_EQ(packState.packs[2].stageCount, 2) << "the packs are found again";
+  EXPECT_EQ(currentPack().info.name, "Extra") << "and the pack played stays chosen";
+
+  // The player's stage opens in place, with the name of its pack.
+  key('o');
+  key(SysKeyUp);
+  ASSERT_EQ(editor.listPage, 0);
+  key(SysKeyUp);
+  ASSERT_EQ(editor.listPage, 2);
+  editorButton(1, true, 5 * 16 + 4, 6 * 16 + 4);
+  EXPECT_TRUE(std::equal(mine.begin(), mine.end(), editor.image.begin()));
+  EXPECT_EQ(editor.place.pack, "mine");
+  EXPECT_EQ(editor.place.number, 1);
+
+  // A file named by a way out of the packs is no pack's stage.
+  std::string folder;
+  int number = 0;
+  EXPECT_TRUE(ownPackStageOfPath((user_ / "packs/mine/map/map01.fmf").string(), &folder, &number));
+  EXPECT_FALSE(ownPackStageOfPath((user_ / "packs/../packs/map/map01.fmf").string(), &folder, &number));
+  EXPECT_FALSE(ownPackStageOfPath((user_ / "packs/mine/map/map00.fmf").string(), &folder, &number));
 }
 
 TEST_F(EditorTest, LeavingOrOpeningWithUnsavedWorkAsks) {

@@ -17,6 +17,7 @@
 #include "display/display.h"
 #include "editor/editor.h"
 #include "flow/flow.h"
+#include "pack/pack.h"
 #include "platform/platform.h"
 #include "solve/check_runner.h"
 
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   char temp[] = "/tmp/wendlop-bench-editor-XXXXXX";
   if (!mkdtemp(temp)) return 1;
   setEditorDataFolder(temp);
+  findPacks(sysAbsolutePath("packs"), std::string(temp) + "/packs");
   char file[32];
   std::snprintf(file, sizeof file, "map/map%02d.fmf", stage);
   openEditor(file);

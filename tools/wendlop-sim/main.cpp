@@ -47,7 +47,8 @@ int usage() {
       "ends with 'session frames=F scene=S end=key|frames'. The player's settings,\n"
       "progress and recordings are not touched: --settings and --progress name\n"
       "files to use instead, and --record writes recordings into --replay-out;\n"
-      "--editor-dir is where the stage editor keeps packs and its recovery copy.\n"
+      "--editor-dir stands for the player's data folder: its packs/ are the\n"
+      "player's packs, where the editor saves, and editor/ its recovery copy.\n"
       "--canvas-dir saves every Nth presented frame as DIR/frame-FFFFFF.png, an\n"
       "8-bit picture in the game's palette named by its frame. --pack starts with a\n"
       "stage pack, by its name among the data folder's packs/ or by its folder.\n",

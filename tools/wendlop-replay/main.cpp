@@ -13,6 +13,7 @@
 #include "app/game_state.h"
 #include "app/shell.h"
 #include "flow/flow.h"
+#include "pack/pack.h"
 #include "platform/platform.h"
 #include "solve/replay_build.h"
 #include "world/world.h"
@@ -20,6 +21,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+// The pack whose stages the solutions are of; the built-in one when none is given.
+Pack givenPack;
+bool packGiven = false;
+
 struct Action {
   int frame;     // Playing frame of the press, counting from 0
   bool onWalker; // a press on the walker, wherever it is then
@@ -68,6 +73,11 @@ bool parseSolution(const std::string& text, std::vector<Action>* actions, std::s
 // record just before that frame samples it. True when the stage is cleared.
 bool build(int stage, const std::vector<Action>& actions, int* playingFrames, std::string* error) {
   startDemonstration(stage, "", false);
+  // As an import proves a pack: the game reset, with that pack alone.
+  if (packGiven) {
+    packState = PackState{};
+    packState.packs.push_back(givenPack);
+  }
   std::vector<Press> presses;
   for (const Action& a : actions) presses.push_back(Press{a.frame, a.onWalker, a.row, a.col});
   size_t unused = 0;
@@ -112,8 +122,10 @@ bool makeReplay(int stage, const fs::path& solution, const fs::path& out) {
 
 int usage() {
   std::fputs(
-      "Usage: wendlop-replay --data DIR --stage N SOLUTION.txt OUT.dat\n"
-      "       wendlop-replay --data DIR --src DIR --out DIR   (every NN.txt to OUT/replay/NN.dat)\n",
+      "Usage: wendlop-replay --data DIR [--pack DIR] --stage N SOLUTION.txt OUT.dat\n"
+      "       wendlop-replay --data DIR [--pack DIR] --src DIR --out DIR   (every NN.txt to OUT/replay/NN.dat)\n"
+      "--pack takes the stages of the pack in that folder instead of the built-in ones;\n"
+      "with --src their replays go to OUT/packs/NAME/replay/NN.dat, NAME the pack's folder's.\n",
       stderr);
   return 2;
 }
@@ -124,15 +136,29 @@ int main(int argc, char** argv) {
   if (args.size() < 2 || args[0] != "--data") return usage();
   sysSetHeadless(true);
   const fs::path data = fs::absolute(args[1]);
+  if (args.size() >= 4 && args[2] == "--pack") {
+    std::string problem;
+    fs::path folder = fs::absolute(args[3]).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();  // "DIR/"
+    if (!readPack(folder.string(), &givenPack, &problem)) {
+      std::fprintf(stderr, "wendlop-replay: %s is no stage pack: it %s\n", args[3].c_str(), problem.c_str());
+      return 2;
+    }
+    packGiven = true;
+    args.erase(args.begin() + 2, args.begin() + 4);
+  }
   std::vector<std::pair<int, std::pair<fs::path, fs::path>>> jobs;
   if (args.size() == 6 && args[2] == "--stage") {
     jobs.push_back({std::atoi(args[3].c_str()), {fs::absolute(args[4]), fs::absolute(args[5])}});
   } else if (args.size() == 6 && args[2] == "--src" && args[4] == "--out") {
+    // OUT is a data folder: a pack's solutions go where it has the pack.
+    fs::path outFolder = fs::absolute(args[5]);
+    if (packGiven) outFolder = outFolder / "packs" / fs::path(givenPack.folder).filename();
     for (const auto& entry : fs::directory_iterator(args[3])) {
       const std::string stem = entry.path().stem().string();
       if (entry.path().extension() != ".txt" || stem.size() != 2 || !std::isdigit(stem[0]) || !std::isdigit(stem[1]))
         continue;
-      jobs.push_back({std::atoi(stem.c_str()), {fs::absolute(entry.path()), fs::absolute(args[5]) / "replay" / (stem + ".dat")}});
+      jobs.push_back({std::atoi(stem.c_str()), {fs::absolute(entry.path()), outFolder / "replay" / (stem + ".dat")}});
     }
     std::sort(jobs.begin(), jobs.end());
   } else {

@@ -342,13 +342,10 @@ bool ownPackStageOfPath(const std::string& path, std::string* folderName, int* s
 bool ensurePackIni(const std::string& folder, const std::string& name, std::string* why) {
   PackInfo existing;
   if (readPackIni(folder, &existing, nullptr)) return true;
-  PackInfo info;
-  info.name = name;
-  info.version = "1";
   // The author as the system knows the player, where pack.ini can keep it.
   const char* user = sysGetEnv("USER");
-  if (user && std::strlen(user) <= MostPackField && plainText(user)) info.author = user;
-  return writePackIni(folder, info, why);
+  const std::string author = user && std::strlen(user) <= MostPackField && plainText(user) ? user : "";
+  return writePackIni(folder, PackInfo{name, author, "", "1", ""}, why);
 }
 
 bool writePackStage(const std::string& folder, int stage, const uint8_t* image, std::string* why,

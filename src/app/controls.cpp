@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/preview.h"
 #include "app/settings.h"
 #include "app/shell.h"
 #include "display/display.h"
 #include "display/surface.h"
 #include "music/music.h"
 #include "sound/sound.h"
+#include "world/world.h"
 
 PauseState pauseState;
 
@@ -23,18 +25,25 @@ constexpr int VolumeStep = 10;
 uint8_t heldCanvas[CanvasHeight][CanvasWidth];
 uint8_t dimmedCanvas[CanvasHeight][CanvasWidth];
 
-char noticeText[32] = "";
-uint32_t noticeUntil = 0;
-bool noticeShown = false;  // the window shows the notice: it must be taken away
+// What the volume keys keep: the notice they show over the picture for a
+// second.
+struct VolumeKeys {
+  char noticeText[32] = "";
+  uint32_t noticeUntil = 0;
+  bool noticeShown = false;  // the window shows the notice: it must be taken away
+};
+VolumeKeys volumeKeys;
 constexpr int NoticeRow = 2;
 constexpr int NoticeColumn = 1;
 
-// The menu's lines: a marker column, then the text.
-constexpr int MenuFirstRow = 13;
-constexpr int MenuRowStep = 2;
+// The panel: eleven text rows, either just under the top status line or just
+// over the bottom one, so that the middle of the field is never hidden. Its
+// lines, counted from its top row: the menu's lines have a marker column,
+// then the text.
+constexpr int PanelRows = 11, PanelLeft = 5, PanelRight = 35;
+constexpr int PanelUpperTop = 1, PanelLowerTop = 29 - PanelRows;
+constexpr int TitleLine = 1, MenuFirstLine = 3, GoOnLine = 7, VolumeLine = 8, PreviewLine = 9;
 constexpr int MenuColumn = 14;
-// The text cells behind the overlay's lines.
-constexpr int PanelTop = 9, PanelBottom = 25, PanelLeft = 7, PanelRight = 33;
 
 const char* choiceText(PauseChoice c) {
   switch (c) {
@@ -45,7 +54,9 @@ const char* choiceText(PauseChoice c) {
   return "";
 }
 
-bool noticeUp() { return noticeText[0] && static_cast<int32_t>(noticeUntil - sysTicks()) > 0; }
+bool noticeUp() {
+  return volumeKeys.noticeText[0] && static_cast<int32_t>(volumeKeys.noticeUntil - sysTicks()) > 0;
+}
 
 // Each colour of the picture's table goes to the entry nearest to it at two
 // fifths of its brightness; the transparent key is never chosen.
@@ -77,7 +88,8 @@ void makeDimmedCanvas() {
       darkest = j;
     }
   }
-  for (int y = PanelTop * TextCell; y < PanelBottom * TextCell; ++y)
+  const int top = pauseState.panelTop;
+  for (int y = top * TextCell; y < (top + PanelRows) * TextCell; ++y)
     std::memset(&dimmedCanvas[y][PanelLeft * TextCell], darkest, (PanelRight - PanelLeft) * TextCell);
 }
 
@@ -90,23 +102,32 @@ void drawPauseOverlay() {
   if (!display.displayReady) return;
   const bool wasDrawing = display.drawing;
   display.drawing = true;
-  std::memcpy(FrameCanvas, dimmedCanvas, sizeof FrameCanvas);
-  drawCentred(10, "PAUSED");
-  if (flow.demoPlayback) {
-    drawCentred(13, "P: GO ON   ESC: END THE DEMO");
+  if (pathPreview.held) {
+    // Tab held: the stage as it stood, undimmed and without the panel, and
+    // where its hazards are going.
+    std::memcpy(FrameCanvas, heldCanvas, sizeof FrameCanvas);
+    if (previewShowsPaths()) drawHazardPaths();
   } else {
-    PauseChoice choices[3];
-    const int n = pauseMenuChoices(choices);
-    for (int i = 0; i < n; ++i) {
-      const int row = MenuFirstRow + MenuRowStep * i;
-      if (i == pauseState.selected) drawText(MenuColumn - 2, row, "\x1c");
-      drawText(MenuColumn, row, choiceText(choices[i]));
+    std::memcpy(FrameCanvas, dimmedCanvas, sizeof FrameCanvas);
+    const int top = pauseState.panelTop;
+    drawCentred(top + TitleLine, "PAUSED");
+    if (flow.demoPlayback) {
+      drawCentred(top + MenuFirstLine, "P: GO ON   ESC: END THE DEMO");
+    } else {
+      PauseChoice choices[3];
+      const int n = pauseMenuChoices(choices);
+      for (int i = 0; i < n; ++i) {
+        const int row = pauseMenuRow(i);
+        if (i == pauseState.selected) drawText(MenuColumn - 2, row, "\x1c");
+        drawText(MenuColumn, row, choiceText(choices[i]));
+      }
+      drawCentred(top + GoOnLine, "P OR ESC: GO ON");
     }
-    drawCentred(21, "P OR ESC: GO ON");
+    drawCentred(top + VolumeLine, "M: MUTE   - +: VOLUME");
+    drawCentred(top + PreviewLine, "HOLD TAB: HAZARD PATHS");
   }
-  drawCentred(23, "M: MUTE   - +: VOLUME");
-  if (noticeUp()) drawText(NoticeColumn, NoticeRow, noticeText);
-  noticeShown = noticeUp();
+  if (noticeUp()) drawText(NoticeColumn, NoticeRow, volumeKeys.noticeText);
+  volumeKeys.noticeShown = noticeUp();
   drawCursor(livePointer.liveX, livePointer.liveY);
   presentFrame();
   display.drawing = wasDrawing;
@@ -145,8 +166,8 @@ void endDemonstration() {
 
 void resetControls() {
   pauseState = PauseState{};
-  noticeText[0] = '\0';
-  noticeShown = false;
+  pathPreview = PathPreview{};
+  volumeKeys = VolumeKeys{};
 }
 
 bool stageInPlay(Scene scene) {
@@ -173,6 +194,7 @@ void pauseGame() {
   if (pauseState.paused) return;
   pauseState.paused = true;
   pauseState.selected = 0;
+  pauseState.panelTop = pausePanelTop();
   holdSong();
   pauseSound(true);
   std::memcpy(heldCanvas, FrameCanvas, sizeof heldCanvas);
@@ -187,7 +209,7 @@ void resumeGame() {
   pauseState = PauseState{};
   std::memcpy(FrameCanvas, heldCanvas, sizeof FrameCanvas);
   presentFrame();
-  noticeShown = false;
+  volumeKeys.noticeShown = false;
   pauseSound(false);
   releaseHeldSong();
   // The time spent paused is not a stall: the schedule starts from now.
@@ -260,6 +282,10 @@ bool controlKey(uint32_t key) {
       choosePause(choices[pauseState.selected < n ? pauseState.selected : 0]);
       return true;
     }
+    case SysKeyTab:
+      // Held, not pressed: the preview, and the panel hidden, last while it is down.
+      if (previewKey(true) && pauseState.paused) drawPauseOverlay();
+      return pauseState.paused || flow.scene == StageReady;
     case 'm':
       toggleMute();
       return true;
@@ -276,7 +302,13 @@ bool controlKey(uint32_t key) {
   }
 }
 
+void controlKeyUp(uint32_t key) {
+  if (key == SysKeyTab && previewKey(false) && pauseState.paused) drawPauseOverlay();
+}
+
 void controlFocusLost() {
+  // The key can go up in another window, unseen.
+  if (previewKey(false) && pauseState.paused) drawPauseOverlay();
   if (!settings.pauseOnFocusLoss || pauseState.paused || !stageInPlay(flow.scene)) return;
   pauseGame();
   pauseState.notedFocusLoss = true;
@@ -290,7 +322,7 @@ void controlPointer(int x, int y, bool pressed) {
     const int col = x / TextCell, row = y / TextCell;
     for (int i = 0; i < n; ++i) {
       const int length = static_cast<int>(std::strlen(choiceText(choices[i])));
-      if (row == MenuFirstRow + MenuRowStep * i && col >= MenuColumn - 2 && col < MenuColumn + length) {
+      if (row == pauseMenuRow(i) && col >= MenuColumn - 2 && col < MenuColumn + length) {
         if (pressed) {
           choosePause(choices[i]);
           return;
@@ -312,40 +344,68 @@ bool endDemonstrationByPress() {
 }
 
 void showNotice(const char* text) {
-  std::snprintf(noticeText, sizeof noticeText, "%s", text);
-  noticeUntil = sysTicks() + NoticeMs;
+  std::snprintf(volumeKeys.noticeText, sizeof volumeKeys.noticeText, "%s", text);
+  volumeKeys.noticeUntil = sysTicks() + NoticeMs;
   if (pauseState.paused) drawPauseOverlay();
 }
 
-const char* noticeShowing() { return noticeUp() ? noticeText : ""; }
+const char* noticeShowing() { return noticeUp() ? volumeKeys.noticeText : ""; }
 
 bool presentWithNotice() {
   const bool up = noticeUp();
-  if (!up && !noticeShown) return false;
+  if (!up && !volumeKeys.noticeShown) return false;
   if (!display.displayReady || !display.drawing) return false;
   // Over the picture for the present only: a still scene keeps its canvas.
   constexpr int top = NoticeRow * TextCell, rows = TextCell;
   uint8_t band[rows][CanvasWidth];
   std::memcpy(band, FrameCanvas[top], sizeof band);
-  if (up) drawText(NoticeColumn, NoticeRow, noticeText);
+  if (up) drawText(NoticeColumn, NoticeRow, volumeKeys.noticeText);
   presentFrame();
   std::memcpy(FrameCanvas[top], band, sizeof band);
-  noticeShown = up;
+  volumeKeys.noticeShown = up;
   return true;
 }
 
 uint32_t pausedWaitMs() {
-  if (noticeShown) {
-    const int32_t left = static_cast<int32_t>(noticeUntil - sysTicks());
+  if (volumeKeys.noticeShown) {
+    const int32_t left = static_cast<int32_t>(volumeKeys.noticeUntil - sysTicks());
     return left > 1 ? static_cast<uint32_t>(left) : 1;
   }
   return 1000;
 }
 
 void pausedTick() {
-  if (pauseState.paused && noticeShown && !noticeUp()) drawPauseOverlay();
+  if (pauseState.paused && volumeKeys.noticeShown && !noticeUp()) drawPauseOverlay();
 }
 
 void applyVolume() {
   setSoundVolume(settings.muted ? 0 : settings.masterVolume, settings.musicVolume, settings.effectsVolume);
+}
+
+int pauseMenuRow(int line) { return pauseState.panelTop + MenuFirstLine + line; }
+
+int pausePanelTop() {
+  // What the panel would hide in each place: the walker most, then each
+  // hazard, then each tile that does something (not open space, not a plain
+  // wall), under the panel's columns.
+  auto hidden = [](int top) {
+    const int y0 = top * TextCell, y1 = (top + PanelRows) * TextCell;
+    const int x0 = PanelLeft * TextCell, x1 = PanelRight * TextCell;
+    auto overlaps = [&](int x, int y, int w, int h) { return x < x1 && x + w > x0 && y < y1 && y + h > y0; };
+    int cost = 0;
+    if (overlaps(walker.x, walker.y, CellSize, CellSize)) cost += 1000;
+    for (int i = 0; i < hazardTable.hazardCount; ++i) {
+      const Hazard& h = hazardTable.hazards[i];
+      // The body, drawn low in its frame.
+      if (h.state != HazardStopped && overlaps(h.x + 16, h.y + 20, 32, 32)) cost += 100;
+    }
+    for (int row = 0; row < GridRows; ++row)
+      for (int col = 0; col < GridColumns; ++col) {
+        const int t = tileAt(row, col);
+        const bool plainWall = tileClass[t] == Fixed && tileKind[t] == Solid;
+        if (t != 0 && !plainWall && overlaps(col * CellSize, row * CellSize, CellSize, CellSize)) cost += 1;
+      }
+    return cost;
+  };
+  return hidden(PanelLowerTop) < hidden(PanelUpperTop) ? PanelLowerTop : PanelUpperTop;
 }

@@ -14,6 +14,7 @@ struct PauseState {
   bool paused = false;
   bool notedFocusLoss = false;  // the pause came from another window being chosen
   int selected = 0;             // the highlighted line of the pause menu
+  int panelTop = 1;             // the text row where the pause panel starts
   bool operator==(const PauseState&) const = default;
 };
 extern PauseState pauseState;
@@ -33,10 +34,18 @@ void choosePause(PauseChoice choice);
 
 // A key the game's own rules leave alone; true when it was taken.
 bool controlKey(uint32_t key);
+// A key let go: only Tab, held for the hazard path preview, cares.
+void controlKeyUp(uint32_t key);
 void controlFocusLost();
 // The pointer while the game is paused: it moves over the menu and presses
 // its lines; none of it reaches the game.
 void controlPointer(int x, int y, bool pressed);
+// The pause panel keeps to the upper or the lower part of the field, whichever
+// hides less of the walker, the hazards and the tiles that do something: the
+// text row it starts at for the stage as it stands, and where line `line` of
+// its menu is.
+int pausePanelTop();
+int pauseMenuRow(int line);
 // A press during a demonstration ends it; true when one was ended.
 bool endDemonstrationByPress();
 

@@ -25,3 +25,14 @@ void resetSkipPhase();
 // After slow work (loading a stage, saving a replay) the schedule starts again
 // from now, so that the work is not taken for a stall.
 void restartFrameClock();
+
+// For the shell. Drawing follows the skip phase: the primitives draw only on
+// its frames of 0.
+void setSkipPhase(int phase);
+// True when the next frame is due, and the schedule moves on by one period
+// (16 or 17 ms, 60 a second on average). A stall of more than a second drops
+// the backlog and raises the skip level instead.
+bool frameDue();
+// How long the main loop may wait for a message before the next frame is
+// due: at least the millisecond's pause between ticks.
+uint32_t msUntilFrameDue();

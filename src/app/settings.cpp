@@ -16,8 +16,13 @@
 Settings settings;
 
 namespace {
-std::string settingsFile;
-bool settingsUnreadable = false;
+// The file and what this run found out about it.
+struct SettingsFile {
+  std::string path;         // "" for nowhere
+  bool unreadable = false;  // there, but could not be read: never written over
+  bool toldNotSaved = false;
+};
+SettingsFile settingsFile;
 constexpr size_t MaxSettingsFile = 64 * 1024;  // a settings file is a few hundred bytes
 constexpr int MinPointerSpeed = 60, MaxPointerSpeed = 6000;
 constexpr int MaxStickDeadZone = 90;  // beyond it the stick would hardly move the pointer at all
@@ -186,23 +191,23 @@ std::string formatSettings(const Settings& s) {
 }
 
 void setSettingsFile(const std::string& path) {
-  settingsFile = path;
-  settingsUnreadable = false;
+  settingsFile = SettingsFile{};
+  settingsFile.path = path;
 }
 
 void loadSettings() {
   settings = Settings{};
-  settingsUnreadable = false;
-  if (settingsFile.empty()) return;
+  settingsFile.unreadable = false;
+  if (settingsFile.path.empty()) return;
   std::vector<uint8_t> bytes;
   std::string why;
-  switch (sysReadWholeFile(settingsFile.c_str(), MaxSettingsFile + 1, &bytes, &why)) {
+  switch (sysReadWholeFile(settingsFile.path.c_str(), MaxSettingsFile + 1, &bytes, &why)) {
     case SysReadMissing: return;  // no file yet: the defaults
     case SysReadFailed:
       // Not written over either: the player's file may only be out of reach.
-      settingsUnreadable = true;
+      settingsFile.unreadable = true;
       std::fprintf(stderr, "wendlop: %s %s; the defaults stand, and changes are not saved in this run\n",
-                   settingsFile.c_str(), why.c_str());
+                   settingsFile.path.c_str(), why.c_str());
       return;
     case SysReadOk: break;
   }
@@ -213,17 +218,18 @@ void loadSettings() {
     parseSettings(std::string(bytes.begin(), bytes.end()), &settings, &problems);
   }
   if (!problems.empty())
-    std::fprintf(stderr, "wendlop: %s: %s; the defaults stand for those\n", settingsFile.c_str(), problems.c_str());
+    std::fprintf(stderr, "wendlop: %s: %s; the defaults stand for those\n", settingsFile.path.c_str(),
+                 problems.c_str());
   if (bytes.size() > MaxSettingsFile) settings = Settings{};
 }
 
 bool saveSettings() {
-  if (settingsFile.empty() || settingsUnreadable) return false;
+  if (settingsFile.path.empty() || settingsFile.unreadable) return false;
   const std::string text = formatSettings(settings);
   std::string why;
-  if (sysWriteFileAtomic(settingsFile.c_str(), text.data(), text.size(), &why)) return true;
-  static bool told = false;
-  if (!told) std::fprintf(stderr, "wendlop: settings not saved: %s %s\n", settingsFile.c_str(), why.c_str());
-  told = true;
+  if (sysWriteFileAtomic(settingsFile.path.c_str(), text.data(), text.size(), &why)) return true;
+  if (!settingsFile.toldNotSaved)
+    std::fprintf(stderr, "wendlop: settings not saved: %s %s\n", settingsFile.path.c_str(), why.c_str());
+  settingsFile.toldNotSaved = true;
   return false;
 }

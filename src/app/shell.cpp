@@ -1,5 +1,5 @@
-// The application shell: start-up and shut-down, the window procedure, the
-// main loop and the frame clock.
+// The application shell: start-up and shut-down, the window procedure and the
+// main loop.
 #include "app/shell.h"
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include "app/check_command.h"
 #include "app/controls.h"
 #include "app/pointer_input.h"
+#include "app/preview.h"
 #include "app/settings.h"
 #include "display/display.h"
 #include "editor/editor.h"
@@ -20,36 +21,14 @@
 #include "sound/sound.h"
 #include "world/world.h"
 
-FrameClock frameClock;
 LivePointer livePointer;
 FrameReport frameReport;
 
 namespace {
+WindowChoice windowAtStart{};
 // The Shift and Ctrl of the key message that follows.
 uint32_t keyModifiers = 0;
-
-constexpr uint32_t FramePeriodMs = 16;          // and 666 thousandths
-constexpr uint32_t FramePeriodFraction = 666;
-constexpr int32_t StallMs = 1000;               // more than this behind drops the backlog
-constexpr int MostFrameSkip = 10;
-
-WindowChoice windowAtStart{};
-
-// Drawing follows the skip phase: the primitives draw only on its frames of 0.
-void setSkipPhase(int phase) {
-  frameClock.skipPhase = phase;
-  display.drawing = phase == 0;
-}
 }  // namespace
-
-void resetFrameClock() {
-  frameClock = FrameClock{};
-  display.drawing = true;
-}
-
-void advanceSkipPhase() { setSkipPhase((frameClock.skipPhase + 1) % frameClock.frameSkip); }
-void resetSkipPhase() { setSkipPhase(0); }
-void restartFrameClock() { frameClock.frameBaseTime = sysTicks(); }
 
 void initGameValues() {
   restartFrameClock();
@@ -63,11 +42,15 @@ void runFrameWork() {
   setSkipPhase(c.skipPhase);
   stepStickPointer();
   samplePointer(livePointer);
+  const Scene ran = flow.scene;
   if (editorOpen()) {
     editorFrame();
   } else {
     runScene();
   }
+  // Over the waiting stage's picture, while Tab is held; the scene redraws
+  // the whole picture on each of its frames.
+  if (ran == StageReady && pathPreview.held && c.frameDrawn) drawHazardPaths();
   char text[32];
   // The editor's own lines take the bottom row; a test play shows it as play does.
   if (c.skipPhase == 0 && !editorTakesPointer()) {
@@ -91,25 +74,43 @@ void runFrame() {
   // No frame runs while the game is paused: the world, the time and the
   // replay stand still.
   if (pauseState.paused) return;
-  FrameClock& c = frameClock;
-  const uint32_t now = sysTicks();
-  // Differences, not sums, so that the schedule survives the tick count's wrap.
-  const int32_t behind = static_cast<int32_t>(now - c.frameBaseTime);
-  if (behind < static_cast<int32_t>(FramePeriodMs)) return;
-  if (behind > StallMs) {
-    c.frameBaseTime = now;
-    if (c.frameSkip < MostFrameSkip) c.frameSkip += 1;
+  if (frameDue()) runFrameWork();
+}
+
+namespace {
+void keyDown(uint32_t key) {
+  const uint32_t modifiers = keyModifiers;
+  keyModifiers = 0;
+  // The editor's keys are its own; in its test play the scenes have all but
+  // the key that ends it.
+  if (editorOpen() && (editorTakesPointer() || key == SysKeyEscape || key == SysKeyF12)) {
+    editorKey(key, modifiers);
     return;
   }
-  c.frameFraction += FramePeriodFraction;
-  uint32_t carry = 0;
-  if (c.frameFraction >= 1000) {
-    c.frameFraction -= 1000;
-    carry = 1;
+  if (key == 'e' && flow.scene == Title && !pauseState.paused && !editorOpen()) {
+    openEditor(nullptr);
+    return;
   }
-  c.frameBaseTime += FramePeriodMs + carry;
-  runFrameWork();
+  if (!pauseState.paused && takeSceneKey(key)) return;
+  if ((key == SysKeyEscape || key == SysKeyF12) && flow.scene == Title) {
+    sysDestroyWindow();
+  } else if (pointerKeyRepeats(key)) {
+    // Space or Enter held down as the button: the system's repeats.
+  } else if (controlKey(key)) {
+    pointerKeyTaken(key);
+  } else {
+    pointerKeyDown(key);
+  }
 }
+
+// The right and middle buttons are the editor's alone.
+void otherButton(const SysEvent& event) {
+  if (!editorTakesPointer()) return;
+  const bool right = event.message == SysMsgRightButtonDown || event.message == SysMsgRightButtonUp;
+  const bool down = event.message == SysMsgRightButtonDown || event.message == SysMsgMiddleButtonDown;
+  editorButton(right ? 3 : 2, down, static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
+}
+}  // namespace
 
 void windowProcedure(const SysEvent& event) {
   switch (event.message) {
@@ -122,33 +123,12 @@ void windowProcedure(const SysEvent& event) {
     case SysMsgKeyModifiers:
       keyModifiers = event.param;
       break;
-    case SysMsgKeyDown: {
-      const uint32_t modifiers = keyModifiers;
-      keyModifiers = 0;
-      // The editor's keys are its own; in its test play the scenes have all
-      // but the key that ends it.
-      if (editorOpen() && (editorTakesPointer() || event.param == SysKeyEscape || event.param == SysKeyF12)) {
-        editorKey(event.param, modifiers);
-        break;
-      }
-      if (event.param == 'e' && flow.scene == Title && !pauseState.paused && !editorOpen()) {
-        openEditor(nullptr);
-        break;
-      }
-      if (!pauseState.paused && takeSceneKey(event.param)) break;
-      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
-        sysDestroyWindow();
-      } else if (pointerKeyRepeats(event.param)) {
-        // Space or Enter held down as the button: the system's repeats.
-      } else if (controlKey(event.param)) {
-        pointerKeyTaken(event.param);
-      } else {
-        pointerKeyDown(event.param);
-      }
+    case SysMsgKeyDown:
+      keyDown(event.param);
       break;
-    }
     case SysMsgKeyUp:
       pointerKeyUp(event.param);
+      controlKeyUp(event.param);
       break;
     case SysMsgFocusLost:
       pointerFocusLost();
@@ -183,11 +163,7 @@ void windowProcedure(const SysEvent& event) {
     case SysMsgRightButtonUp:
     case SysMsgMiddleButtonDown:
     case SysMsgMiddleButtonUp:
-      if (editorTakesPointer()) {
-        const bool right = event.message == SysMsgRightButtonDown || event.message == SysMsgRightButtonUp;
-        const bool down = event.message == SysMsgRightButtonDown || event.message == SysMsgMiddleButtonDown;
-        editorButton(right ? 3 : 2, down, static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
-      }
+      otherButton(event);
       break;
     case SysMsgPadAdded:
     case SysMsgPadRemoved:
@@ -268,6 +244,8 @@ const char* usage =
     "Tab chooses the next pack (Extra comes with the game), and E opens the stage\n"
     "editor. The PACK line, which a click also turns, shows once a stage has been\n"
     "cleared, another pack chosen, or you have packs of your own.\n"
+    "Holding Tab while a stage waits for its first click, or while paused, draws\n"
+    "where each hazard goes in the next five seconds (and hides the pause menu).\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
     "be resized: the picture takes the largest whole multiple that fits.\n"
     "\n"
@@ -334,6 +312,54 @@ std::string shown(const std::string& text) {
   return out;
 }
 
+// One option with its value (if it takes one): 0 to go on, otherwise 1 + the
+// exit code. --export takes the file to write from the words after it.
+int takeOption(const std::string& name, const std::string& value, int argc, char** argv, int& i, Options& options) {
+  if (name == "--record") {
+    options.record = true;
+  } else if (name == "--fullscreen") {
+    options.fullscreen = true;
+  } else if (name == "--replace") {
+    options.replace = true;
+  } else if (name == "--screenshot-dir") {
+    if (value.empty()) {
+      std::fprintf(stderr, "wendlop: --screenshot-dir needs a folder\n");
+      return ExitUsage + 1;
+    }
+    options.screenshotDir = value;
+  } else if (name == "--screenshot-every") {
+    if (!wholeNumber(value, 1, 1000000, &options.screenshotEvery)) {
+      std::fprintf(stderr, "wendlop: --screenshot-every takes a whole number from 1 to 1000000, not '%s'\n",
+                   shown(value).c_str());
+      return ExitUsage + 1;
+    }
+  } else if (name == "--scale") {
+    if (!wholeNumber(value, 0, 8, &options.scale)) {
+      std::fprintf(stderr, "wendlop: --scale takes a whole number from 0 to 8 (0: the largest that fits), not '%s'\n",
+                   shown(value).c_str());
+      return ExitUsage + 1;
+    }
+  } else if (name == "--pack" || name == "--import") {
+    if (value.empty()) {
+      std::fprintf(stderr, "wendlop: %s needs a name or a folder\n", name.c_str());
+      return ExitUsage + 1;
+    }
+    (name == "--pack" ? options.pack : options.importSource) = value;
+  } else if (name == "--export") {
+    // The pack's name, then the file to write.
+    if (value.empty() || i + 1 >= argc) {
+      std::fprintf(stderr, "wendlop: --export needs a pack's name and a file (try --help)\n");
+      return ExitUsage + 1;
+    }
+    options.exportName = value;
+    options.exportFile = argv[++i];
+  } else if (name == "--edit") {
+    options.edit = true;
+    options.editFile = value;
+  }
+  return 0;
+}
+
 // 0 to go on, otherwise 1 + the exit code.
 int parseOptions(int argc, char** argv, Options& options) {
   constexpr int Usage = ExitUsage + 1;
@@ -387,48 +413,7 @@ int parseOptions(int argc, char** argv, Options& options) {
       continue;
     }
     if (otherThanCheck.empty()) otherThanCheck = name;
-    if (name == "--record") {
-      options.record = true;
-    } else if (name == "--fullscreen") {
-      options.fullscreen = true;
-    } else if (name == "--replace") {
-      options.replace = true;
-    } else if (name == "--screenshot-dir") {
-      if (value.empty()) {
-        std::fprintf(stderr, "wendlop: --screenshot-dir needs a folder\n");
-        return Usage;
-      }
-      options.screenshotDir = value;
-    } else if (name == "--screenshot-every") {
-      if (!wholeNumber(value, 1, 1000000, &options.screenshotEvery)) {
-        std::fprintf(stderr, "wendlop: --screenshot-every takes a whole number from 1 to 1000000, not '%s'\n",
-                     shown(value).c_str());
-        return Usage;
-      }
-    } else if (name == "--scale") {
-      if (!wholeNumber(value, 0, 8, &options.scale)) {
-        std::fprintf(stderr, "wendlop: --scale takes a whole number from 0 to 8 (0: the largest that fits), not '%s'\n",
-                     shown(value).c_str());
-        return Usage;
-      }
-    } else if (name == "--pack" || name == "--import") {
-      if (value.empty()) {
-        std::fprintf(stderr, "wendlop: %s needs a name or a folder\n", name.c_str());
-        return Usage;
-      }
-      (name == "--pack" ? options.pack : options.importSource) = value;
-    } else if (name == "--export") {
-      // The pack's name, then the file to write.
-      if (value.empty() || i + 1 >= argc) {
-        std::fprintf(stderr, "wendlop: --export needs a pack's name and a file (try --help)\n");
-        return Usage;
-      }
-      options.exportName = value;
-      options.exportFile = argv[++i];
-    } else if (name == "--edit") {
-      options.edit = true;
-      options.editFile = value;
-    }
+    if (int stop = takeOption(name, value, argc, argv, i, options)) return stop;
   }
   // A check runs alone, without a window.
   if (const std::string why = checkCommandProblem(options.check, otherThanCheck); !why.empty()) {
@@ -497,7 +482,7 @@ int startGame(const GameStart& start) {
   initGameValues();
   applySettingsToGame();
   if (sysShiftHeld() || start.record) {
-    if (userReplayFolder()[0] != '\0') {
+    if (user || start.replayFolder) {
       flow.recording = true;
     } else {
       std::fprintf(stderr, "wendlop: not recording: neither XDG_DATA_HOME nor HOME names a folder to keep recordings in\n");
@@ -553,10 +538,8 @@ int wendlopMain(int argc, char** argv) {
       continue;
     }
     runFrame();
-    // At least the millisecond's pause between ticks; when no frame is due
-    // yet, sleep until it is, unless a message arrives first.
-    const int32_t untilDue = static_cast<int32_t>(frameClock.frameBaseTime + FramePeriodMs - sysTicks());
-    sysWaitMessage(untilDue > 1 ? static_cast<uint32_t>(untilDue) : 1);
+    // When no frame is due yet, sleep until it is, unless a message arrives first.
+    sysWaitMessage(msUntilFrameDue());
   }
 
   shutDownGame();

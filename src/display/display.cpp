@@ -42,12 +42,20 @@ constexpr const char* BackdropSheetPath = "bmp/test.bmp";
 // Larger than any sheet that passes the size checks in decodeBmp.
 constexpr size_t MaxSheetFileSize = 20u * 1024 * 1024;
 
-std::string screenshotDir;
-int screenshotEvery = 0;
-uint32_t presentedFrames = 0;
+// What presenting keeps from one present to the next; initDisplay starts it anew.
+struct Presenting {
+  bool shownValid = false;       // shownCanvas holds what the window shows
+  uint32_t presentedFrames = 0;  // since the display started or screenshots were asked for
+};
+Presenting presenting;
 // What the window shows, so that a present sends only the rows that changed.
 uint8_t shownCanvas[CanvasHeight][CanvasWidth];
-bool shownValid = false;
+
+struct Screenshots {
+  std::string dir;  // "" for none
+  int every = 1;
+};
+Screenshots screenshots;
 std::vector<uint8_t> pictureBuffer;  // reused, so that screenshots allocate once
 
 void copyFrame(int frame, long long x, long long y) {
@@ -74,13 +82,13 @@ void setIconFromSheet() {
 
 void saveScreenshot() {
   char path[4096];
-  std::snprintf(path, sizeof path, "%s/frame-%06u.png", screenshotDir.c_str(),
-                static_cast<unsigned>(presentedFrames));
+  std::snprintf(path, sizeof path, "%s/frame-%06u.png", screenshots.dir.c_str(),
+                static_cast<unsigned>(presenting.presentedFrames));
   if (!saveCanvasPicture(path)) {
     // Once is enough: a full disc or a read-only folder will not get better.
     std::fprintf(stderr, "wendlop: cannot save screenshots in %s; no more will be taken\n",
-                 screenshotDir.c_str());
-    screenshotDir.clear();
+                 screenshots.dir.c_str());
+    screenshots.dir.clear();
   }
 }
 
@@ -141,8 +149,7 @@ int initDisplay() {
   SpriteSheet.key = key == 0xFFFFFFFFu ? NoColourKey : static_cast<int>(key);
   std::memset(FrameCanvas, 0, sizeof FrameCanvas);
   setIconFromSheet();
-  presentedFrames = 0;
-  shownValid = false;
+  presenting = Presenting{};
   display.displayReady = true;
   return 1;
 }
@@ -161,7 +168,7 @@ int releaseDisplay() {
 void presentFrame() {
   if (!display.displayReady) return;
   int first = 0, last = CanvasHeight - 1;
-  if (shownValid) {
+  if (presenting.shownValid) {
     while (first < CanvasHeight && std::memcmp(FrameCanvas[first], shownCanvas[first], CanvasWidth) == 0)
       ++first;
     while (last > first && std::memcmp(FrameCanvas[last], shownCanvas[last], CanvasWidth) == 0) --last;
@@ -170,28 +177,21 @@ void presentFrame() {
     std::memcpy(shownCanvas[first], FrameCanvas[first], static_cast<size_t>(last - first + 1) * CanvasWidth);
     sysPresent(0, first, CanvasWidth, last - first + 1);
   }
-  shownValid = true;
-  ++presentedFrames;
-  if (!screenshotDir.empty() && (presentedFrames - 1) % screenshotEvery == 0) saveScreenshot();
+  presenting.shownValid = true;
+  ++presenting.presentedFrames;
+  if (!screenshots.dir.empty() && (presenting.presentedFrames - 1) % screenshots.every == 0) saveScreenshot();
 }
 
 void repaintWindow() {
   if (!display.displayReady) return;
   std::memcpy(shownCanvas, FrameCanvas, sizeof shownCanvas);
-  shownValid = true;
+  presenting.shownValid = true;
   sysPresent(0, 0, CanvasWidth, CanvasHeight);
 }
 
-void reapplyPalette() {
-  if (!display.displayReady) return;
-  sysSetPalette(gamePalette);
-  shownValid = false;  // every pixel's colour may have changed
-}
-
 void setScreenshotDir(const char* dir, int every) {
-  screenshotDir = dir ? dir : "";
-  screenshotEvery = every < 1 ? 1 : every;
-  presentedFrames = 0;
+  screenshots = Screenshots{dir ? dir : "", every < 1 ? 1 : every};
+  presenting.presentedFrames = 0;
 }
 
 bool saveCanvasPicture(const char* path) {

@@ -18,7 +18,6 @@ int initDisplay();      // 1 ready, 0 failed
 int releaseDisplay();
 void presentFrame();
 void repaintWindow();
-void reapplyPalette();
 
 // The primitives. None draws while display.drawing is off.
 void drawText(int column, int row, const char* text);

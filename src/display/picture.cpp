@@ -80,7 +80,21 @@ size_t beginChunk(std::vector<uint8_t>* out, const char* type) {
 
 }  // namespace
 
-bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why) {
+namespace {
+
+// What a BMP's headers say about its picture, once checked against the file.
+struct BmpLayout {
+  long long width = 0, height = 0;
+  bool topDown = false;
+  uint32_t compression = BiRgb;
+  uint32_t pixelOffset = 0;
+  size_t tableOffset = 0;
+  size_t entrySize = 4;
+  uint32_t tableCount = 256;
+};
+
+// The file header and the size of the information header after it.
+bool readFileHeader(const uint8_t* data, size_t size, BmpLayout* layout, uint32_t* infoSize, const char** why) {
   if (size < 2 || data[0] != 'B' || data[1] != 'M') {
     *why = "is not a BMP file";
     return false;
@@ -89,33 +103,36 @@ bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why)
     *why = "is truncated";
     return false;
   }
-  const uint32_t pixelOffset = readLe32(data + 10);
-  const uint32_t infoSize = readLe32(data + 14);
-  if (infoSize != 12 && infoSize < 40) {
+  layout->pixelOffset = readLe32(data + 10);
+  *infoSize = readLe32(data + 14);
+  if (*infoSize != 12 && *infoSize < 40) {
     *why = "is not a BMP file (unknown header)";
     return false;
   }
-  if (14ull + infoSize > size) {
+  if (14ull + *infoSize > size) {
     *why = "is truncated";
     return false;
   }
-  long long width, height;
-  uint32_t bits, compression = BiRgb, tableCount;
-  size_t entrySize;
+  layout->tableOffset = 14 + *infoSize;
+  return true;
+}
+
+// The information header: size, depth, compression, colour table; only 8-bit
+// pictures, plain or RLE8, of a size a sheet can have.
+bool readInfoHeader(const uint8_t* data, uint32_t infoSize, BmpLayout* layout, const char** why) {
+  uint32_t bits;
   if (infoSize == 12) {  // the oldest header: 16-bit sizes, 3-byte colour entries
-    width = readLe16(data + 18);
-    height = static_cast<int16_t>(readLe16(data + 20));
+    layout->width = readLe16(data + 18);
+    layout->height = static_cast<int16_t>(readLe16(data + 20));
     bits = readLe16(data + 24);
-    tableCount = 256;
-    entrySize = 3;
+    layout->entrySize = 3;
   } else {
-    width = static_cast<int32_t>(readLe32(data + 18));
-    height = static_cast<int32_t>(readLe32(data + 22));
+    layout->width = static_cast<int32_t>(readLe32(data + 18));
+    layout->height = static_cast<int32_t>(readLe32(data + 22));
     bits = readLe16(data + 28);
-    compression = readLe32(data + 30);
-    tableCount = readLe32(data + 46);
-    if (tableCount == 0 || tableCount > 256) tableCount = 256;
-    entrySize = 4;
+    layout->compression = readLe32(data + 30);
+    layout->tableCount = readLe32(data + 46);
+    if (layout->tableCount == 0 || layout->tableCount > 256) layout->tableCount = 256;
   }
   if (bits != 8) {
     *why = bits == 1 || bits == 4 || bits == 16 || bits == 24 || bits == 32
@@ -123,64 +140,76 @@ bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why)
                : "is not a BMP file (bad pixel depth)";
     return false;
   }
-  if (compression != BiRgb && compression != BiRle8) {
+  if (layout->compression != BiRgb && layout->compression != BiRle8) {
     *why = "uses a compression that is not read (only plain and RLE8 pictures are)";
     return false;
   }
-  const bool topDown = height < 0;
-  if (topDown) height = -height;
-  if (width <= 0 || height <= 0) {
+  layout->topDown = layout->height < 0;
+  if (layout->topDown) layout->height = -layout->height;
+  if (layout->width <= 0 || layout->height <= 0) {
     *why = "has an impossible size";
     return false;
   }
-  if (width > MaxSide || height > MaxSide) {
+  if (layout->width > MaxSide || layout->height > MaxSide) {
     *why = "claims to be larger than 4096 x 4096 pixels, more than any sheet can be";
     return false;
   }
-  if (topDown && compression == BiRle8) {
+  if (layout->topDown && layout->compression == BiRle8) {
     *why = "is not a BMP file (top-down RLE8)";
     return false;
   }
-  const size_t tableOffset = 14 + infoSize;
-  // The table may be cut short by the pixel data; it never reaches past it.
-  size_t tableEnd = tableOffset + entrySize * tableCount;
-  if (pixelOffset >= tableOffset && pixelOffset < tableEnd)
-    tableCount = static_cast<uint32_t>((pixelOffset - tableOffset) / entrySize);
-  tableEnd = tableOffset + entrySize * tableCount;
-  if (tableEnd > size || pixelOffset > size) {
+  return true;
+}
+
+// The colour table, which may be cut short by the pixel data; it never reaches past it.
+bool readColourTable(const uint8_t* data, size_t size, BmpLayout* layout, Surface* s, const char** why) {
+  const size_t tableEnd = layout->tableOffset + layout->entrySize * layout->tableCount;
+  if (layout->pixelOffset >= layout->tableOffset && layout->pixelOffset < tableEnd)
+    layout->tableCount = static_cast<uint32_t>((layout->pixelOffset - layout->tableOffset) / layout->entrySize);
+  if (layout->tableOffset + layout->entrySize * layout->tableCount > size || layout->pixelOffset > size) {
     *why = "is truncated";
     return false;
   }
-
-  Surface s;
-  s.width = static_cast<int>(width);
-  s.height = static_cast<int>(height);
-  s.colourCount = static_cast<int>(tableCount);
-  for (uint32_t i = 0; i < tableCount; ++i) {
-    const uint8_t* e = data + tableOffset + entrySize * i;
-    s.colours[i][0] = e[2];
-    s.colours[i][1] = e[1];
-    s.colours[i][2] = e[0];
+  s->colourCount = static_cast<int>(layout->tableCount);
+  for (uint32_t i = 0; i < layout->tableCount; ++i) {
+    const uint8_t* e = data + layout->tableOffset + layout->entrySize * i;
+    s->colours[i][0] = e[2];
+    s->colours[i][1] = e[1];
+    s->colours[i][2] = e[0];
   }
-  s.pixels.assign(static_cast<size_t>(width * height), 0);
+  return true;
+}
 
-  if (compression == BiRle8) {
-    if (!decodeRle8(data + pixelOffset, data + size, &s)) {
-      *why = "is truncated";
-      return false;
-    }
-  } else {
-    const size_t stride = (static_cast<size_t>(width) + 3) & ~static_cast<size_t>(3);
-    // The padding after the last row may be missing; its pixels may not.
-    if (pixelOffset + stride * (height - 1) + width > size) {
-      *why = "is truncated";
-      return false;
-    }
-    for (long long row = 0; row < height; ++row) {
-      const long long fileRow = topDown ? row : height - 1 - row;
-      std::memcpy(&s.pixels[static_cast<size_t>(row * width)],
-                  data + pixelOffset + stride * fileRow, static_cast<size_t>(width));
-    }
+// The pixels, rows bottom-up unless the header said top-down.
+bool readPixels(const uint8_t* data, size_t size, const BmpLayout& layout, Surface* s) {
+  const long long width = layout.width, height = layout.height;
+  s->width = static_cast<int>(width);
+  s->height = static_cast<int>(height);
+  s->pixels.assign(static_cast<size_t>(width * height), 0);
+  if (layout.compression == BiRle8) return decodeRle8(data + layout.pixelOffset, data + size, s);
+  const size_t stride = (static_cast<size_t>(width) + 3) & ~static_cast<size_t>(3);
+  // The padding after the last row may be missing; its pixels may not.
+  if (layout.pixelOffset + stride * (height - 1) + width > size) return false;
+  for (long long row = 0; row < height; ++row) {
+    const long long fileRow = layout.topDown ? row : height - 1 - row;
+    std::memcpy(&s->pixels[static_cast<size_t>(row * width)], data + layout.pixelOffset + stride * fileRow,
+                static_cast<size_t>(width));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why) {
+  BmpLayout layout;
+  uint32_t infoSize = 0;
+  if (!readFileHeader(data, size, &layout, &infoSize, why) || !readInfoHeader(data, infoSize, &layout, why))
+    return false;
+  Surface s;
+  if (!readColourTable(data, size, &layout, &s, why)) return false;
+  if (!readPixels(data, size, layout, &s)) {
+    *why = "is truncated";
+    return false;
   }
   *out = std::move(s);
   return true;
@@ -220,9 +249,9 @@ namespace {
 std::vector<uint8_t> pngRows;  // reused: the rows with their filter bytes
 }  // namespace
 
-// A palette PNG, rows unfiltered (the usual choice for palette pictures).
+// Rows unfiltered: the usual choice for palette pictures.
 void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
-                std::vector<uint8_t>* out) {
+                std::vector<uint8_t>* out, const PngOptions& options) {
   static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   out->assign(signature, signature + 8);
 
@@ -232,9 +261,17 @@ void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colo
   out->insert(out->end(), {8, 3, 0, 0, 0});  // 8 bits, palette, deflate, no filter, no interlace
   finishChunk(out, chunk);
 
+  const int entries = std::clamp(options.colours, 1, 256);
   chunk = beginChunk(out, "PLTE");
-  for (int i = 0; i < 256; ++i) out->insert(out->end(), colours[i], colours[i] + 3);
+  for (int i = 0; i < entries; ++i) out->insert(out->end(), colours[i], colours[i] + 3);
   finishChunk(out, chunk);
+  if (options.transparent >= 0 && options.transparent < entries) {
+    // Opaque up to the transparent entry; the entries after it are opaque by default.
+    chunk = beginChunk(out, "tRNS");
+    out->insert(out->end(), static_cast<size_t>(options.transparent), 255);
+    out->push_back(0);
+    finishChunk(out, chunk);
+  }
 
   const size_t rowBytes = static_cast<size_t>(width) + 1;
   pngRows.resize(rowBytes * height);
@@ -246,10 +283,8 @@ void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colo
   const size_t dataStart = out->size();
   uLongf packed = compressBound(static_cast<uLong>(pngRows.size()));
   out->resize(dataStart + packed);
-  // Screenshots are taken while the game runs: the fastest level already
-  // takes a frame of flat colour to a small fraction of its size.
   if (compress2(out->data() + dataStart, &packed, pngRows.data(), static_cast<uLong>(pngRows.size()),
-                Z_BEST_SPEED) != Z_OK)
+                std::clamp(options.level, 0, 9)) != Z_OK)
     packed = 0;
   out->resize(dataStart + packed);
   finishChunk(out, chunk);

@@ -54,5 +54,17 @@ bool decodeBmp(const uint8_t* data, size_t size, Surface* out, const char** why)
 // its contents, keeping its capacity).
 void encodeBmp8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
                 std::vector<uint8_t>* out);
+// How a palette PNG is written: the entries of the colour table it carries
+// (every pixel must be below), the one entry that is transparent (-1: none),
+// and zlib's compression level.
+struct PngOptions {
+  int colours = 256;
+  int transparent = -1;
+  // Screenshots are taken while the game runs: the fastest level already
+  // takes a frame of flat colour to a small fraction of its size.
+  int level = 1;
+};
+// Writes an 8-bit palette PNG, rows unfiltered, into `out` (replacing its
+// contents, keeping its capacity).
 void encodePng8(int width, int height, const uint8_t* pixels, const uint8_t colours[256][3],
-                std::vector<uint8_t>* out);
+                std::vector<uint8_t>* out, const PngOptions& options = {});

@@ -159,7 +159,6 @@ bool loadReplay();
 // data folder's replay/. Empty until the shell sets it, and then nothing is
 // recorded: the data folder may be the installed, shared one.
 void setUserReplayFolder(const char* folder);
-const char* userReplayFolder();
 // Makes loadReplay read this file instead of the stage's replay ("" stands for
 // a recording of no input at all); nullptr goes back to the stage's files.
 // The simulator plays solutions this way.

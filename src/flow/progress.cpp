@@ -13,9 +13,14 @@
 Progress progress;
 
 namespace {
-std::string progressFile;
-bool fileDamaged = false;
-bool fileUnreadable = false;  // there, but not readable: never written over
+// The file and what this run found out about it.
+struct ProgressFile {
+  std::string path;         // "" for nowhere
+  bool damaged = false;     // read in part: kept aside at the next save
+  bool unreadable = false;  // there, but not readable: never written over
+  bool toldNotSaved = false;
+};
+ProgressFile progressFile;
 constexpr size_t MaxProgressFile = 64 * 1024;
 constexpr size_t MaxSetAside = 16 * 1024 * 1024;  // a damaged file is copied aside whole up to this
 
@@ -94,44 +99,42 @@ std::string formatProgress(const Progress& p) {
 }
 
 void setProgressFile(const std::string& path) {
-  progressFile = path;
-  fileDamaged = false;
-  fileUnreadable = false;
+  progressFile = ProgressFile{};
+  progressFile.path = path;
 }
 
 void loadProgress() {
   progress = Progress{};
-  fileDamaged = false;
-  fileUnreadable = false;
-  if (progressFile.empty()) return;
+  progressFile.damaged = false;
+  progressFile.unreadable = false;
+  if (progressFile.path.empty()) return;
   std::vector<uint8_t> bytes;
   std::string why;
-  switch (sysReadWholeFile(progressFile.c_str(), MaxProgressFile + 1, &bytes, &why)) {
+  switch (sysReadWholeFile(progressFile.path.c_str(), MaxProgressFile + 1, &bytes, &why)) {
     case SysReadMissing: return;
     case SysReadFailed:
       // Writing over a file we could not read could throw away every clear in it.
-      fileUnreadable = true;
+      progressFile.unreadable = true;
       std::fprintf(stderr, "wendlop: %s %s; clears are not saved in this run, so that it is not lost\n",
-                   progressFile.c_str(), why.c_str());
+                   progressFile.path.c_str(), why.c_str());
       return;
     case SysReadOk: break;
   }
   const bool whole = bytes.size() <= MaxProgressFile &&
                      parseProgress(std::string(bytes.begin(), bytes.end()), &progress);
   if (!whole) {
-    fileDamaged = true;
+    progressFile.damaged = true;
     std::fprintf(stderr, "wendlop: %s is damaged; what could be read is kept, and the next clear writes it anew\n",
-                 progressFile.c_str());
+                 progressFile.path.c_str());
   }
 }
 
 namespace {
 void sayNotSaved(const std::string& why) {
-  static bool told = false;
-  if (!told)
-    std::fprintf(stderr, "wendlop: progress not saved: %s %s; the game goes on without\n", progressFile.c_str(),
+  if (!progressFile.toldNotSaved)
+    std::fprintf(stderr, "wendlop: progress not saved: %s %s; the game goes on without\n", progressFile.path.c_str(),
                  why.c_str());
-  told = true;
+  progressFile.toldNotSaved = true;
 }
 }  // namespace
 
@@ -144,14 +147,14 @@ bool noteClear(int stage, int timeLeft) {
   int* best = bestTimeSlot(progress, stage, true);
   if (!best) return false;
   if (timeLeft > *best) *best = timeLeft;
-  if (progressFile.empty() || fileUnreadable) return false;
+  if (progressFile.path.empty() || progressFile.unreadable) return false;
   std::string why;
-  if (fileDamaged) {
+  if (progressFile.damaged) {
     // The damaged file may still mean something to its owner: it is kept
     // whole beside the new one, or the new one is not written.
-    const std::string aside = progressFile + ".damaged";
+    const std::string aside = progressFile.path + ".damaged";
     std::vector<uint8_t> bytes;
-    const SysReadResult read = sysReadWholeFile(progressFile.c_str(), MaxSetAside + 1, &bytes, &why);
+    const SysReadResult read = sysReadWholeFile(progressFile.path.c_str(), MaxSetAside + 1, &bytes, &why);
     if (read == SysReadOk && bytes.size() > MaxSetAside) {
       sayNotSaved("is too large to keep a copy of");
       return false;
@@ -163,9 +166,9 @@ bool noteClear(int stage, int timeLeft) {
     }
   }
   const std::string text = formatProgress(progress);
-  const bool saved = sysWriteFileAtomic(progressFile.c_str(), text.data(), text.size(), &why);
+  const bool saved = sysWriteFileAtomic(progressFile.path.c_str(), text.data(), text.size(), &why);
   if (saved) {
-    fileDamaged = false;
+    progressFile.damaged = false;
   } else {
     sayNotSaved(why);
   }

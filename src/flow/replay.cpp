@@ -11,16 +11,20 @@
 uint8_t replayBuffer[ReplayBytes];
 
 namespace {
-std::string userFolder;
-bool replayFileSet = false;
-std::string replayFile;
+// Where replays are read from and written to.
+struct ReplayFiles {
+  std::string userFolder;  // "" until the shell names it; then ends in '/'
+  bool fileSet = false;    // `file` is read instead of the stage's replays
+  std::string file;        // "" for a recording of no input
+};
+ReplayFiles replayFiles;
 
 // The player's own recording of the stage: the built-in pack's in the
 // recordings folder itself, every other pack's in a folder of its own there.
 std::string userReplayName() {
   char name[24];
   std::snprintf(name, sizeof name, "%02d.dat", flow.stageNumber);
-  return userFolder + packRecordingFolder() + name;
+  return replayFiles.userFolder + packRecordingFolder() + name;
 }
 
 // A short file plays as no input after its end, as a recording's unused tail
@@ -40,16 +44,15 @@ int clampedIndex() {
 
 void resetReplay() {
   std::memset(replayBuffer, 0, sizeof replayBuffer);
-  setReplayFile(nullptr);
-  setUserReplayFolder("");
+  replayFiles = ReplayFiles{};
 }
 
 void setUserReplayFolder(const char* folder) {
-  userFolder = folder ? folder : "";
-  if (!userFolder.empty() && userFolder.back() != '/') userFolder += '/';
+  std::string& f = replayFiles.userFolder;
+  f = folder ? folder : "";
+  if (!f.empty() && f.back() != '/') f += '/';
 }
 
-const char* userReplayFolder() { return userFolder.c_str(); }
 
 void putReplayRecord(int index, int x, int y, int button) {
   if (index < 0 || index >= ReplayRecords) return;
@@ -93,7 +96,7 @@ bool saveReplay() {
   // Never into the data folder, which may be the installed one that every
   // user of the machine shares. The shell has said already that there is no
   // user folder when recording was asked for without one.
-  if (userFolder.empty()) return false;
+  if (replayFiles.userFolder.empty()) return false;
   const std::string path = userReplayName();
   std::string why;
   if (sysWriteFileAtomic(path.c_str(), replayBuffer, sizeof replayBuffer, &why)) return true;
@@ -104,19 +107,19 @@ bool saveReplay() {
 }
 
 void setReplayFile(const char* path) {
-  replayFileSet = path != nullptr;
-  replayFile = path ? path : "";
+  replayFiles.fileSet = path != nullptr;
+  replayFiles.file = path ? path : "";
 }
 
 bool loadReplay() {
-  if (replayFileSet) {
-    if (replayFile.empty()) {
+  if (replayFiles.fileSet) {
+    if (replayFiles.file.empty()) {
       std::memset(replayBuffer, 0, sizeof replayBuffer);
       return true;
     }
-    return readReplayFile(replayFile.c_str());
+    return readReplayFile(replayFiles.file.c_str());
   }
-  if (!userFolder.empty() && readReplayFile(userReplayName().c_str())) {
+  if (!replayFiles.userFolder.empty() && readReplayFile(userReplayName().c_str())) {
     return true;
   }
   return readReplayFile(packReplayPath(flow.stageNumber).c_str());

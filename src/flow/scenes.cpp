@@ -152,7 +152,7 @@ void titleMenu(const PointerSample& pointer) {
   const uint32_t key = flow.sceneKey;
   flow.sceneKey = 0;
   if (key == 'b') openBrowser();
-  if (key == '\t') nextPack();
+  if (key == SysKeyTab) nextPack();
   if (!isPress(pointer)) return;
   if (action == TitleAction::Start) startGameFromTitle();
   if (action == TitleAction::Browse) openBrowser();
@@ -401,7 +401,7 @@ void startGameFromTitle() {
 
 bool takeSceneKey(uint32_t key) {
   bool taken = false;
-  if (flow.scene == Title && !flow.demoPlayback) taken = key == 'b' || key == '\t';
+  if (flow.scene == Title && !flow.demoPlayback) taken = key == 'b' || key == SysKeyTab;
   if (flow.scene == StageBrowser)
     taken = key == SysKeyLeft || key == SysKeyRight || key == SysKeyUp || key == SysKeyDown || key == SysKeyPageUp ||
             key == SysKeyPageDown || key == SysKeyEnter || key == SysKeyEscape;

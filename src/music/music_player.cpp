@@ -19,7 +19,6 @@ MusicPlayer musicPlayer;
 std::atomic<bool> playing{false};
 std::atomic<bool> holding{false};
 std::atomic<bool> threadBusy{false};
-uint8_t* sysexScratch = nullptr;
 
 static void sleepWhilePlaying(uint32_t ms) { sysSleepWhile(ms, &playing); }
 // Woken at once by a resume or a stop; the long nap costs nothing meanwhile.
@@ -149,18 +148,14 @@ bool unloadSong() {
 
 void constructMusicPlayer() {
   if (musicPlayer.ready) return;
-  musicPlayer.songLoaded = false;
-  tempoBpm = 125;
-  song.division = 48;
-  songTick = 0;
+  // No song can be loaded while the output is closed, so nothing is lost here.
+  musicPlayer = MusicPlayer{};
+  song = Song{};
+  loopPoint = LoopPoint{};
+  sequencer = SequencerState{};
   playing.store(false);
-  for (int track = 0; track < MaxTracks; ++track) {
-    song.trackStart[track] = 0;
-    song.trackTime[track] = 0;
-    song.trackPos[track] = 0;
-  }
   if (!sysMidiOpen()) return;
-  sysexScratch = new uint8_t[SysexScratchSize]();
+  musicPlayer.sysexScratch = new uint8_t[SysexScratchSize]();
   musicPlayer.ready = true;
 }
 
@@ -173,9 +168,8 @@ void teardownMusicPlayer() {
   // The thread finishes its step before anything it reads goes away.
   joinTimingThread();
   releaseSong();
-  delete[] sysexScratch;
-  sysexScratch = nullptr;
   if (musicPlayer.ready) resetDevice();
   sysMidiClose();
-  musicPlayer.ready = false;
+  delete[] musicPlayer.sysexScratch;
+  musicPlayer = MusicPlayer{};
 }

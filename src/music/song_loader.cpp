@@ -34,12 +34,6 @@ int decodeVarLen(const uint8_t* bytes, int32_t available, int32_t* value) {
   return 0;
 }
 
-int32_t readVarLen(const uint8_t* bytes) {
-  int32_t value = 0;
-  decodeVarLen(bytes, INT32_MAX, &value);
-  return value;
-}
-
 int varLenSize(int32_t value) {
   if (value <= 127) return 1;
   if (value <= 16383) return 2;

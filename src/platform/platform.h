@@ -23,11 +23,6 @@ void sysSetFakeTicks(uint32_t ticks);
 void sysAdvanceFakeTicks(uint32_t ms);
 
 // ---- Files (paths relative to the working folder, '/' separated) ---------
-struct SysFile;
-SysFile* sysOpenRead(const char* path);           // nullptr when it cannot be opened
-int sysRead(SysFile* file, void* buffer, int n);  // bytes read (0 at end), -1 on error
-bool sysSeek(SysFile* file, long offset);         // from the start of the file
-void sysClose(SysFile* file);
 // Reads at most `capacity` bytes of a whole file; -1 when it cannot be opened.
 long sysReadFile(const char* path, void* buffer, size_t capacity);
 // Reads the file at `path` into `bytes`: all of it, or only its first `limit`

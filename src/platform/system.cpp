@@ -42,41 +42,6 @@ void sysSleep(uint32_t ms) {
 void sysSetFakeTicks(uint32_t ticks) { fakeTicks = ticks; }
 void sysAdvanceFakeTicks(uint32_t ms) { fakeTicks += ms; }
 
-struct SysFile {
-  FILE* f;
-};
-
-SysFile* sysOpenRead(const char* path) {
-  if (!path) return nullptr;
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return nullptr;
-  struct stat st;
-  // A folder opens under Linux but reads fail; treat it as missing.
-  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(f);
-    return nullptr;
-  }
-  return new SysFile{f};
-}
-
-int sysRead(SysFile* file, void* buffer, int n) {
-  if (!file || n < 0) return -1;
-  if (n == 0) return 0;
-  size_t got = std::fread(buffer, 1, static_cast<size_t>(n), file->f);
-  if (got == 0 && std::ferror(file->f)) return -1;
-  return static_cast<int>(got);
-}
-
-bool sysSeek(SysFile* file, long offset) {
-  return file && offset >= 0 && std::fseek(file->f, offset, SEEK_SET) == 0;
-}
-
-void sysClose(SysFile* file) {
-  if (!file) return;
-  std::fclose(file->f);
-  delete file;
-}
-
 namespace {
 // The system's words for an error number; unlike strerror, safe on any thread.
 std::string errorText(int error) { return std::error_code(error, std::generic_category()).message(); }

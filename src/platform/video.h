@@ -6,10 +6,6 @@
 #include <cstdint>
 #include <vector>
 
-struct SDL_Window;
-// The main window, made by the window code; nullptr before it exists or headless.
-SDL_Window* sysSdlWindow();
-
 // Starts presenting `canvas` (width x height palette indices, rows of `width`
 // bytes; it must stay valid until sysShutdownVideo). Headless, the picture is
 // converted into memory instead of a window. False when the window cannot show it.

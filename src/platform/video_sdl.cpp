@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sdl_window.h"
 #include "platform/window_fit.h"
 
 namespace {
@@ -124,7 +125,7 @@ bool sysInitVideo(const uint8_t* canvas, int width, int height) {
     return true;
   }
 
-  SDL_Window* window = sysSdlWindow();
+  SDL_Window* window = sdlMainWindow();
   if (!window) {
     videoError = "there is no window to draw in";
     return false;
@@ -187,7 +188,7 @@ void sysPresent(int x, int y, int width, int height) {
     return;
   }
 
-  SDL_Window* window = sysSdlWindow();
+  SDL_Window* window = sdlMainWindow();
   SDL_Surface* target = window ? SDL_GetWindowSurface(window) : nullptr;
   if (!target) return;  // the window went away: show nothing rather than fail
   if (target != lastTarget || target->w != lastTargetWidth || target->h != lastTargetHeight ||
@@ -247,7 +248,7 @@ void sysPresent(int x, int y, int width, int height) {
 void sysWindowExposed() { shownValid = false; }
 
 bool sysReadWindowPicture(std::vector<uint32_t>* pixels, int* width, int* height) {
-  SDL_Window* window = sysSdlWindow();
+  SDL_Window* window = sdlMainWindow();
   SDL_Surface* target = window ? SDL_GetWindowSurface(window) : nullptr;
   if (!target || !pixels) return false;
   SDL_Surface* copy = SDL_ConvertSurfaceFormat(target, SDL_PIXELFORMAT_RGB888, 0);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sdl_window.h"
 #include "platform/video.h"
 #include "platform/window_fit.h"
 
@@ -205,6 +206,37 @@ bool padButton(Uint8 button, uint32_t* out) {
   }
 }
 
+// A gamepad's event as the window's message; false for what the game ignores.
+bool translatePad(const SDL_Event& e, SysEvent* out) {
+  switch (e.type) {
+    case SDL_CONTROLLERDEVICEADDED: return openPad(e.cdevice.which, out);
+    case SDL_CONTROLLERDEVICEREMOVED: return closePad(e.cdevice.which, out);
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+      const int slot = padSlot(e.cbutton.which);
+      uint32_t button = 0;
+      if (slot < 0 || !padButton(e.cbutton.button, &button)) return false;
+      *out = {e.type == SDL_CONTROLLERBUTTONDOWN ? SysMsgPadButtonDown : SysMsgPadButtonUp,
+              sysPadButtonParam(slot, button)};
+      return true;
+    }
+    case SDL_CONTROLLERAXISMOTION: {
+      const int slot = padSlot(e.caxis.which);
+      if (slot < 0) return false;
+      if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX) {
+        *out = {SysMsgPadAxis, sysPadAxisParam(slot, SysPadLeftX, e.caxis.value)};
+      } else if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY) {
+        *out = {SysMsgPadAxis, sysPadAxisParam(slot, SysPadLeftY, e.caxis.value)};
+      } else {
+        return false;
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 // Turns one SDL event into the window's message; false for events the game ignores.
 bool translate(const SDL_Event& e, SysEvent* out) {
   switch (e.type) {
@@ -254,29 +286,11 @@ bool translate(const SDL_Event& e, SysEvent* out) {
       if (e.key.keysym.sym == SDLK_F11) return false;
       *out = {SysMsgKeyUp, keyCode(e.key.keysym.sym)};
       return true;
-    case SDL_CONTROLLERDEVICEADDED: return openPad(e.cdevice.which, out);
-    case SDL_CONTROLLERDEVICEREMOVED: return closePad(e.cdevice.which, out);
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
     case SDL_CONTROLLERBUTTONDOWN:
-    case SDL_CONTROLLERBUTTONUP: {
-      const int slot = padSlot(e.cbutton.which);
-      uint32_t button = 0;
-      if (slot < 0 || !padButton(e.cbutton.button, &button)) return false;
-      *out = {e.type == SDL_CONTROLLERBUTTONDOWN ? SysMsgPadButtonDown : SysMsgPadButtonUp,
-              sysPadButtonParam(slot, button)};
-      return true;
-    }
-    case SDL_CONTROLLERAXISMOTION: {
-      const int slot = padSlot(e.caxis.which);
-      if (slot < 0) return false;
-      if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX) {
-        *out = {SysMsgPadAxis, sysPadAxisParam(slot, SysPadLeftX, e.caxis.value)};
-      } else if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY) {
-        *out = {SysMsgPadAxis, sysPadAxisParam(slot, SysPadLeftY, e.caxis.value)};
-      } else {
-        return false;
-      }
-      return true;
-    }
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION: return translatePad(e, out);
     // Like a window without mouse capture: moves and releases outside the
     // window never reach it, so the last position inside stays. Over the
     // bars they count at the picture's nearest edge.
@@ -312,7 +326,7 @@ bool translate(const SDL_Event& e, SysEvent* out) {
 }
 }  // namespace
 
-SDL_Window* sysSdlWindow() { return window; }
+SDL_Window* sdlMainWindow() { return window; }
 
 void sysSetWindowStart(int scale, bool fullscreen, bool remembered) {
   startScale = std::clamp(scale, 0, MaxWindowScale);

@@ -31,29 +31,59 @@ struct Hasher {
 uint64_t pack(int32_t a, int32_t b) { return static_cast<uint32_t>(a) | static_cast<uint64_t>(static_cast<uint32_t>(b)) << 32; }
 }  // namespace
 
-uint64_t worldKey() {
+// Every concern of the snapshot and every field of each is taken apart by
+// name: a field or concern added to the game no longer compiles here until it
+// is either hashed or named below as one that does not decide the rest of an
+// attempt. Leaving out a field that matters would merge positions that play
+// on differently; hashing one that does not only costs searching again.
+uint64_t worldKey(const GameSnapshot& s) {
+  const auto& [clock, livePointer, input, game, map, w, table, tiles, track] = s;
+  // The clock, the window's pointer and the keys and pads that move it: the
+  // frame number stands for the one, a demonstration reads its pointer from
+  // the replay.
+  [[maybe_unused]] const auto& [baseTime, fraction, skip, skipPhase, drawn] = clock;
+  [[maybe_unused]] const auto& [liveX, liveY, liveButton, clickPending, releasePending] = livePointer;
+  [[maybe_unused]] const auto& [fromKeys, mouseX, mouseY, mouseButton, keysHeld, keysPressing, subX, subY, pads] =
+      input;
+  // Only the button decides what the next frame's sample is a press of. The
+  // rest is the same through an attempt (scene, stage, DRAG, recording), only
+  // drawn (the bonus picture), or the clock (time, replay index); lives and
+  // stars follow from the stars gone from the tile layer. The title's and the
+  // browser's keys and choices are behind an attempt.
+  [[maybe_unused]] const auto& [scene, entered, stage, cleared, drag, savedDrag, selectorHold, fallSpeed, lives, stars,
+                                timeLeft, timeFrames, bonus, pointer, recording, demo, replayIndex, sceneKey,
+                                browserChoice, browserPointer] = game;
+  const auto& [pointerX, pointerY, button, previousButton] = pointer;
+  // The cell dragged over matters only with DRAG ON, which the search never plays.
+  [[maybe_unused]] const auto& [lastCol, lastRow] = track;
+  // The leg swing is only drawn.
+  const auto& [x, y, col, row, state, resumeState, stepsLeft, stepDelay, stepTick, rowFrames, timer, clickCooldown,
+               walkPhase, walkPhaseTick] = w;
+  const auto& [phase16, phase64] = tiles;
+  const auto& [hazards, hazardCount] = table;
+
   Hasher k;
-  k.addBytes(stageMap + TileLayerOffset, GridRows * GridColumns);
-  const Walker& w = walker;
-  k.add(pack(w.x, w.y));
-  k.add(pack(w.col, w.row));
-  k.add(pack(w.state, w.resumeState));
-  k.add(pack(w.stepsLeft, w.stepDelay));
-  k.add(pack(w.stepTick, w.rowFrames));
-  k.add(pack(w.timer, w.clickCooldown));
-  k.add(pack(tileAnimation.phase16, tileAnimation.phase64));
-  k.add(pack(flow.pointer.button, hazardTable.hazardCount));
-  for (int i = 0; i < hazardTable.hazardCount; ++i) {
-    const Hazard& h = hazardTable.hazards[i];
-    k.add(static_cast<uint64_t>(h.x) | static_cast<uint64_t>(h.y) << 16 | static_cast<uint64_t>(static_cast<uint16_t>(h.dx)) << 32 |
-          static_cast<uint64_t>(static_cast<uint16_t>(h.dy)) << 48);
-    k.add(static_cast<uint64_t>(static_cast<uint16_t>(h.col)) | static_cast<uint64_t>(static_cast<uint16_t>(h.row)) << 16 |
-          static_cast<uint64_t>(static_cast<uint16_t>(h.dcol)) << 32 |
-          static_cast<uint64_t>(static_cast<uint16_t>(h.drow)) << 48);
-    k.add(static_cast<uint64_t>(static_cast<uint16_t>(h.stepsPerCell)) |
-          static_cast<uint64_t>(static_cast<uint16_t>(h.stepsLeft)) << 16 |
-          static_cast<uint64_t>(static_cast<uint16_t>(h.state)) << 32);
-    k.add(pack(h.tick, h.period));
+  // The header and the object layer are read at the stage's start only.
+  k.addBytes(map.data() + TileLayerOffset, GridRows * GridColumns);
+  k.add(pack(x, y));
+  k.add(pack(col, row));
+  k.add(pack(state, resumeState));
+  k.add(pack(stepsLeft, stepDelay));
+  k.add(pack(stepTick, rowFrames));
+  k.add(pack(timer, clickCooldown));
+  k.add(pack(phase16, phase64));
+  k.add(pack(button, hazardCount));
+  for (int i = 0; i < hazardCount; ++i) {
+    const auto& [hx, hy, dx, dy, hcol, hrow, dcol, drow, stepsPerCell, hStepsLeft, hState, tick, period] = hazards[i];
+    k.add(static_cast<uint64_t>(hx) | static_cast<uint64_t>(hy) << 16 | static_cast<uint64_t>(static_cast<uint16_t>(dx)) << 32 |
+          static_cast<uint64_t>(static_cast<uint16_t>(dy)) << 48);
+    k.add(static_cast<uint64_t>(static_cast<uint16_t>(hcol)) | static_cast<uint64_t>(static_cast<uint16_t>(hrow)) << 16 |
+          static_cast<uint64_t>(static_cast<uint16_t>(dcol)) << 32 |
+          static_cast<uint64_t>(static_cast<uint16_t>(drow)) << 48);
+    k.add(static_cast<uint64_t>(static_cast<uint16_t>(stepsPerCell)) |
+          static_cast<uint64_t>(static_cast<uint16_t>(hStepsLeft)) << 16 |
+          static_cast<uint64_t>(static_cast<uint16_t>(hState)) << 32);
+    k.add(pack(tick, period));
   }
   return k.h == 0 ? 1 : k.h;
 }
@@ -65,6 +95,13 @@ std::optional<std::array<uint8_t, StageMapSize>> attemptImage;
 void setAttemptImage(const uint8_t* image) {
   attemptImage.reset();
   if (image) std::memcpy(attemptImage.emplace().data(), image, StageMapSize);
+}
+
+uint64_t worldKey() {
+  // Reused: a snapshot is larger than is worth making at every key.
+  static GameSnapshot now;
+  saveGame(&now);
+  return worldKey(now);
 }
 
 bool startAttempt(int stage) {

@@ -11,9 +11,11 @@
 #include "world/world.h"
 
 // A hash of what decides the rest of the attempt when no press comes: the
-// tiles, the walker, the hazards, the animation phases and the button. The
-// clock is left out (the frame number stands for it) and so is what is only
-// drawn (the walker's leg swing, the extra-life picture).
+// game's snapshot, all of it but what the key names as left out. The clock is
+// left out (the frame number stands for it) and so is what is only drawn (the
+// walker's leg swing, the extra-life picture).
+uint64_t worldKey(const GameSnapshot& s);
+// The key of the game as it stands.
 uint64_t worldKey();
 
 // One press of a solution: at Playing frame `frame` (from 0) on the walker, or

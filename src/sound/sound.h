@@ -20,8 +20,6 @@ enum SoundId {
   SoundCount = 13,
 };
 
-extern uint8_t bankReady;
-
 void initSoundBank();
 void playEffect(int id);
 void releaseSoundBank();

@@ -10,28 +10,20 @@
 #include "sound/sound_bank.h"
 #include "sound/sound_mixer.h"
 
-uint8_t bankReady = 0;
 void (*playEffectObserver)(int id) = nullptr;
 
-const EffectFormat bankFormat{SysAudioChannels, SysAudioRate, 4, 16};
-EffectFormat effectFormats[SoundCount];
-int effectsLoaded = 0;
+SoundBank soundBank;
 
 namespace {
-// Each effect converted once to the device format; the mixer plays from here.
-std::vector<int16_t> effectSamples[SoundCount];
-
 void freeEffects() {
-  for (std::vector<int16_t>& s : effectSamples) std::vector<int16_t>().swap(s);
+  for (std::vector<int16_t>& s : soundBank.samples) std::vector<int16_t>().swap(s);
 }
 
 void giveUp(const char* why) { std::fprintf(stderr, "wendlop: no sound effects: %s\n", why); }
 }  // namespace
 
 void initSoundBank() {
-  if (bankReady) releaseSoundBank();
-  bankReady = 0;
-  effectsLoaded = 0;
+  releaseSoundBank();
 
   // Headless runs have no device but load and mix all the same, so that tests
   // and tools see the bank the player would get.
@@ -45,11 +37,11 @@ void initSoundBank() {
     char path[32];
     std::snprintf(path, sizeof path, "se/se%d.wav", i);
     std::string problem;
-    EffectFileResult result = readEffectFile(path, &effectSamples[i], &effectFormats[i], &problem);
+    EffectFileResult result = readEffectFile(path, &soundBank.samples[i], &soundBank.formats[i], &problem);
     if (result != EffectLoaded) {
       char why[320];
       if (result == EffectBadFormat) {
-        const EffectFormat& f = effectFormats[i];
+        const EffectFormat& f = soundBank.formats[i];
         std::snprintf(why, sizeof why, "%s %s (%d channels, %d bits, %d Hz, %d-byte frames)", path,
                       effectFileProblem(result), f.channels, f.bitsPerSample, f.samplesPerSec,
                       f.blockAlign);
@@ -61,22 +53,22 @@ void initSoundBank() {
       freeEffects();
       return;
     }
-    effectsLoaded = i + 1;
+    soundBank.effectsLoaded = i + 1;
   }
 
   const int16_t* samples[SoundCount];
   uint32_t frames[SoundCount];
   for (int i = 0; i < SoundCount; ++i) {
-    samples[i] = effectSamples[i].data();
-    frames[i] = static_cast<uint32_t>(effectSamples[i].size() / SysAudioChannels);
+    samples[i] = soundBank.samples[i].data();
+    frames[i] = static_cast<uint32_t>(soundBank.samples[i].size() / SysAudioChannels);
   }
   mixerSetEffects(samples, frames, SoundCount);
-  bankReady = 1;
+  soundBank.ready = true;
 }
 
 void playEffect(int id) {
   if (playEffectObserver) playEffectObserver(id);
-  if (bankReady != 1 || id < 0 || id >= SoundCount) return;
+  if (!soundBank.ready || id < 0 || id >= SoundCount) return;
   mixerTrigger(id);
 }
 
@@ -90,15 +82,7 @@ void pauseSound(bool on) {
 }
 
 void releaseSoundBank() {
-  if (bankReady == 1) {
-    // The audio thread lets go of the samples before they are freed.
-    mixerClearEffects();
-    freeEffects();
-  }
-  bankReady = 0;
-}
-
-uint32_t effectFrames(int id) {
-  if (id < 0 || id >= SoundCount) return 0;
-  return static_cast<uint32_t>(effectSamples[id].size() / SysAudioChannels);
+  // The audio thread lets go of the samples before they are freed.
+  if (soundBank.ready) mixerClearEffects();
+  soundBank = SoundBank{};
 }

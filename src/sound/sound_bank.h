@@ -2,15 +2,17 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "sound/effect_file.h"
 #include "sound/sound.h"
 
-// The device's format, which every effect is converted to at load.
-extern const EffectFormat bankFormat;
-// Each effect's format as its file declares it.
-extern EffectFormat effectFormats[SoundCount];
-// Effects read by the last initSoundBank before it finished or gave up.
-extern int effectsLoaded;
-// Frames of effect `id` at the device format while the bank holds it, else 0.
-uint32_t effectFrames(int id);
+struct SoundBank {
+  bool ready = false;     // every effect loaded: playEffect plays them
+  int effectsLoaded = 0;  // read by the last initSoundBank before it finished or gave up
+  EffectFormat formats[SoundCount];  // each effect's format as its file declares it
+  // Each effect converted once to the device format; the mixer plays from
+  // here, so the bank is only reset once the mixer has let go of them.
+  std::vector<int16_t> samples[SoundCount];
+};
+extern SoundBank soundBank;

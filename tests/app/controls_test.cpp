@@ -163,7 +163,7 @@ TEST_F(Controls, TitleFromPlayLeavesTheGame) {
   // A press on the menu is not the game's: CONTINUE by the pointer.
   startPlaying(1);
   key(SysKeyEscape);
-  buttonDown(16 * 14 + 8, 16 * 13 + 8);
+  buttonDown(16 * 14 + 8, 16 * pauseMenuRow(0) + 8);
   EXPECT_FALSE(pauseState.paused);
   EXPECT_FALSE(livePointer.liveButton);
   buttonUp();

@@ -2,6 +2,9 @@
 // rule, and every #include of ours is checked against it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -39,6 +42,110 @@ std::string includedHeader(const std::string& line) {
   if (i == std::string::npos || line[i] != '"') return "";
   const size_t close = line.find('"', i + 1);
   return close == std::string::npos ? "" : line.substr(i + 1, close - i - 1);
+}
+
+// The <bracketed> header of an #include line, or "" for any other line.
+std::string systemHeader(const std::string& line) {
+  size_t i = line.find_first_not_of(" \t");
+  if (i == std::string::npos || line[i] != '#') return "";
+  i = line.find_first_not_of(" \t", i + 1);
+  if (i == std::string::npos || line.compare(i, 7, "include") != 0) return "";
+  i = line.find_first_not_of(" \t", i + 7);
+  if (i == std::string::npos || line[i] != '<') return "";
+  const size_t close = line.find('>', i + 1);
+  return close == std::string::npos ? "" : line.substr(i + 1, close - i - 1);
+}
+
+// The libraries only the platform layer talks to: the window, input and audio
+// library, the synthesizer, and the synthesizer's logging.
+bool platformLibraryHeader(const std::string& header) {
+  for (const char* prefix : {"SDL", "fluidsynth", "glib"})
+    if (header.rfind(prefix, 0) == 0) return true;
+  return false;
+}
+
+// A function's body: where it starts and how many lines it takes, from the
+// line of its opening brace to that of its closing one.
+struct FunctionSpan {
+  int line = 0;
+  int length = 0;
+  std::string head;  // what comes before the opening brace, in one line
+};
+
+// The text with comments, string and character literals emptied, and line
+// breaks kept, so that braces and semicolons in them do not count.
+std::string codeOnly(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    if (text.compare(i, 2, "//") == 0) {
+      i = text.find('\n', i);
+      if (i == std::string::npos) break;
+    } else if (text.compare(i, 2, "/*") == 0) {
+      const size_t end = std::min(text.find("*/", i + 2), text.size() - 2) + 2;
+      out.append(static_cast<size_t>(std::count(text.begin() + i, text.begin() + end, '\n')), '\n');
+      i = end;
+    } else if (text[i] == '"' || text[i] == '\'') {
+      const char quote = text[i];
+      size_t j = i + 1;
+      while (j < text.size() && text[j] != quote) j += text[j] == '\\' ? 2 : 1;
+      out += quote;
+      out += quote;
+      i = j + 1;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+bool startsWithWord(const std::string& s, const char* word) {
+  const size_t n = std::strlen(word);
+  return s.compare(0, n, word) == 0 && (s.size() == n || !(std::isalnum(static_cast<unsigned char>(s[n])) || s[n] == '_'));
+}
+
+// Every block whose head ends in a parameter list (and is no if, for, while,
+// switch or catch): the bodies of functions, methods and lambdas.
+std::vector<FunctionSpan> functionSpans(const std::string& text) {
+  const std::string code = codeOnly(text);
+  std::vector<FunctionSpan> spans;
+  std::vector<std::pair<FunctionSpan, bool>> open;
+  std::string head;
+  int line = 1, parens = 0;
+  for (char c : code) {
+    if (c == '\n') {
+      ++line;
+      head += ' ';
+    } else if (c == '(' || c == ')') {
+      parens += c == '(' ? 1 : -1;
+      head += c;
+    } else if (c == '{') {
+      std::string h = head;
+      h.erase(0, h.find_first_not_of(" \t"));
+      h.erase(h.find_last_not_of(" \t") + 1);
+      std::string tail = h;
+      for (const char* word : {" const", " noexcept", " override"})
+        while (tail.size() >= std::strlen(word) && tail.compare(tail.size() - std::strlen(word), std::strlen(word), word) == 0)
+          tail.erase(tail.size() - std::strlen(word));
+      bool isFunction = !tail.empty() && tail.back() == ')';
+      for (const char* word : {"if", "for", "while", "switch", "catch", "else"})
+        if (startsWithWord(h, word)) isFunction = false;
+      open.push_back({FunctionSpan{line, 0, h}, isFunction});
+      head.clear();
+    } else if (c == '}') {
+      if (!open.empty()) {
+        auto [span, isFunction] = open.back();
+        open.pop_back();
+        span.length = line - span.line + 1;
+        if (isFunction) spans.push_back(span);
+      }
+      head.clear();
+    } else if (c == ';' && parens == 0) {
+      head.clear();
+    } else {
+      head += c;
+    }
+  }
+  return spans;
 }
 
 // Rows of the form "| `world/` | `platform/`, `sound/`, `flow/flow.h` |" under
@@ -110,6 +217,84 @@ TEST(Layering, TheRulesReadAsWritten) {
   EXPECT_EQ(includedHeader("#include <vector>"), "");
   EXPECT_EQ(includedHeader("// #include \"display/display.h\""), "");
   EXPECT_EQ(codeSpans("| `platform/`, `flow/flow.h` |"), (std::vector<std::string>{"platform/", "flow/flow.h"}));
+}
+
+// Long functions are where a newcomer gets lost: none under src/ is longer
+// than a screen and a half.
+TEST(CodeShape, NoFunctionUnderSrcIsLongerThan80Lines) {
+  constexpr int MostLines = 80;
+  int functions = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(sourceDir / "src")) {
+    const std::string ext = entry.path().extension().string();
+    if (ext != ".h" && ext != ".cpp") continue;
+    std::ifstream in(entry.path());
+    std::stringstream text;
+    text << in.rdbuf();
+    for (const FunctionSpan& f : functionSpans(text.str())) {
+      ++functions;
+      EXPECT_LE(f.length, MostLines) << fs::relative(entry.path(), sourceDir).generic_string() << ":" << f.line
+                                     << " " << f.head << " is " << f.length << " lines long";
+    }
+  }
+  EXPECT_GT(functions, 300);
+}
+
+// Neither the SDL nor the synthesizer's headers are included anywhere outside
+// the platform layer, the tools and tests included.
+TEST(CodeShape, OnlyThePlatformIncludesSdlOrTheSynthesizer) {
+  for (const char* top : {"src", "tools", "tests"}) {
+    for (const auto& entry : fs::recursive_directory_iterator(sourceDir / top)) {
+      const std::string ext = entry.path().extension().string();
+      if (ext != ".h" && ext != ".cpp") continue;
+      const std::string relative = fs::relative(entry.path(), sourceDir).generic_string();
+      if (relative.rfind("src/platform/", 0) == 0) continue;
+      std::ifstream in(entry.path());
+      int lineNumber = 0;
+      for (std::string line; std::getline(in, line);) {
+        ++lineNumber;
+        const std::string header = systemHeader(line);
+        EXPECT_FALSE(platformLibraryHeader(header)) << relative << ":" << lineNumber << " includes <" << header
+                                                    << ">: only src/platform/ talks to SDL and the synthesizer";
+        EXPECT_NE(includedHeader(line), "platform/sdl_window.h")
+            << relative << ":" << lineNumber << " includes the platform's own SDL window";
+      }
+    }
+  }
+}
+
+// The checkers themselves: functions are told from other blocks, and braces
+// in comments and literals do not count.
+TEST(CodeShape, TheCheckersReadAsWritten) {
+  const std::string text =
+      "namespace {\n"
+      "struct S {\n"
+      "  int f(int a) const {\n"
+      "    if (a) {\n"
+      "      return '{';\n"
+      "    }\n"
+      "    for (int i = 0; i < 2; ++i) { a += i; }\n"
+      "    return a;  // }\n"
+      "  }\n"
+      "};\n"
+      "}  // namespace\n"
+      "void g(int x,\n"
+      "       int y) {\n"
+      "  auto h = [&](int z) { return z + \"}\"[0]; };\n"
+      "}\n";
+  const std::vector<FunctionSpan> spans = functionSpans(text);
+  ASSERT_EQ(spans.size(), 3u);
+  EXPECT_EQ(spans[0].line, 3);
+  EXPECT_EQ(spans[0].length, 7);
+  EXPECT_EQ(spans[0].head, "int f(int a) const");
+  EXPECT_EQ(spans[1].line, 14);  // the lambda closes before its function
+  EXPECT_EQ(spans[1].length, 1);
+  EXPECT_EQ(spans[2].line, 13);
+  EXPECT_EQ(spans[2].length, 3);
+  EXPECT_EQ(systemHeader("#include <SDL.h>"), "SDL.h");
+  EXPECT_EQ(systemHeader("#include \"platform/video.h\""), "");
+  EXPECT_TRUE(platformLibraryHeader("SDL2/SDL_video.h"));
+  EXPECT_TRUE(platformLibraryHeader("fluidsynth.h"));
+  EXPECT_FALSE(platformLibraryHeader("zlib.h"));
 }
 
 }  // namespace

@@ -176,6 +176,23 @@ TEST_F(SettingsFile, AFileThatCannotBeReadIsSaidAndLeftAlone) {
   EXPECT_TRUE(std::filesystem::is_directory(path_));
 }
 
+// A save that fails (here: a file where its folder should be) is said once
+// for each file the game is given, not at every change.
+TEST_F(SettingsFile, AFailedSaveIsSaidOnceForEachFileNamed) {
+  std::ofstream(dir_ / "config") << "not a folder";
+  auto said = [] {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(saveSettings());
+    return testing::internal::GetCapturedStderr();
+  };
+  const std::string first = said();
+  EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 1) << first;
+  EXPECT_NE(first.find(path_), std::string::npos);
+  EXPECT_EQ(said(), "");
+  setSettingsFile(path_);
+  EXPECT_EQ(said(), first);
+}
+
 TEST_F(SettingsFile, SavingMakesTheFolderAndReadsBack) {
   settings = unusual();
   ASSERT_TRUE(saveSettings());

@@ -326,25 +326,70 @@ TEST_F(Sheets, OpenBlinkingBlockIsNeverTakenForASwitchBlock) {
   EXPECT_GE(differ, 40) << "the timed block's open frame is drawn like a switch block's";
 }
 
-TEST_F(Sheets, BlinkingBlockWarnsBeforeEachChange) {
-  // 42 -> 43 -> 58 -> 59 -> 42, 64 frames each: 43 is the last closed phase and 59
-  // the last open one. Each must look plainly different from the phase before it,
-  // not only by a few sparkles, and still look closed or open.
+// Pixels of a picture that are drawn, of 1024 for a tile.
+int drawnPixels(const std::vector<uint8_t>& px, int key) {
+  int n = 0;
+  for (uint8_t p : px) n += p != key;
+  return n;
+}
+
+TEST_F(Sheets, EveryBlinkingPhaseReadsClosedOrOpenAtAGlance) {
+  // 42 -> 43 -> 58 -> 59 -> 42, 64 frames each: 42 and 43 are solid, 58 and 59
+  // open; 43 and 59 warn that the block is about to change.
   auto changed = [&](int a, int b) {
     auto pa = tilePixels(a), pb = tilePixels(b);
     int n = 0;
     for (size_t i = 0; i < pa.size(); ++i) n += pa[i] != pb[i];
     return n;
   };
-  EXPECT_GE(changed(42, 43), 128);
-  EXPECT_GE(changed(58, 59), 128);
-  for (int closed : {42, 43}) {
-    auto px = tilePixels(closed);
-    int gaps = 0;
-    for (int a = 1; a < 31; ++a)
-      for (int at : {a, 31 * 32 + a, a * 32, a * 32 + 31}) gaps += px[size_t(at)] == key;
-    EXPECT_EQ(gaps, 0) << "closed blinking tile " << closed << " has a gap in its outline";
+  // Closed, it is a whole block: every pixel drawn but the rounded corners,
+  // and the warning phase keeps the block's outline and bevel, its marks on it.
+  for (int closed : {42, 43}) EXPECT_GE(drawnPixels(tilePixels(closed), key), 1020) << "closed blinking tile " << closed;
+  auto p42 = tilePixels(42), p43 = tilePixels(43);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      if (std::min({x, y, 31 - x, 31 - y}) >= 3) continue;
+      ASSERT_EQ(p42[size_t(y * 32 + x)], p43[size_t(y * 32 + x)]) << "the warning changes the block's edge at " << x << "," << y;
+    }
+  // Open, it is a hole: a few faint marks in it, none near its edges (no
+  // frame, no corners that could be taken for a block forming).
+  for (int open : {58, 59}) {
+    auto px = tilePixels(open);
+    EXPECT_LE(drawnPixels(px, key), 1024 / 6) << "open blinking tile " << open;
+    int nearEdges = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) nearEdges += std::min({x, y, 31 - x, 31 - y}) < 3 && px[size_t(y * 32 + x)] != key;
+    EXPECT_EQ(nearEdges, 0) << "open blinking tile " << open << " is drawn near its edges";
   }
+  // Each warning looks plainly different from the phase before it.
+  EXPECT_GE(changed(42, 43), 128);
+  EXPECT_GE(changed(58, 59), 64);
+}
+
+TEST_F(Sheets, ClosedTimedBlocksShowTheTimeTheyHaveLeft) {
+  // The bar's lit quarters are gold; nothing else on the block is.
+  auto lit = [&](const std::vector<uint8_t>& px) {
+    int n = 0;
+    for (uint8_t p : px) {
+      if (p == key) continue;
+      const auto& c = sprites->table[p];
+      n += c[0] >= 200 && c[1] >= 150 && c[2] <= 210 && c[0] - c[2] >= 40;
+    }
+    return n;
+  };
+  // 48, 49, 50, 51 (and the pieces 8, 10, 12, 14) follow each other every 16
+  // frames: four quarters lit, then three, two, one.
+  const std::vector<std::vector<uint8_t>> blocks = {tilePixels(48), tilePixels(49), tilePixels(50), tilePixels(51)};
+  const std::vector<std::vector<uint8_t>> pieces = {piecePixels(8), piecePixels(10), piecePixels(12), piecePixels(14)};
+  for (const auto* set : {&blocks, &pieces}) {
+    const int quarter = lit((*set)[3]);
+    ASSERT_GT(quarter, 0);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_GE(drawnPixels((*set)[size_t(i)], key), int((*set)[size_t(i)].size()) - 16) << "a closed timed picture is not whole";
+      EXPECT_NEAR(lit((*set)[size_t(i)]), (4 - i) * quarter, quarter / 4) << (set == &blocks ? "block " : "piece ") << i;
+    }
+  }
+  EXPECT_EQ(lit(tilePixels(3)), 0) << "the open timed block shows no time left";
 }
 
 TEST_F(Sheets, AreasOutsideEveryRegionAreTransparent) {

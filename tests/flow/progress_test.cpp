@@ -104,6 +104,24 @@ TEST_F(ProgressFile, AFileThatCannotBeReadIsNeverWrittenOver) {
   EXPECT_TRUE(std::filesystem::is_directory(path_));
 }
 
+// A clear that cannot be saved (here: a file where its folder should be) is
+// said once for each file the game is given; the clears are still shown.
+TEST_F(ProgressFile, AFailedSaveIsSaidOnceForEachFileNamed) {
+  std::ofstream(dir_ / "user") << "not a folder";
+  auto said = [](int stage) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(noteClear(stage, 20));
+    return testing::internal::GetCapturedStderr();
+  };
+  const std::string first = said(1);
+  EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 1) << first;
+  EXPECT_NE(first.find(path_), std::string::npos);
+  EXPECT_EQ(said(2), "");
+  EXPECT_EQ(progress.bestTime[2], 20);
+  setProgressFile(path_);
+  EXPECT_EQ(said(3), first);
+}
+
 TEST_F(ProgressFile, ADamagedFileIsSaidOnceAndSetAsideAtTheNextClear) {
   const std::string damaged = "[cleared]\n07 = 33\n\x01\x02 garbage\n";
   write(damaged);

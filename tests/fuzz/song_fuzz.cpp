@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   song.songBuffer = blocks.data();
   song.activeTracksAtLoad = song.activeTracks;
-  tempoBpm = 125;  // no load resets it; every input starts from the same tempo
+  sequencer.tempoBpm = 125;  // no load resets it; every input starts from the same tempo
   rewindSong();
   playing.store(true);
   for (int step = 0; step < Steps; ++step) advanceClock();

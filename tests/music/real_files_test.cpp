@@ -22,9 +22,9 @@ using RealFiles = MusicTest;
 static long stepsToLoop(long limit, const std::function<void()>& stepOnce) {
   for (long n = 1; n <= limit; ++n) {
     // Without a jump back, the clock moves exactly as the step's arithmetic says.
-    const int64_t expected = songTick + (tickFraction + int64_t{song.division} * tempoBpm) / 6000;
+    const int64_t expected = sequencer.songTick + (sequencer.tickFraction + int64_t{song.division} * sequencer.tempoBpm) / 6000;
     stepOnce();
-    if (songTick != expected) return n;
+    if (sequencer.songTick != expected) return n;
   }
   return -1;
 }

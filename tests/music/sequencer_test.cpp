@@ -18,7 +18,7 @@ TEST_F(Sequencer, OneNoteSongRepeatsEvery49Steps) {
   EXPECT_TRUE(sentLines().empty());
   step(1);  // step 49: the note-off under running status, then the end and the rewind
   EXPECT_EQ(sentLines(), (std::vector<std::string>{"49: 90 3C 00"}));
-  EXPECT_EQ(songTick, 0);
+  EXPECT_EQ(sequencer.songTick, 0);
   step(1);
   EXPECT_EQ(sentLines(), (std::vector<std::string>{"50: 90 3C 64"}));
   step(49);
@@ -30,19 +30,19 @@ TEST_F(Sequencer, TickArithmetic) {
   ASSERT_TRUE(loadBytes(makeSong({longTrack}, 48)));
   for (int i = 1; i <= 20; ++i) {
     step(1);
-    EXPECT_EQ(songTick, i);
-    EXPECT_EQ(tickFraction, 0);
+    EXPECT_EQ(sequencer.songTick, i);
+    EXPECT_EQ(sequencer.tickFraction, 0);
   }
   ASSERT_TRUE(unloadSong());
 
   ASSERT_TRUE(loadBytes(makeSong({longTrack}, 480)));
-  tempoBpm = 120;
+  sequencer.tempoBpm = 120;
   const int expected[] = {9, 19, 28, 38, 48, 57, 67, 76, 86, 96};
   for (int tick : expected) {
     step(1);
-    EXPECT_EQ(songTick, tick);
+    EXPECT_EQ(sequencer.songTick, tick);
   }
-  EXPECT_EQ(tickFraction, 0);  // ten steps of 57,600 units are exactly 96 ticks
+  EXPECT_EQ(sequencer.tickFraction, 0);  // ten steps of 57,600 units are exactly 96 ticks
 }
 
 TEST_F(Sequencer, TickZeroEventsWaitForTheClockToPassZero) {
@@ -69,14 +69,14 @@ TEST_F(Sequencer, TempoEventsAnywhere) {
     int bpm;
   };
   for (const Case c : {Case{500000, 120}, Case{1000000, 60}, Case{600001, 99}, Case{480000, 125}}) {
-    tempoBpm = 125;
+    sequencer.tempoBpm = 125;
     currentStep = 0;
     const uint8_t a = c.microseconds >> 16, b = c.microseconds >> 8, d = c.microseconds;
     // The tempo sits in track 1; the event after it must still be read right.
     ASSERT_TRUE(loadBytes(makeSong({track({0x00, 0x90, 0x3C, 0x64, 0x60, 0x80, 0x3C, 0x00}),
                                     track({0x00, 0xFF, 0x51, 0x03, a, b, d, 0x00, 0xC5, 0x09, 0x60, 0xC5, 0x0A})})));
     step(1);
-    EXPECT_EQ(tempoBpm, c.bpm) << c.microseconds;
+    EXPECT_EQ(sequencer.tempoBpm, c.bpm) << c.microseconds;
     EXPECT_EQ(sentLines(), (std::vector<std::string>{"1: 90 3C 64", "1: C5 09"}));
     EXPECT_EQ(song.trackPos[1], 10);
     ASSERT_TRUE(unloadSong());
@@ -84,26 +84,26 @@ TEST_F(Sequencer, TempoEventsAnywhere) {
 }
 
 TEST_F(Sequencer, TempoZeroOrCutShortKeepsTheTempo) {
-  tempoBpm = 125;
+  sequencer.tempoBpm = 125;
   ASSERT_TRUE(loadBytes(makeSong({track({0x00, 0xFF, 0x51, 0x03, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x01})})));
   step(1);
-  EXPECT_EQ(tempoBpm, 125);
+  EXPECT_EQ(sequencer.tempoBpm, 125);
   EXPECT_EQ(sentLines(), (std::vector<std::string>{"1: C0 01"}));
   ASSERT_TRUE(unloadSong());
   ASSERT_TRUE(loadBytes(makeSong({{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1}})));
   poisonAfterTracks();
   step(1);
-  EXPECT_EQ(tempoBpm, 125);
+  EXPECT_EQ(sequencer.tempoBpm, 125);
 }
 
 TEST_F(Sequencer, TempoIsNeverResetByALoadOrARewind) {
   ASSERT_TRUE(loadBytes(makeSong({track({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20})})));
   step(1);
-  EXPECT_EQ(tempoBpm, 120);
+  EXPECT_EQ(sequencer.tempoBpm, 120);
   ASSERT_TRUE(unloadSong());
   ASSERT_TRUE(loadBytes(makeSong({track({0x00, 0xC0, 0x01})})));
   rewindSong();
-  EXPECT_EQ(tempoBpm, 120);
+  EXPECT_EQ(sequencer.tempoBpm, 120);
 }
 
 TEST_F(Sequencer, RunningStatusAfterAProgramChangeTakesOneDataByte) {
@@ -127,7 +127,7 @@ TEST_F(Sequencer, LoopMarkerOnlyOnChannel0WithItsStatusGiven) {
   ASSERT_TRUE(loadBytes(makeSong({track({0x00, 0xB1, 0x6F, 0x00, 0x00, 0xB0, 0x07, 0x64, 0x00, 0x6F, 0x05})})));
   step(1);
   EXPECT_EQ(sentLines(), (std::vector<std::string>{"1: B1 6F 00", "1: B0 07 64", "1: B0 6F 05"}));
-  EXPECT_FALSE(loopSeen);
+  EXPECT_FALSE(sequencer.loopSeen);
 }
 
 TEST_F(Sequencer, SongReturnsToTheStateJustAfterTheMarker) {
@@ -137,7 +137,7 @@ TEST_F(Sequencer, SongReturnsToTheStateJustAfterTheMarker) {
   // The marker is never sent; what lies before it plays once.
   EXPECT_EQ(sentLines(), (std::vector<std::string>{"1: C0 01", "17: 90 3C 64", "33: 80 3C 00", "49: 90 3C 64",
                                                    "65: 80 3C 00"}));
-  EXPECT_TRUE(loopSeen);
+  EXPECT_TRUE(sequencer.loopSeen);
 }
 
 TEST_F(Sequencer, LoopPointKeepsTracksThatHadNotYetRunInTheMarkersStep) {
@@ -252,15 +252,15 @@ TEST_F(Sequencer, ExtremeDivisionAndTempoStayDefined) {
                                          0xFF, 0x7F, 0xC0, 0x02})},
                                  0xFFFF)));
   step(50);
-  EXPECT_EQ(tempoBpm, 60000000);
+  EXPECT_EQ(sequencer.tempoBpm, 60000000);
   EXPECT_GE(sentLines().size(), 4u);
-  tempoBpm = 125;
+  sequencer.tempoBpm = 125;
 }
 
 TEST_F(Sequencer, StepsNothingWhileNotPlaying) {
   ASSERT_TRUE(loadBytes(makeSong({track({0x00, 0xC0, 0x01})})));
   advanceClock();
-  EXPECT_EQ(songTick, 0);
+  EXPECT_EQ(sequencer.songTick, 0);
   EXPECT_TRUE(sentLines().empty());
 }
 

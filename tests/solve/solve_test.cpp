@@ -95,6 +95,7 @@ TEST_F(SolveTest, KeySeesTheWorldButNotTheClock) {
   GameSnapshot s;
   saveGame(&s);
   const uint64_t k = worldKey();
+  EXPECT_EQ(worldKey(s), k);
   flow.timeLeft = 12;
   flow.timeFrames = 30;
   flow.replayIndex = 400;

@@ -16,6 +16,9 @@
 
 namespace {
 
+// Frames of effect `id` at the device format while the bank holds it.
+uint32_t effectFrames(int id) { return static_cast<uint32_t>(soundBank.samples[id].size() / SysAudioChannels); }
+
 struct Bank : ::testing::Test {
   ScratchFolder here;
   void SetUp() override {
@@ -45,8 +48,8 @@ TEST_F(Bank, ThirteenGoodFilesMakeAReadyBankThatPlaysByNumber) {
   testing::internal::CaptureStderr();
   initSoundBank();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  ASSERT_EQ(bankReady, 1);
-  EXPECT_EQ(effectsLoaded, SoundCount);
+  ASSERT_TRUE(soundBank.ready);
+  EXPECT_EQ(soundBank.effectsLoaded, SoundCount);
   for (int i = 0; i < SoundCount; ++i) {
     playEffect(i);
     EXPECT_EQ(firstSample(), 100 * (i + 1)) << "effect " << i;
@@ -67,8 +70,8 @@ TEST_F(Bank, AMissingEffectSilencesTheWholeBank) {
   testing::internal::CaptureStderr();
   initSoundBank();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "wendlop: no sound effects: se/se7.wav is missing\n");
-  EXPECT_EQ(bankReady, 0);
-  EXPECT_EQ(effectsLoaded, 7);
+  EXPECT_FALSE(soundBank.ready);
+  EXPECT_EQ(soundBank.effectsLoaded, 7);
   for (int i = 0; i < SoundCount; ++i) {
     EXPECT_EQ(effectFrames(i), 0u) << "effect " << i << " is still held";
     playEffect(i);
@@ -85,14 +88,14 @@ TEST_F(Bank, ABadFileIsNamedWithItsFault) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "wendlop: no sound effects: se/se3.wav has a sample format that cannot be played "
             "(2 channels, 24 bits, 44100 Hz, 6-byte frames)\n");
-  EXPECT_EQ(effectsLoaded, 3);
+  EXPECT_EQ(soundBank.effectsLoaded, 3);
 
   ASSERT_TRUE(writeFile("se/se3.wav", "RIFF"));
   testing::internal::CaptureStderr();
   initSoundBank();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "wendlop: no sound effects: se/se3.wav is not a RIFF WAVE file\n");
-  EXPECT_EQ(bankReady, 0);
+  EXPECT_FALSE(soundBank.ready);
 
   std::filesystem::remove("se/se3.wav");
   std::filesystem::create_directory("se/se3.wav");
@@ -109,7 +112,7 @@ TEST_F(Bank, EveryCallIsObservedWhetherTheBankIsReadyOrNot) {
   playEffect(SoundStar);  // before any bank
   writeBank(SoundCount);
   initSoundBank();
-  ASSERT_EQ(bankReady, 1);
+  ASSERT_TRUE(soundBank.ready);
   playEffect(SoundTimeWarning);
   playEffect(40);
   EXPECT_EQ(calls, (std::vector<int>{SoundStar, SoundTimeWarning, 40}));
@@ -118,20 +121,20 @@ TEST_F(Bank, EveryCallIsObservedWhetherTheBankIsReadyOrNot) {
 TEST_F(Bank, ReleaseSilencesAndCanBeRepeated) {
   writeBank(SoundCount);
   initSoundBank();
-  ASSERT_EQ(bankReady, 1);
+  ASSERT_TRUE(soundBank.ready);
   playEffect(SoundBreak);
   releaseSoundBank();
-  EXPECT_EQ(bankReady, 0);
+  EXPECT_FALSE(soundBank.ready);
   EXPECT_EQ(effectFrames(SoundBreak), 0u);
   EXPECT_EQ(firstSample(), 0);  // the voice started before release is gone too
   playEffect(SoundBreak);
   EXPECT_EQ(firstSample(), 0);
   releaseSoundBank();
-  EXPECT_EQ(bankReady, 0);
+  EXPECT_FALSE(soundBank.ready);
 
   // A second start-up loads afresh.
   initSoundBank();
-  ASSERT_EQ(bankReady, 1);
+  ASSERT_TRUE(soundBank.ready);
   playEffect(SoundBreak);
   EXPECT_EQ(firstSample(), 500);
 }
@@ -149,8 +152,8 @@ TEST_F(Bank, RealWavFilesFillTheBank) {
                                "se/se" + std::to_string(i) + ".wav");
   }
   initSoundBank();
-  ASSERT_EQ(bankReady, 1);
-  EXPECT_EQ(effectFormats[0].samplesPerSec, 48000);
+  ASSERT_TRUE(soundBank.ready);
+  EXPECT_EQ(soundBank.formats[0].samplesPerSec, 48000);
   EXPECT_GT(effectFrames(0), 44100u);
   playEffect(0);
   std::vector<int16_t> out(2 * 44100);
@@ -166,7 +169,7 @@ TEST_F(Bank, TheGamesOwnEffectsLoad) {
   testing::internal::CaptureStderr();
   initSoundBank();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  ASSERT_EQ(bankReady, 1);
+  ASSERT_TRUE(soundBank.ready);
   for (int i = 0; i < SoundCount; ++i) {
     uint32_t frames = effectFrames(i);
     EXPECT_GT(frames, 0u) << "effect " << i;
@@ -200,7 +203,7 @@ TEST_F(Bank, NoAudioDeviceSaysSoOnceAndPlaysOnSilently) {
   // The music misses the same device: the one line speaks for both.
   EXPECT_EQ(said.rfind("wendlop: no music and no sound effects: no audio device", 0), 0u) << said;
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
-  EXPECT_EQ(bankReady, 0);
+  EXPECT_FALSE(soundBank.ready);
   EXPECT_FALSE(sysAudioReady());
   playEffect(SoundStar);
   EXPECT_EQ(firstSample(), 0);

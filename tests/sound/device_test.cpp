@@ -9,6 +9,7 @@
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
+#include "sound/sound_bank.h"
 #include "sound/sound_mixer.h"
 #include "wav_maker.h"
 
@@ -74,7 +75,7 @@ TEST_F(Device, EffectsPlayThroughTheDeviceWithMusicBeside) {
                           deviceWav(std::vector<int16_t>(2 * 88200, 1000))));
   }
   initSoundBank();
-  ASSERT_EQ(bankReady, 1);
+  ASSERT_TRUE(soundBank.ready);
   ASSERT_TRUE(sysAudioReady());
   sysSetMusicSource(countingMusic);
   playEffect(SoundClear);

@@ -30,6 +30,7 @@
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
+#include "sound/sound_bank.h"
 #include "sound/sound_mixer.h"
 #include "wav_file.h"
 
@@ -125,7 +126,7 @@ int main(int argc, char** argv) {
   // 1. Mixer cost, no device.
   sysSetHeadless(true);
   initSoundBank();
-  if (bankReady != 1) return 1;
+  if (!soundBank.ready) return 1;
   {
     std::vector<int16_t> out(2 * SysAudioBufferFrames);
     const int rounds = 20000;
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
   // 2. The device.
   sysSetHeadless(false);
   initSoundBank();
-  if (!sysAudioReady() || bankReady != 1) {
+  if (!sysAudioReady() || !soundBank.ready) {
     std::fprintf(stderr, "wendlop-bench-sound: %s\n", sysAudioError());
     std::filesystem::remove_all(folder);
     return 1;

@@ -240,12 +240,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (replay) {
-    SysFile* f = sysOpenRead(replayPath.c_str());
-    if (!f) {
+    std::vector<uint8_t> bytes;
+    std::string why;
+    if (sysReadWholeFile(replayPath.c_str(), ReplayBytes, &bytes, &why) != SysReadOk) {
       std::fprintf(stderr, "wendlop-sim: cannot read %s\n", replay);
       return 2;
     }
-    sysClose(f);
   }
   startDemonstration(stage, replay ? replayPath.c_str() : "", drag);
   // Loaded here only to say at once that there is no such stage; the scene

@@ -229,7 +229,7 @@ const char* usage =
     "                         the 50 built-in stages, its narrowest timing window and\n"
     "                         hazards that stand still; exit 1 if FILE cannot be read\n"
     "  --max-clicks K         with --check: try up to K clicks, 0 to 7 (default 7)\n"
-    "  --seconds S            with --check: stop after S seconds (default 600)\n"
+    "  --seconds S            with --check: stop after S seconds (default 1200)\n"
     "  --solution FILE        with --check: write the clicks found to FILE (- for\n"
     "                         standard output), as \"press FRAME ROW COL\" and\n"
     "                         \"walker FRAME\" lines\n"

@@ -29,6 +29,11 @@ constexpr int CanvasColumns = 40;
 constexpr long long FinalPositions = 2000;
 constexpr size_t MostCandidates = 6;
 constexpr int RelaxStep = 8;
+// How far the first round of relaxing moves a press, each way: finding the
+// presses after it again costs far more than playing them as they are.
+constexpr int AdaptRange = 240;
+// A search for the presses after it gives up after this many frames.
+constexpr long long TailFrames = 20000;
 
 int tileOf(const uint8_t* image, int row, int col) { return image[TileLayerOffset + GridColumns * row + col]; }
 int objectOf(const uint8_t* image, int row, int col) {
@@ -125,6 +130,32 @@ class MovedPress {
       if (j != i_ && std::abs(presses_[j].frame - f) < 2) return true;
     return false;
   }
+  Press pressAt(int f) const {
+    Press p = presses_[i_];
+    p.frame = f;
+    return p;
+  }
+  // Pressed at frame f, and the presses after it as many frames later as
+  // it, or else found again from there (on the grid of frames); *tail gets
+  // them.
+  bool clearsWithRest(int f, SequenceTiming* rest, std::vector<Press>* tail) {
+    tail->assign(presses_.begin() + static_cast<long>(i_) + 1, presses_.end());
+    for (Press& p : *tail) p.frame += f - at_;
+    if (tail->empty() || tail->back().frame <= ReplayRecords - 2) {
+      std::vector<Press> shifted(presses_.begin(), presses_.begin() + static_cast<long>(i_));
+      shifted.push_back(pressAt(f));
+      shifted.insert(shifted.end(), tail->begin(), tail->end());
+      restoreGame(before_[static_cast<size_t>(std::min(f, at_) - from_)]);
+      if (clearsFromHere(shifted)) return true;
+    }
+    restoreGame(before_[static_cast<size_t>(std::min(f, at_) - from_)]);
+    while (flow.replayIndex < f)
+      if (playFrame(nullptr) != FrameResult::Playing) return false;
+    Press press = pressAt(f);
+    const FrameResult r = playFrame(&press);
+    if (r == FrameResult::Clear) return tail->empty();
+    return r == FrameResult::Playing && rest->findFromHere(tail);
+  }
   bool clearsAt(int f) {
     std::vector<Press> moved = presses_;
     moved[i_].frame = f;
@@ -140,13 +171,66 @@ class MovedPress {
   std::vector<GameSnapshot> before_;  // before frames from_ .. at_
 };
 
-// Moves each press of a solution that clears, in turn, to the middle of the
-// widest run of frames where it still clears, looked for every RelaxStep
-// frames: the search finds the earliest frames that work, often at the edge
-// of a narrow run when a wide one comes later. *runs gets each press's run,
-// in frames looked at, as a first guess at its window.
-std::vector<Press> relaxed(std::vector<Press> presses, std::vector<int>* runs) {
-  // Each press once, in the order found; `ids` follows them as they move.
+// The widest run of the frames looked at where `works` says yes, and the one
+// of them nearest its middle.
+template <typename Works>
+int middleOfWidestRun(int from, int to, int step, Works works, int* width) {
+  std::vector<int> ok;
+  for (int f = from; f <= to; f += step)
+    if (works(f)) ok.push_back(f);
+  size_t bestStart = 0, bestEnd = 0;
+  for (size_t start = 0, k = 1; k <= ok.size(); ++k) {
+    if (k == ok.size() || ok[k] != ok[k - 1] + step) {
+      if (ok[k - 1] - ok[start] > ok[bestEnd] - ok[bestStart]) {
+        bestStart = start;
+        bestEnd = k - 1;
+      }
+      start = k;
+    }
+  }
+  if (ok.empty()) return *width = 0, from;
+  *width = ok[bestEnd] - ok[bestStart] + 1;
+  const int middle = (ok[bestStart] + ok[bestEnd]) / 2;
+  size_t nearest = bestStart;
+  for (size_t k = bestStart; k <= bestEnd; ++k)
+    if (std::abs(ok[k] - middle) < std::abs(ok[nearest] - middle)) nearest = k;
+  return ok[nearest];
+}
+
+// Moves the presses of a solution that clears to the middle of the widest
+// runs of frames where they still clear, looked for every RelaxStep frames:
+// the search finds the earliest frames that work, often at the edge of a
+// narrow run when a wide one comes later. The first round takes each press in
+// turn and finds the presses after it again for every frame it is tried at,
+// as a player who clicks later clicks the rest to suit; the second moves each
+// press alone. *runs gets each press's run of the second round, in frames
+// looked at, as a first guess at its window.
+std::vector<Press> relaxed(std::vector<Press> presses, int step, std::vector<int>* runs) {
+  for (size_t i = 0; i < presses.size(); ++i) {
+    MovedPress moved(presses, i);
+    if (!moved.ready()) return presses;
+    const int at = moved.at();
+    const int low = std::max({moved.earliest(), at - AdaptRange, i > 0 ? presses[i - 1].frame + 2 : 1});
+    const int high = std::min(moved.latest(), at + AdaptRange);
+    const std::vector<Press> rest(presses.begin() + static_cast<long>(i) + 1, presses.end());
+    SequenceTiming timing(rest, step);
+    timing.limitFrames(TailFrames);
+    std::vector<std::vector<Press>> tails(static_cast<size_t>(high - low + 1));
+    auto works = [&](int f) {
+      std::vector<Press>& tail = tails[static_cast<size_t>(f - low)];
+      if (f != at) return moved.clearsWithRest(f, &timing, &tail);
+      tail = rest;
+      return true;
+    };
+    int width = 0;
+    const int chosen = middleOfWidestRun(at - (at - low) / RelaxStep * RelaxStep, high, RelaxStep, works, &width);
+    if (width == 0) continue;
+    presses.resize(i);
+    presses.push_back(moved.pressAt(chosen));
+    const std::vector<Press>& tail = tails[static_cast<size_t>(chosen - low)];
+    presses.insert(presses.end(), tail.begin(), tail.end());
+  }
+  // Each press alone; `ids` follows them as they move.
   std::vector<size_t> ids(presses.size());
   std::iota(ids.begin(), ids.end(), 0);
   std::vector<int> widths(presses.size(), 0);
@@ -155,30 +239,10 @@ std::vector<Press> relaxed(std::vector<Press> presses, std::vector<int>* runs) {
     MovedPress moved(presses, i);
     if (!moved.ready()) break;
     const int at = moved.at();
-    int runStart = -1, runEnd = -1, bestStart = at, bestEnd = at;
-    auto closeRun = [&] {
-      if (runStart >= 0 && runEnd - runStart > bestEnd - bestStart) {
-        bestStart = runStart;
-        bestEnd = runEnd;
-      }
-      runStart = -1;
-    };
-    for (int f = at - (at - moved.earliest()) / RelaxStep * RelaxStep; f <= moved.latest(); f += RelaxStep) {
-      if (moved.crowded(f)) continue;
-      if (f == at || moved.clearsAt(f)) {
-        if (runStart < 0) runStart = f;
-        runEnd = f;
-      } else {
-        closeRun();
-      }
-    }
-    closeRun();
-    // The middle of the run, on the frames looked at, and one that clears.
-    int middle = at + ((bestStart + bestEnd) / 2 - at) / RelaxStep * RelaxStep;
-    while (middle != at && (moved.crowded(middle) || !moved.clearsAt(middle)))
-      middle += middle < at ? RelaxStep : -RelaxStep;
-    presses[i].frame = middle;
-    widths[id] = bestEnd - bestStart + 1;
+    auto works = [&](int f) { return !moved.crowded(f) && (f == at || moved.clearsAt(f)); };
+    const int chosen = middleOfWidestRun(at - (at - moved.earliest()) / RelaxStep * RelaxStep, moved.latest(),
+                                         RelaxStep, works, &widths[id]);
+    if (widths[id] > 0) presses[i].frame = chosen;
     std::vector<size_t> order(presses.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return presses[a].frame < presses[b].frame; });
@@ -266,7 +330,7 @@ void chooseSolution(const StageMeasure& m, int step, CheckResult* r, const std::
     if (!timed[k] && !timeSequence(1, candidates[k], step, &presses)) continue;
     if (!playSolution(1, presses)) continue;
     std::vector<int> runs;
-    presses = relaxed(presses, &runs);
+    presses = relaxed(presses, step, &runs);
     // A run seen every RelaxStep frames is at most that much short of the
     // window on each side.
     const int guess = runs.empty() ? 0 : *std::min_element(runs.begin(), runs.end()) + 2 * RelaxStep;

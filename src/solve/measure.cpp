@@ -438,51 +438,6 @@ class ExhaustiveSearch {
   std::chrono::steady_clock::time_point started_;
 };
 
-// The frames of a solution that presses these things in this order, found on
-// the same grid of frames; it exists for every sequence the exhaustive search
-// collected.
-class SequenceTiming {
- public:
-  SequenceTiming(const std::vector<Press>& order, int step) : order_(order), step_(step < 1 ? 1 : step) {}
-
-  bool find(int stage, std::vector<Press>* out) {
-    if (!startAttempt(stage) || !go(0)) return false;
-    *out = path_;
-    return true;
-  }
-
- private:
-  bool go(size_t next) {
-    for (;;) {
-      const int p = flow.replayIndex;
-      if (next < order_.size() && p > 0 && p % step_ == 0 && flow.pointer.button == 0) {
-        // Each (world, frame, presses made) is tried once: it failed before.
-        const uint64_t key = worldKey();
-        const uint64_t mark = mix(key ^ static_cast<uint64_t>(p) << 32 ^ next);
-        if (!failed_.insert(mark).second) return false;
-        GameSnapshot before;
-        saveGame(&before);
-        Press press = order_[next];
-        press.frame = p;
-        const FrameResult r = playFrame(&press);
-        path_.push_back(press);
-        if (r == FrameResult::Clear && next + 1 == order_.size()) return true;
-        if (r == FrameResult::Playing && go(next + 1)) return true;
-        path_.pop_back();
-        restoreGame(before);
-      }
-      const FrameResult r = playFrame(nullptr);
-      if (r == FrameResult::Clear) return next == order_.size();
-      if (r == FrameResult::Lost) return false;
-    }
-  }
-
-  const std::vector<Press>& order_;
-  int step_;
-  std::vector<Press> path_;
-  std::unordered_set<uint64_t> failed_;
-};
-
 }  // namespace
 
 StageMeasure measureStage(int stage, const MeasureOptions& options) {
@@ -504,6 +459,65 @@ StageMeasure measureStage(int stage, const MeasureOptions& options) {
     }
   }
   return m;
+}
+
+SequenceTiming::SequenceTiming(const std::vector<Press>& order, int step) : order_(order), step_(step < 1 ? 1 : step) {}
+
+bool SequenceTiming::find(int stage, std::vector<Press>* out) {
+  return startAttempt(stage) && findFromHere(out);
+}
+
+bool SequenceTiming::findFromHere(std::vector<Press>* out) {
+  path_.clear();
+  marked_.clear();
+  played_ = 0;
+  const bool found = go(0);
+  // A search that gave up proved nothing of what it marked.
+  if (limit_ > 0 && played_ > limit_)
+    for (uint64_t m : marked_) failed_.erase(m);
+  if (!found) return false;
+  *out = path_;
+  return true;
+}
+
+FrameResult SequenceTiming::frame(const Press* press) {
+  ++played_;
+  return playFrame(press);
+}
+
+bool SequenceTiming::go(size_t next) {
+  // Marks that lead to the clear found are no failures: they are taken back,
+  // so that a later find from another frame may pass them.
+  std::vector<uint64_t> marks;
+  auto succeed = [&] {
+    for (uint64_t m : marks) failed_.erase(m);
+    return true;
+  };
+  for (;;) {
+    const int p = flow.replayIndex;
+    if (next < order_.size() && p > 0 && p % step_ == 0 && flow.pointer.button == 0) {
+      // Each (world, frame, presses made) is tried once: it failed before.
+      const uint64_t key = worldKey();
+      const uint64_t mark = mix(key ^ static_cast<uint64_t>(p) << 32 ^ next);
+      if (limit_ > 0 && played_ > limit_) return false;
+      if (!failed_.insert(mark).second) return false;
+      marks.push_back(mark);
+      if (limit_ > 0) marked_.push_back(mark);
+      GameSnapshot before;
+      saveGame(&before);
+      Press press = order_[next];
+      press.frame = p;
+      const FrameResult r = frame(&press);
+      path_.push_back(press);
+      if (r == FrameResult::Clear && next + 1 == order_.size()) return succeed();
+      if (r == FrameResult::Playing && go(next + 1)) return succeed();
+      path_.pop_back();
+      restoreGame(before);
+    }
+    const FrameResult r = frame(nullptr);
+    if (r == FrameResult::Clear) return next == order_.size() && succeed();
+    if (r == FrameResult::Lost) return false;
+  }
 }
 
 bool timeSequence(int stage, const std::vector<Press>& order, int step, std::vector<Press>* out) {

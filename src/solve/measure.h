@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "solve/solver.h"
@@ -79,8 +80,32 @@ struct StageMeasure {
 StageMeasure measureStage(int stage, const MeasureOptions& options);
 
 // The frames of a solution that presses these things in this order, found on
-// the grid of frames as the exhaustive search would; false when there is none.
+// the grid of frames as the exhaustive search would (the earliest first);
+// false when there is none.
 bool timeSequence(int stage, const std::vector<Press>& order, int step, std::vector<Press>* out);
+
+// The same from the Playing frame the game is at. It remembers the states
+// from which the rest of the order failed, so that finding again from another
+// state of the same stage is quicker.
+class SequenceTiming {
+ public:
+  SequenceTiming(const std::vector<Press>& order, int step);
+  // Each find gives up, false, after playing this many frames (0: never).
+  void limitFrames(long long frames) { limit_ = frames; }
+  bool find(int stage, std::vector<Press>* out);
+  bool findFromHere(std::vector<Press>* out);
+
+ private:
+  bool go(size_t next);
+  FrameResult frame(const Press* press);
+
+  const std::vector<Press>& order_;
+  int step_;
+  long long limit_ = 0, played_ = 0;
+  std::vector<Press> path_;
+  std::unordered_set<uint64_t> failed_;
+  std::vector<uint64_t> marked_;  // by this find, taken back if it gives up
+};
 
 // How far one press of a solution can move, alone, and the stage still be
 // cleared: every frame from `frame - earlier` to `frame + later` clears.

@@ -19,6 +19,7 @@
 #include "solve/check_runner.h"
 #include "solve/replay_build.h"
 #include "sound/sound.h"
+#include "sound/sound_bank.h"
 
 EditorState editor;
 
@@ -910,8 +911,8 @@ bool editorBuildReplay() {
   GameSnapshot before;
   saveGame(&before);
   holdSong();
-  const uint8_t bank = bankReady;
-  bankReady = 0;
+  const bool bank = soundBank.ready;
+  soundBank.ready = false;
   frameClock.frameSkip = 1 << 30;  // the scenes draw on none of these frames
   std::memset(replayBuffer, 0, sizeof replayBuffer);
   startDemonstrationOfStage();
@@ -921,7 +922,7 @@ bool editorBuildReplay() {
   stopSong();
   unloadSong();
   releaseHeldSong();
-  bankReady = bank;
+  soundBank.ready = bank;
   restoreGame(before);
   giveStageImage(nullptr);
   restartFrameClock();

@@ -51,6 +51,10 @@ folders=$(cd "$data" && find . -mindepth 1 -maxdepth 1 | sort | tr '\n' ' ')
 # (packs/ holds the stage packs that ship beside the built-in stages, when there are any)
 [ "$folders" = "./bmp ./map ./midi ./replay ./se " ] || [ "$folders" = "./bmp ./map ./midi ./packs ./replay ./se " ] ||
   fail "the data folder holds $folders"
+# The packs that ship (the pack Extra) are installed as they are in data/.
+if [ -d "$src/data/packs" ]; then
+  diff -r "$src/data/packs" "$data/packs" >/dev/null || fail "the installed packs/ differ from data/packs"
+fi
 for size in 16 32 48 64 128 256; do
   [ -f "$root/usr/share/icons/hicolor/${size}x${size}/apps/wendlop.png" ] || fail "no ${size}x${size} icon"
 done
@@ -96,6 +100,16 @@ game_pid=""
 [ "$status" -eq 0 ] || fail "the installed game ended with status $status: $(cat "$tmp/err")"
 [ -f "$tmp/shots/frame-000030.png" ] || fail "the installed game drew no 30 frames: $(cat "$tmp/err")"
 if grep -q "data folder" "$tmp/err"; then fail "the installed game did not find its data: $(cat "$tmp/err")"; fi
+if grep -q "is left out" "$tmp/err"; then fail "the installed game left a pack out: $(cat "$tmp/err")"; fi
+# And it finds each of them by its name: --export writes it from there.
+for ini in "$data"/packs/*/pack.ini; do
+  [ -f "$ini" ] || continue
+  name=$(sed -n 's/^name = //p' "$ini")
+  (cd / && env -u WENDLOP_DATA -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$tmp/home" \
+    "$game" --export "$name" "$tmp/pack.zip" >/dev/null 2>"$tmp/err") ||
+    fail "the installed game does not find its pack $name: $(cat "$tmp/err")"
+  rm -f "$tmp/pack.zip"
+done
 # It writes only what changed (settings, cleared stages, recordings), and
 # nothing did.
 [ -z "$(ls -A "$tmp/home")" ] || fail "the game wrote into HOME: $(cd "$tmp/home" && find . | tr '\n' ' ')"

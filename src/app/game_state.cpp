@@ -7,6 +7,7 @@
 #include "app/controls.h"
 #include "app/settings.h"
 #include "app/shell.h"
+#include "editor/editor.h"
 #include "flow/progress.h"
 #include "pack/pack.h"
 
@@ -40,6 +41,7 @@ void resetGame() {
   restoreGame(start);
   resetFrameClock();
   resetReplay();
+  giveStageImage(nullptr);
   // What the player keeps between runs is not read or written until the
   // shell names its files again.
   resetControls();
@@ -48,6 +50,8 @@ void resetGame() {
   settings = Settings{};
   setProgressFile("");
   progress = Progress{};
+  resetEditor();
+  setEditorDataFolder("");
   packState = PackState{};
   forgetBrowserPictures();
 }

@@ -30,7 +30,8 @@ void saveGame(GameSnapshot* out);
 void restoreGame(const GameSnapshot& in);
 
 // Every concern of the game back to its value at program start, the replay
-// buffer and where replays, settings and progress are kept included.
+// buffer, a stage given in memory and where replays, settings and progress are
+// kept included.
 void resetGame();
 
 // Starts a demonstration of `stage` in a game just reset, as the title's DEMO

@@ -7,11 +7,13 @@
 #include <cstring>
 #include <string>
 
+#include "app/check_command.h"
 #include "app/controls.h"
 #include "app/pointer_input.h"
 #include "app/preview.h"
 #include "app/settings.h"
 #include "display/display.h"
+#include "editor/editor.h"
 #include "flow/progress.h"
 #include "music/music.h"
 #include "pack/pack.h"
@@ -24,6 +26,8 @@ FrameReport frameReport;
 
 namespace {
 WindowChoice windowAtStart{};
+// The Shift and Ctrl of the key message that follows.
+uint32_t keyModifiers = 0;
 }  // namespace
 
 void initGameValues() {
@@ -39,12 +43,17 @@ void runFrameWork() {
   stepStickPointer();
   samplePointer(livePointer);
   const Scene ran = flow.scene;
-  runScene();
+  if (editorOpen()) {
+    editorFrame();
+  } else {
+    runScene();
+  }
   // Over the waiting stage's picture, while Tab is held; the scene redraws
   // the whole picture on each of its frames.
   if (ran == StageReady && pathPreview.held && c.frameDrawn) drawHazardPaths();
   char text[32];
-  if (c.skipPhase == 0) {
+  // The editor's own lines take the bottom row; a test play shows it as play does.
+  if (c.skipPhase == 0 && !editorTakesPointer()) {
     std::snprintf(text, sizeof text, "SKIPLV %d", c.frameSkip);
     drawText(30, 29, text);
   }
@@ -68,6 +77,41 @@ void runFrame() {
   if (frameDue()) runFrameWork();
 }
 
+namespace {
+void keyDown(uint32_t key) {
+  const uint32_t modifiers = keyModifiers;
+  keyModifiers = 0;
+  // The editor's keys are its own; in its test play the scenes have all but
+  // the key that ends it.
+  if (editorOpen() && (editorTakesPointer() || key == SysKeyEscape || key == SysKeyF12)) {
+    editorKey(key, modifiers);
+    return;
+  }
+  if (key == 'e' && flow.scene == Title && !pauseState.paused && !editorOpen()) {
+    openEditor(nullptr);
+    return;
+  }
+  if (!pauseState.paused && takeSceneKey(key)) return;
+  if ((key == SysKeyEscape || key == SysKeyF12) && flow.scene == Title) {
+    sysDestroyWindow();
+  } else if (pointerKeyRepeats(key)) {
+    // Space or Enter held down as the button: the system's repeats.
+  } else if (controlKey(key)) {
+    pointerKeyTaken(key);
+  } else {
+    pointerKeyDown(key);
+  }
+}
+
+// The right and middle buttons are the editor's alone.
+void otherButton(const SysEvent& event) {
+  if (!editorTakesPointer()) return;
+  const bool right = event.message == SysMsgRightButtonDown || event.message == SysMsgRightButtonUp;
+  const bool down = event.message == SysMsgRightButtonDown || event.message == SysMsgMiddleButtonDown;
+  editorButton(right ? 3 : 2, down, static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
+}
+}  // namespace
+
 void windowProcedure(const SysEvent& event) {
   switch (event.message) {
     case SysMsgDestroy:
@@ -76,17 +120,11 @@ void windowProcedure(const SysEvent& event) {
     case SysMsgPaint:
       repaintWindow();
       break;
+    case SysMsgKeyModifiers:
+      keyModifiers = event.param;
+      break;
     case SysMsgKeyDown:
-      if (!pauseState.paused && takeSceneKey(event.param)) break;
-      if ((event.param == SysKeyEscape || event.param == SysKeyF12) && flow.scene == Title) {
-        sysDestroyWindow();
-      } else if (pointerKeyRepeats(event.param)) {
-        // Space or Enter held down as the button: the system's repeats.
-      } else if (controlKey(event.param)) {
-        pointerKeyTaken(event.param);
-      } else {
-        pointerKeyDown(event.param);
-      }
+      keyDown(event.param);
       break;
     case SysMsgKeyUp:
       pointerKeyUp(event.param);
@@ -96,10 +134,12 @@ void windowProcedure(const SysEvent& event) {
       pointerFocusLost();
       controlFocusLost();
       break;
-    case SysMsgMouseMove:
-      if (pointerMouseMove(static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16)))
-        controlPointer(livePointer.liveX, livePointer.liveY, false);
+    case SysMsgMouseMove: {
+      const int x = static_cast<int>(event.param & 0xFFFFu), y = static_cast<int>(event.param >> 16);
+      if (editorTakesPointer()) editorPointerMove(x, y);
+      if (pointerMouseMove(x, y)) controlPointer(livePointer.liveX, livePointer.liveY, false);
       break;
+    }
     case SysMsgButtonDown:
       pointerMouseMove(static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
       // A press on the pause menu, or one that ends a demonstration, is
@@ -108,11 +148,22 @@ void windowProcedure(const SysEvent& event) {
         controlPointer(livePointer.liveX, livePointer.liveY, true);
         break;
       }
+      if (editorTakesPointer()) {
+        editorButton(1, true, static_cast<int>(event.param & 0xFFFFu), static_cast<int>(event.param >> 16));
+        break;
+      }
       if (endDemonstrationByPress()) break;
       pointerMouseButton(true);
       break;
     case SysMsgButtonUp:
       pointerMouseButton(false);
+      if (editorTakesPointer()) editorButton(1, false, editor.pointerX, editor.pointerY);
+      break;
+    case SysMsgRightButtonDown:
+    case SysMsgRightButtonUp:
+    case SysMsgMiddleButtonDown:
+    case SysMsgMiddleButtonUp:
+      otherButton(event);
       break;
     case SysMsgPadAdded:
     case SysMsgPadRemoved:
@@ -172,6 +223,16 @@ const char* usage =
     "                         solutions, and install it among your packs\n"
     "  --replace              with --import: put it in place of your pack of that name\n"
     "  --export NAME FILE     write the pack NAME with its solutions to FILE (.zip or .tar.gz)\n"
+    "  --edit [FILE.fmf]      open the stage editor (on FILE, or a new stage)\n"
+    "  --check FILE.fmf       check a stage without a window: the fewest clicks that\n"
+    "                         clear it (or none, or not sure), its rank by effort among\n"
+    "                         the 50 built-in stages, its narrowest timing window and\n"
+    "                         hazards that stand still; exit 1 if FILE cannot be read\n"
+    "  --max-clicks K         with --check: try up to K clicks, 0 to 7 (default 7)\n"
+    "  --seconds S            with --check: stop after S seconds (default 1200)\n"
+    "  --solution FILE        with --check: write the clicks found to FILE (- for\n"
+    "                         standard output), as \"press FRAME ROW COL\" and\n"
+    "                         \"walker FRAME\" lines\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
     "An option's value may also follow an equals sign: --scale=2.\n"
@@ -179,8 +240,10 @@ const char* usage =
     "Keys: P or Pause pauses and goes on; Escape in a stage opens the menu\n"
     "(CONTINUE, RESTART STAGE, TITLE) and ends a demonstration (so does a click);\n"
     "Escape or F12 on the title closes the game. M mutes, - and + set the volume.\n"
-    "On the title, B (or a click on the stage number) shows the pack's stages, and\n"
-    "Tab (or a click on the PACK line) chooses the next pack, when there are others.\n"
+    "On the title, B (or a click on the stage number) shows the pack's stages,\n"
+    "Tab chooses the next pack (Extra comes with the game), and E opens the stage\n"
+    "editor. The PACK line, which a click also turns, shows once a stage has been\n"
+    "cleared, another pack chosen, or you have packs of your own.\n"
     "Holding Tab while a stage waits for its first click, or while paused, draws\n"
     "where each hazard goes in the next five seconds (and hides the pause menu).\n"
     "F11 or Alt+Enter switches between the window and fullscreen. The window can\n"
@@ -218,6 +281,9 @@ struct Options {
   bool replace = false;
   std::string exportName;
   std::string exportFile;
+  bool edit = false;
+  std::string editFile;  // "" for a new stage
+  CheckCommand check;
 };
 
 // A whole number from `low` to `high`, written in decimal digits only.
@@ -287,6 +353,9 @@ int takeOption(const std::string& name, const std::string& value, int argc, char
     }
     options.exportName = value;
     options.exportFile = argv[++i];
+  } else if (name == "--edit") {
+    options.edit = true;
+    options.editFile = value;
   }
   return 0;
 }
@@ -294,17 +363,22 @@ int takeOption(const std::string& name, const std::string& value, int argc, char
 // 0 to go on, otherwise 1 + the exit code.
 int parseOptions(int argc, char** argv, Options& options) {
   constexpr int Usage = ExitUsage + 1;
+  std::string otherThanCheck;  // the first option that is not the check's
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     // "--name=value" as well as "--name value".
     const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
     const std::string name = arg.substr(0, equals);
     const bool joined = equals != std::string::npos;
+    const bool checkOption = isCheckOption(name);
     const bool takesValue = name == "--screenshot-dir" || name == "--screenshot-every" || name == "--scale" ||
-                            name == "--pack" || name == "--import" || name == "--export";
+                            name == "--pack" || name == "--import" || name == "--export" ||
+                            (checkOption && name != "--check-child");
     const bool isFlag = name == "--help" || name == "-h" || name == "--version" || name == "--record" ||
-                        name == "--fullscreen" || name == "--replace";
-    if (!takesValue && !isFlag) {
+                        name == "--fullscreen" || name == "--replace" || name == "--check-child";
+    // FILE after --edit is optional: the next word is it unless it is an option.
+    const bool optionalValue = name == "--edit";
+    if (!takesValue && !isFlag && !optionalValue) {
       std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", shown(arg).c_str());
       return Usage;
     }
@@ -313,7 +387,10 @@ int parseOptions(int argc, char** argv, Options& options) {
       return Usage;
     }
     std::string value;
-    if (takesValue) {
+    if (optionalValue) {
+      if (joined) value = arg.substr(equals + 1);
+      else if (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) value = argv[++i];
+    } else if (takesValue) {
       if (joined) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < argc) {
@@ -331,7 +408,17 @@ int parseOptions(int argc, char** argv, Options& options) {
       std::printf("Wendlop %s\n", WENDLOP_VERSION);
       return 1;
     }
+    if (checkOption) {
+      if (!takeCheckOption(name, value, &options.check)) return Usage;
+      continue;
+    }
+    if (otherThanCheck.empty()) otherThanCheck = name;
     if (int stop = takeOption(name, value, argc, argv, i, options)) return stop;
+  }
+  // A check runs alone, without a window.
+  if (const std::string why = checkCommandProblem(options.check, otherThanCheck); !why.empty()) {
+    std::fprintf(stderr, "wendlop: %s (try --help)\n", why.c_str());
+    return Usage;
   }
   return 0;
 }
@@ -358,14 +445,19 @@ int startGame(const GameStart& start) {
   if (user) {
     setUserReplayFolder((std::string(user) + "/replay").c_str());
     setProgressFile(std::string(user) + "/progress");
+    setEditorDataFolder(user);
   }
   if (start.replayFolder) setUserReplayFolder(start.replayFolder);
+  if (start.editorFolder) setEditorDataFolder(start.editorFolder);
   if (start.playerFiles) {
     if (const char* config = sysUserConfigFolder()) setSettingsFile(std::string(config) + "/settings.ini");
   }
   if (!start.settingsFile.empty()) setSettingsFile(start.settingsFile);
   if (!start.progressFile.empty()) setProgressFile(start.progressFile);
-  findPacks(sysAbsolutePath("packs"), user ? std::string(user) + "/packs" : "");
+  // The player's packs are where the editor saves: its folder when one is given.
+  const std::string ownPacks = start.editorFolder ? std::string(start.editorFolder) + "/packs"
+                                                  : (user ? std::string(user) + "/packs" : "");
+  findPacks(sysAbsolutePath("packs"), ownPacks);
   std::string why;
   if (!start.pack.empty() && !choosePackNamed(start.pack, &why)) {
     std::fprintf(stderr, "wendlop: %s\n", why.c_str());
@@ -418,6 +510,7 @@ void shutDownGame() {
 int wendlopMain(int argc, char** argv) {
   Options options;
   if (int done = parseOptions(argc, argv, options)) return done - 1;
+  if (checkCommandAsked(options.check)) return runCheckCommand(options.check);
   if (!options.importSource.empty() || !options.exportName.empty())
     return packCommand(options.importSource.empty() ? nullptr : options.importSource.c_str(), options.replace,
                        options.exportName.empty() ? nullptr : options.exportName.c_str(),
@@ -432,7 +525,9 @@ int wendlopMain(int argc, char** argv) {
   start.screenshotEvery = options.screenshotEvery;
   start.scale = options.scale;
   start.fullscreen = options.fullscreen;
+  const std::string editFile = options.editFile.empty() ? "" : sysAbsolutePath(options.editFile.c_str());
   if (int failed = startGame(start)) return failed;
+  if (options.edit) openEditor(editFile.empty() ? nullptr : editFile.c_str());
 
   // Every waiting message is handled before the next frame tick.
   while (dispatchMessages()) {

@@ -49,6 +49,7 @@ struct GameStart {
   std::string settingsFile;          // these instead, when not empty
   std::string progressFile;
   const char* replayFolder = nullptr;  // where recordings go, instead of the player's
+  const char* editorFolder = nullptr;  // the player's packs/ and the editor's recovery copy there, instead
   bool record = false;               // as if Shift were held at start
   std::string screenshotDir;
   int screenshotEvery = 1;

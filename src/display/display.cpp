@@ -273,6 +273,49 @@ void drawHazards() {
   }
 }
 
+void drawTextAt(int x, int y, const char* text) {
+  if (!display.drawing || !text) return;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p, x += GlyphSize) {
+    if (*p < 128)
+      copyToCanvas(SpriteSheet, FontX + (*p % 8) * GlyphSize, (*p / 8) * GlyphSize, GlyphSize, GlyphSize, x, y, true);
+  }
+}
+
+void drawTile(int x, int y, int tile) {
+  if (!display.drawing || tile < 0 || tile > 255) return;
+  copyToCanvas(SpriteSheet, (tile % 16) * TileSize, (tile / 16) * TileSize, TileSize, TileSize, x, y, true);
+}
+
+void drawFramePart(int frame, int partX, int partY, int w, int h, int x, int y) {
+  if (!display.drawing || frame < 0 || frame >= FrameCount) return;
+  if (partX < 0 || partY < 0 || w <= 0 || h <= 0 || partX + w > SpriteSize || partY + h > SpriteSize) return;
+  copyToCanvas(SpriteSheet, frameColumn[frame] * SpriteSize + partX,
+               (frameRow[frame] + FrameRowsTop) * SpriteSize + partY, w, h, x, y, true);
+}
+
+void fillBox(int x, int y, int w, int h, int colour) {
+  if (!display.drawing) return;
+  const int left = x < 0 ? 0 : x, top = y < 0 ? 0 : y;
+  const int right = x + w > CanvasWidth ? CanvasWidth : x + w;
+  const int bottom = y + h > CanvasHeight ? CanvasHeight : y + h;
+  for (int row = top; row < bottom; ++row)
+    for (int col = left; col < right; ++col) FrameCanvas[row][col] = static_cast<uint8_t>(colour);
+}
+
+int nearestColour(int red, int green, int blue) {
+  int best = 0;
+  long bestDistance = -1;
+  for (int i = 0; i < 256; ++i) {
+    const long dr = gamePalette[i][0] - red, dg = gamePalette[i][1] - green, db = gamePalette[i][2] - blue;
+    const long distance = dr * dr + dg * dg + db * db;
+    if (bestDistance < 0 || distance < bestDistance) {
+      best = i;
+      bestDistance = distance;
+    }
+  }
+  return best;
+}
+
 void drawTileLayer() {
   if (!display.drawing) return;
   const Surface& sheet = SpriteSheet;

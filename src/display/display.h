@@ -30,6 +30,16 @@ void drawEffect(int x, int y, int frame);
 void drawTileLayer();
 // The moving hazards that are still about.
 void drawHazards();
+// Text at any pixel, on one line: no wrapping, cut at the canvas edges.
+void drawTextAt(int x, int y, const char* text);
+// One tile's picture with its top-left corner at (x, y), as the tile layer draws it.
+void drawTile(int x, int y, int tile);
+// The w x h part at (partX, partY) of sprite frame `frame`, to (x, y).
+void drawFramePart(int frame, int partX, int partY, int w, int h, int x, int y);
+// A rectangle of one colour of the colour table, cut at the canvas edges.
+void fillBox(int x, int y, int w, int h, int colour);
+// The entry of the colour table nearest to red, green, blue (0..255 each).
+int nearestColour(int red, int green, int blue);
 
 // The 64 x 64 sprite frames 0..17: frame f is cell (frameColumn[f], frameRow[f])
 // of the two frame rows, at (64 x column, 512 + 64 x row) of the sprite sheet.

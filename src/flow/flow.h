@@ -86,7 +86,9 @@ extern const int titleItemCount;
 // The item drawn over text cell (column, row), or nullptr.
 const TitleItem* titleItemAt(int column, int row);
 // Whether the item is on the title now: the pack's row only while there is
-// more than the built-in pack to choose from.
+// more than the built-in pack to choose from, and then once something has
+// been cleared (in any pack), another pack is chosen, or the player has packs
+// of their own.
 bool titleItemShown(const TitleItem& item);
 // Takes a key that the title or the stage browser acts on (B opens the
 // browser, Tab chooses the next pack; in the browser the arrows, Page Up and

@@ -175,6 +175,15 @@ bool noteClear(int stage, int timeLeft) {
   return saved;
 }
 
+bool anyProgressInAnyPack() {
+  for (int stage = 1; stage <= LastStage; ++stage)
+    if (progress.bestTime[stage] > 0) return true;
+  for (const auto& [name, times] : progress.packTimes)
+    for (int time : times)
+      if (time > 0) return true;
+  return false;
+}
+
 bool anyProgress() {
   for (int stage = 1; stage <= packStageCount(); ++stage)
     if (bestTimeOf(stage) > 0) return true;

@@ -34,4 +34,6 @@ int bestTimeOf(int stage);
 // at once; a damaged file is kept beside it as progress.damaged. False when
 // the file cannot be written.
 bool noteClear(int stage, int timeLeft);
+// Something cleared in the pack being played; in any pack at all.
 bool anyProgress();
+bool anyProgressInAnyPack();

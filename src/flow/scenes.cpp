@@ -19,7 +19,7 @@ GameFlow flow;
 void (*titleObserver)(TitleAction action) = nullptr;
 
 // Row 23: "[START] \x1d 05 \x1c [DEMO]", row 25: "DRAG [ON ]", row 26 the pack
-// (shown only when there is more than one), and the credit line under them.
+// (see titleItemShown), and the credit line under them.
 // The gaps between items on a row are drawn as spaces.
 const TitleItem titleItems[] = {
     {"[START]", TitleText::Fixed, 23, 12, 7, TitleAction::Start},
@@ -34,8 +34,14 @@ const TitleItem titleItems[] = {
 };
 const int titleItemCount = static_cast<int>(sizeof titleItems / sizeof titleItems[0]);
 
+// The PACK line, when there are packs to choose from, is for a player who
+// has gone beyond the built-in stages' title as it always was: something
+// cleared (the progress row shows then too), another pack chosen, or packs of
+// their own. A player who uses none of it sees that title unchanged, packs
+// installed with the game (Extra) or not; Tab chooses a pack all the same.
 bool titleItemShown(const TitleItem& item) {
-  return item.kind != TitleText::PackName || packState.packs.size() > 1;
+  if (item.kind != TitleText::PackName) return true;
+  return packState.packs.size() > 1 && (anyProgressInAnyPack() || !currentPack().builtIn || anyOwnPack());
 }
 
 const TitleItem* titleItemAt(int column, int row) {

@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "world/stagetext.h"
+#include "world/world.h"
 
 PackState packState;
 
@@ -180,12 +182,12 @@ int packIndex(const std::string& name) {
   return -1;
 }
 
-void findPacks(const std::string& installedPacks, const std::string& userPacks) {
-  packState = PackState{};
-  packState.packs.push_back(builtInPack());
-  packState.userPacks = userPacks;
+namespace {
+// The packs of the two folders after the built-in one; what is left out is
+// said on stderr unless `quiet`.
+void addPacksFound(bool quiet) {
   for (int r = 0; r < 2; ++r) {
-    const std::string& root = r == 0 ? installedPacks : userPacks;
+    const std::string& root = r == 0 ? packState.installedPacks : packState.userPacks;
     std::vector<SysFolderEntry> entries;
     if (root.empty() || !sysIsDirectory(root.c_str()) || !sysListFolder(root.c_str(), &entries, nullptr)) continue;
     for (const SysFolderEntry& e : entries) {
@@ -195,18 +197,49 @@ void findPacks(const std::string& installedPacks, const std::string& userPacks) 
       Pack pack;
       std::string problem;
       if (!readPack(folder, &pack, &problem)) {
-        std::fprintf(stderr, "wendlop: %s is left out: %s\n", folder.c_str(), problem.c_str());
+        if (!quiet) std::fprintf(stderr, "wendlop: %s is left out: %s\n", folder.c_str(), problem.c_str());
         continue;
       }
       if (packIndex(pack.info.name) >= 0) {
-        std::fprintf(stderr, "wendlop: %s is left out: a pack named %s was found first\n", folder.c_str(),
-                     pack.info.name.c_str());
+        if (!quiet)
+          std::fprintf(stderr, "wendlop: %s is left out: a pack named %s was found first\n", folder.c_str(),
+                       pack.info.name.c_str());
         continue;
       }
       pack.installed = r == 0;
       packState.packs.push_back(pack);
     }
   }
+}
+
+bool insideFolder(const std::string& path, const std::string& root) {
+  return !root.empty() && path.size() > root.size() + 1 && path.compare(0, root.size(), root) == 0 &&
+         path[root.size()] == '/';
+}
+}  // namespace
+
+void findPacks(const std::string& installedPacks, const std::string& userPacks) {
+  packState = PackState{};
+  packState.packs.push_back(builtInPack());
+  packState.installedPacks = installedPacks;
+  packState.userPacks = userPacks;
+  addPacksFound(false);
+}
+
+void refreshPacks() {
+  const PackState before = packState;
+  const Pack current = currentPack();
+  packState.packs.assign(1, builtInPack());
+  packState.current = 0;
+  addPacksFound(true);
+  // A pack chosen by its folder, outside both, is kept as long as it reads.
+  for (const Pack& p : before.packs) {
+    if (p.builtIn || insideFolder(p.folder, before.installedPacks) || insideFolder(p.folder, before.userPacks)) continue;
+    Pack again;
+    if (readPack(p.folder, &again, nullptr) && packIndex(again.info.name) < 0) packState.packs.push_back(again);
+  }
+  for (size_t i = 0; i < packState.packs.size(); ++i)
+    if (packState.packs[i].folder == current.folder) packState.current = static_cast<int>(i);
 }
 
 const Pack& currentPack() {
@@ -273,6 +306,76 @@ std::string packReplayPath(int stage) { return replayPathIn(currentPack().folder
 std::string packRecordingFolder() {
   const Pack& p = currentPack();
   return p.builtIn ? "" : packFolderName(p.info.name) + "/";
+}
+
+// ---- The player's own packs ------------------------------------------------
+bool ownPack(const Pack& pack) { return !pack.builtIn && insideFolder(pack.folder, packState.userPacks); }
+
+bool anyOwnPack() {
+  for (const Pack& p : packState.packs)
+    if (ownPack(p)) return true;
+  return false;
+}
+
+std::string ownPackFolder(const std::string& folderName) {
+  if (packState.userPacks.empty() || folderName.empty() || folderName[0] == '.' ||
+      folderName.find('/') != std::string::npos)
+    return "";
+  return packState.userPacks + "/" + folderName;
+}
+
+bool ownPackStageOfPath(const std::string& path, std::string* folderName, int* stage) {
+  if (!insideFolder(path, packState.userPacks)) return false;
+  const std::string rest = path.substr(packState.userPacks.size() + 1);
+  const size_t slash = rest.find('/');
+  if (slash == std::string::npos || slash == 0) return false;
+  const std::string name = rest.substr(slash + 1);
+  // "map/mapNN.fmf", NN from 01 to 99.
+  if (name.size() != 13 || name.compare(0, 7, "map/map") != 0 || name.compare(9, 4, ".fmf") != 0) return false;
+  const int n = stageOf(name.substr(7, 2));
+  if (n < 1 || n > MostPackStages || ownPackFolder(rest.substr(0, slash)).empty()) return false;
+  *folderName = rest.substr(0, slash);
+  *stage = n;
+  return true;
+}
+
+bool ensurePackIni(const std::string& folder, const std::string& name, std::string* why) {
+  PackInfo existing;
+  if (readPackIni(folder, &existing, nullptr)) return true;
+  // The author as the system knows the player, where pack.ini can keep it.
+  const char* user = sysGetEnv("USER");
+  const std::string author = user && std::strlen(user) <= MostPackField && plainText(user) ? user : "";
+  return writePackIni(folder, PackInfo{name, author, "", "1", ""}, why);
+}
+
+bool writePackStage(const std::string& folder, int stage, const uint8_t* image, std::string* why,
+                    std::string* textWhy) {
+  const std::string path = stagePathIn(folder, stage);
+  if (!sysWriteFileAtomic(path.c_str(), image, StageMapSize, why)) return false;
+  // What an import proved was of the pack as it came.
+  sysRemoveFile((folder + "/verified").c_str());
+  std::string text, error;
+  const std::string textPath = path.substr(0, path.size() - 4) + ".txt";
+  if (!decompileStage(image, &text, &error)) {
+    if (textWhy) *textWhy = error;
+    sysRemoveFile(textPath.c_str());  // an old text would stand for another stage
+    return true;
+  }
+  if (!sysWriteFileAtomic(textPath.c_str(), text.data(), text.size(), &error) && textWhy) *textWhy = error;
+  return true;
+}
+
+bool writePackReplay(const std::string& folder, int stage, const uint8_t* bytes, size_t n, std::string* why) {
+  if (!sysWriteFileAtomic(replayPathIn(folder, stage).c_str(), bytes, n, why)) return false;
+  sysRemoveFile((folder + "/verified").c_str());
+  return true;
+}
+
+bool removePackReplay(const std::string& folder, int stage) {
+  const std::string path = replayPathIn(folder, stage);
+  if (!sysPathExists(path.c_str())) return true;
+  sysRemoveFile((folder + "/verified").c_str());
+  return sysRemoveFile(path.c_str());
 }
 
 // ---- The verdict of an import ------------------------------------------------

@@ -34,7 +34,8 @@ struct Pack {
 struct PackState {
   std::vector<Pack> packs;
   int current = 0;
-  std::string userPacks;  // the player's packs folder; "" when there is none
+  std::string installedPacks;  // the packs folder beside the game's data
+  std::string userPacks;       // the player's packs folder; "" when there is none
   bool operator==(const PackState&) const = default;
 };
 extern PackState packState;
@@ -62,6 +63,10 @@ bool readPack(const std::string& folder, Pack* out, std::string* problem);
 // named in one line on stderr and left out, and so is a second pack of a
 // name already found.
 void findPacks(const std::string& installedPacks, const std::string& userPacks);
+// Finds the packs again in the same folders, without a word on stderr, after
+// one was made or grew: the pack being played stays chosen, and a pack chosen
+// by its folder (--pack DIR) stays among them.
+void refreshPacks();
 bool samePackName(const std::string& a, const std::string& b);
 // The pack of this name, or -1.
 int packIndex(const std::string& name);
@@ -83,6 +88,31 @@ std::string replayPathIn(const std::string& folder, int stage);
 // Where the player's own recordings of the current pack's stages go, below
 // the recordings folder: "" for the built-in pack, "PACKFOLDER/" otherwise.
 std::string packRecordingFolder();
+
+// ---- The player's own packs ------------------------------------------------
+// Packs the player may write into: those in the player's packs folder. The
+// built-in pack, the installed ones and any other folder are only read.
+bool ownPack(const Pack& pack);
+// Whether packs of the player's own were found.
+bool anyOwnPack();
+// The folder of the player's pack in folder `folderName` of the packs folder;
+// "" when the player has no packs folder or the name is none of a pack's.
+std::string ownPackFolder(const std::string& folderName);
+// Whether `path` is a stage file map/mapNN.fmf of a folder in the player's
+// packs folder: that folder's name and the stage's number.
+bool ownPackStageOfPath(const std::string& path, std::string* folderName, int* stage);
+// Writes FOLDER/pack.ini for a new pack of this name (the author from $USER
+// where it is plain text), unless the folder has one. False with *why.
+bool ensurePackIni(const std::string& folder, const std::string& name, std::string* why);
+// Writes stage n of the pack in FOLDER, and beside it its text form
+// map/mapNN.txt, each whole or not at all. The rare image that the text
+// cannot stand for is saved without it (an old text is removed), *textWhy
+// saying why. A verdict of an import no longer holds and is removed.
+bool writePackStage(const std::string& folder, int stage, const uint8_t* image, std::string* why,
+                    std::string* textWhy);
+// Writes or removes stage n's solution replay/NN.dat in FOLDER.
+bool writePackReplay(const std::string& folder, int stage, const uint8_t* bytes, size_t n, std::string* why);
+bool removePackReplay(const std::string& folder, int stage);
 
 // ---- The verdict of an import ------------------------------------------------
 // Each stage's solution replayed when the pack was imported, kept in the

@@ -40,6 +40,11 @@ bool sysWriteFileAtomic(const char* path, const void* data, size_t n, std::strin
 // that fails at every stage start is named on stderr once, not every time.
 bool sysFirstReport(const std::string& key);
 bool sysIsDirectory(const char* path);
+// Removes a file; true when it is gone (also when it was never there).
+bool sysRemoveFile(const char* path);
+// The names of the entries of a folder, sorted, without "." and ".."; empty
+// when it cannot be read.
+std::vector<std::string> sysListFolder(const char* path);
 bool sysChangeDirectory(const char* path);
 // `path` made absolute against the current working folder (it need not exist).
 std::string sysAbsolutePath(const char* path);
@@ -63,6 +68,17 @@ enum SysMessage {
   SysMsgPadButtonDown,  // param: sysPadButtonParam(slot, SysPadButton)
   SysMsgPadButtonUp,    // as for the button going down
   SysMsgPadAxis,        // param: sysPadAxisParam(slot, SysPadAxis, value from -32768 to 32767)
+  // Sent just before a SysMsgKeyDown whose key was pressed with Shift or Ctrl
+  // held (param: SysMod* bits); keys pressed alone come without it.
+  SysMsgKeyModifiers,
+  SysMsgRightButtonDown,   // param: position, as for a move
+  SysMsgRightButtonUp,     // param: position, as for a move
+  SysMsgMiddleButtonDown,  // param: position, as for a move
+  SysMsgMiddleButtonUp,    // param: position, as for a move
+};
+enum SysModifier : uint32_t {
+  SysModShift = 1,
+  SysModCtrl = 2,
 };
 struct SysEvent {
   int message;
@@ -70,7 +86,9 @@ struct SysEvent {
 };
 // Key codes: characters as themselves (lower case), the others as below.
 enum SysKey : uint32_t {
+  SysKeyBackspace = 8,
   SysKeyTab = 9,
+  SysKeyDelete = 127,
   SysKeyEnter = 13,  // either Enter key
   SysKeyEscape = 27,
   SysKeySpace = 32,

@@ -1,4 +1,5 @@
 // Clock, files, environment and folders on POSIX.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -207,6 +208,21 @@ bool sysFirstReport(const std::string& key) {
 bool sysIsDirectory(const char* path) {
   struct stat st;
   return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool sysRemoveFile(const char* path) { return path && (unlink(path) == 0 || errno == ENOENT); }
+
+std::vector<std::string> sysListFolder(const char* path) {
+  std::vector<std::string> names;
+  DIR* dir = path ? opendir(path) : nullptr;
+  if (!dir) return names;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool sysChangeDirectory(const char* path) { return path && chdir(path) == 0; }

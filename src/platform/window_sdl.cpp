@@ -151,6 +151,13 @@ uint32_t keyCode(SDL_Keycode key) {
   }
 }
 
+uint32_t modifierBits(Uint16 mod) {
+  uint32_t bits = 0;
+  if (mod & KMOD_SHIFT) bits |= SysModShift;
+  if (mod & KMOD_CTRL) bits |= SysModCtrl;
+  return bits;
+}
+
 int padSlot(SDL_JoystickID id) {
   for (int slot = 0; slot < SysPadSlots; ++slot)
     if (pads[slot].controller && pads[slot].id == id) return slot;
@@ -230,6 +237,44 @@ bool translatePad(const SDL_Event& e, SysEvent* out) {
   }
 }
 
+// The mouse's messages, in picture coordinates; the right and middle buttons
+// have messages of their own.
+bool translateMouse(const SDL_Event& e, SysEvent* out) {
+  switch (e.type) {
+    // Like a window without mouse capture: moves and releases outside the
+    // window never reach it, so the last position inside stays. Over the
+    // bars they count at the picture's nearest edge.
+    case SDL_MOUSEMOTION: {
+      if (!insideWindow(e.motion.x, e.motion.y)) return false;
+      const CanvasPoint point = toPicture(e.motion.x, e.motion.y);
+      placeCursor(point);
+      *out = {SysMsgMouseMove, packPosition(point.x, point.y)};
+      return true;
+    }
+    case SDL_MOUSEBUTTONDOWN: {
+      const CanvasPoint point = toPicture(e.button.x, e.button.y);
+      const uint32_t at = packPosition(point.x, point.y);
+      if (e.button.button == SDL_BUTTON_RIGHT) *out = {SysMsgRightButtonDown, at};
+      else if (e.button.button == SDL_BUTTON_MIDDLE) *out = {SysMsgMiddleButtonDown, at};
+      else if (e.button.button == SDL_BUTTON_LEFT) *out = {SysMsgButtonDown, at};
+      else return false;
+      return true;
+    }
+    case SDL_MOUSEBUTTONUP: {
+      if (!insideWindow(e.button.x, e.button.y)) return false;
+      const CanvasPoint point = toPicture(e.button.x, e.button.y);
+      const uint32_t at = packPosition(point.x, point.y);
+      if (e.button.button == SDL_BUTTON_RIGHT) *out = {SysMsgRightButtonUp, at};
+      else if (e.button.button == SDL_BUTTON_MIDDLE) *out = {SysMsgMiddleButtonUp, at};
+      else if (e.button.button == SDL_BUTTON_LEFT) *out = {SysMsgButtonUp, 0};
+      else return false;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 // Turns one SDL event into the window's message; false for events the game ignores.
 bool translate(const SDL_Event& e, SysEvent* out) {
   switch (e.type) {
@@ -268,6 +313,12 @@ bool translate(const SDL_Event& e, SysEvent* out) {
         return false;
       }
       *out = {SysMsgKeyDown, keyCode(e.key.keysym.sym)};
+      // The modifiers go first, as a message of their own, so that a key
+      // pressed alone reaches the program exactly as it always has.
+      if (const uint32_t mods = modifierBits(e.key.keysym.mod)) {
+        posted.push_front(*out);
+        *out = {SysMsgKeyModifiers, mods};
+      }
       return true;
     case SDL_KEYUP:
       if (e.key.keysym.sym == SDLK_F11) return false;
@@ -278,26 +329,9 @@ bool translate(const SDL_Event& e, SysEvent* out) {
     case SDL_CONTROLLERBUTTONDOWN:
     case SDL_CONTROLLERBUTTONUP:
     case SDL_CONTROLLERAXISMOTION: return translatePad(e, out);
-    // Like a window without mouse capture: moves and releases outside the
-    // window never reach it, so the last position inside stays. Over the
-    // bars they count at the picture's nearest edge.
-    case SDL_MOUSEMOTION: {
-      if (!insideWindow(e.motion.x, e.motion.y)) return false;
-      const CanvasPoint point = toPicture(e.motion.x, e.motion.y);
-      placeCursor(point);
-      *out = {SysMsgMouseMove, packPosition(point.x, point.y)};
-      return true;
-    }
-    case SDL_MOUSEBUTTONDOWN: {
-      if (e.button.button != SDL_BUTTON_LEFT) return false;
-      const CanvasPoint point = toPicture(e.button.x, e.button.y);
-      *out = {SysMsgButtonDown, packPosition(point.x, point.y)};
-      return true;
-    }
-    case SDL_MOUSEBUTTONUP:
-      if (e.button.button != SDL_BUTTON_LEFT || !insideWindow(e.button.x, e.button.y)) return false;
-      *out = {SysMsgButtonUp, 0};
-      return true;
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: return translateMouse(e, out);
     default:
       return false;
   }

@@ -40,12 +40,26 @@ class PositionTable {
   }
 
   void put(uint64_t key, int frame, int budget, int32_t set) {
-    if ((count_ + 1) * 2 > mask_ + 1) grow((mask_ + 1) * 2);
+    const size_t capacity = mask_ + 1;
+    if (limitBytes_ != 0 && capacity * sizeof(Slot) > limitBytes_) full_ = true;
+    if ((count_ + 1) * 2 > capacity) {
+      // Growing holds the old slots and the new ones at once.
+      if (limitBytes_ == 0 || (capacity * 3) * sizeof(Slot) <= limitBytes_) {
+        grow(capacity * 2);
+      } else {
+        full_ = true;
+      }
+    }
+    // Past the limit the table fills on while the search comes to its stop,
+    // but never so far that a probe finds no free slot.
+    if ((count_ + 1) * 8 > (mask_ + 1) * 7) return;
     place(Slot{key, frame, budget, set});
     ++count_;
   }
 
   size_t size() const { return count_; }
+  void limit(size_t bytes) { limitBytes_ = bytes; }
+  bool full() const { return full_; }
 
  private:
   struct Slot {
@@ -75,6 +89,8 @@ class PositionTable {
   std::vector<Slot> slots_;
   size_t mask_ = 0;
   size_t count_ = 0;
+  size_t limitBytes_ = 0;
+  bool full_ = false;
 };
 
 // What became of a position with no press left: only speeds the search up,
@@ -121,14 +137,16 @@ class ExhaustiveSearch {
     pending_.resize(depth);
     sets_.push_back({});   // 0: no way to clear
     sets_.push_back({0});  // 1: cleared with no further press
+    table_.limit(o.tableBytes);
     started_ = std::chrono::steady_clock::now();
   }
 
   StageMeasure run() {
     StageMeasure m;
-    long long before = 0;
+    long long& before = proofEffort_;
     for (int presses = 0; presses <= options_.maxPresses; ++presses) {
       if (!startAttempt(stage_)) break;
+      pass_ = presses;
       const int32_t set = walk(presses, 0);
       if (timedOut_) {
         // Out of time in the pass that found a clear: the fewest is known,
@@ -139,6 +157,7 @@ class ExhaustiveSearch {
           m.effort = before;
           m.finalEffort = nodes_ - before;
           m.example = firstClear_;
+          m.clears = clears_;
         }
         break;
       }
@@ -152,13 +171,20 @@ class ExhaustiveSearch {
         m.orders = static_cast<long long>(sets_[set].size());
         m.solutions = countChoices(sets_[set]);
         m.example = decode(sets_[set].front());
+        m.clears = clears_;
+        for (uint64_t s : sets_[set]) {
+          if (m.minimalOrders.size() == 64) break;
+          m.minimalOrders.push_back(decode(s));
+        }
         break;
       }
-      m.provenNone = presses;
+      m.provenNone = provenNone_ = presses;
       before = nodes_;
+      tell();
     }
     if (!m.found) m.effort = nodes_;
-    m.timedOut = timedOut_;
+    m.timedOut = timedOut_ && !clearStop_;
+    m.memoryFull = memoryFull_;
     m.frames = frames_;
     m.seconds = elapsed();
     return m;
@@ -201,8 +227,19 @@ class ExhaustiveSearch {
   }
 
   FrameResult frame(const Press* press) {
-    if ((++frames_ & 4095) == 0 && elapsed() > options_.seconds) timedOut_ = true;
+    if ((++frames_ & 4095) == 0) {
+      if (elapsed() > options_.seconds) timedOut_ = true;
+      tell();
+    }
+    if (cleared_ && options_.finalPositions >= 0 && nodes_ - proofEffort_ > options_.finalPositions)
+      timedOut_ = clearStop_ = true;
+    if (table_.full()) timedOut_ = memoryFull_ = true;
     return playFrame(press);
+  }
+
+  void tell() const {
+    if (!options_.progress) return;
+    options_.progress(MeasureProgress{pass_, provenNone_, nodes_, proofEffort_, frames_, elapsed()});
   }
 
   // Sets are kept once each: most positions lead to one of a few.
@@ -255,10 +292,28 @@ class ExhaustiveSearch {
   }
 
   void noteClear(const Press* last) {
+    keepClear(last);
     if (cleared_) return;
     cleared_ = true;
     firstClear_ = path_;
     if (last) firstClear_.push_back(*last);
+    // Stops the search as the clock would; run() tells the two apart.
+    if (options_.finalPositions == 0) timedOut_ = clearStop_ = true;
+  }
+
+  // A clear with another sequence of things pressed than those kept so far.
+  void keepClear(const Press* last) {
+    if (static_cast<int>(clears_.size()) >= options_.keepClears) return;
+    std::vector<Press> clear = path_;
+    if (last) clear.push_back(*last);
+    // Each press was noted with the frame after the one it was made in.
+    for (Press& p : clear) p.frame -= 1;
+    for (const std::vector<Press>& kept : clears_) {
+      bool same = kept.size() == clear.size();
+      for (size_t i = 0; same && i < clear.size(); ++i) same = targetOf(kept[i]) == targetOf(clear[i]);
+      if (same) return;
+    }
+    clears_.push_back(std::move(clear));
   }
 
   // Plays on from here and returns the set of press sequences, of at most
@@ -375,52 +430,12 @@ class ExhaustiveSearch {
   bool cleared_ = false;
   long long frames_ = 0, nodes_ = 0;
   bool timedOut_ = false;
+  bool clearStop_ = false;   // stopped after the first clear, as asked
+  std::vector<std::vector<Press>> clears_;
+  bool memoryFull_ = false;
+  int pass_ = 0, provenNone_ = -1;
+  long long proofEffort_ = 0;
   std::chrono::steady_clock::time_point started_;
-};
-
-// The frames of a solution that presses these things in this order, found on
-// the same grid of frames; it exists for every sequence the exhaustive search
-// collected.
-class SequenceTiming {
- public:
-  SequenceTiming(const std::vector<Press>& order, int step) : order_(order), step_(step < 1 ? 1 : step) {}
-
-  bool find(int stage, std::vector<Press>* out) {
-    if (!startAttempt(stage) || !go(0)) return false;
-    *out = path_;
-    return true;
-  }
-
- private:
-  bool go(size_t next) {
-    for (;;) {
-      const int p = flow.replayIndex;
-      if (next < order_.size() && p > 0 && p % step_ == 0 && flow.pointer.button == 0) {
-        // Each (world, frame, presses made) is tried once: it failed before.
-        const uint64_t key = worldKey();
-        const uint64_t mark = mix(key ^ static_cast<uint64_t>(p) << 32 ^ next);
-        if (!failed_.insert(mark).second) return false;
-        GameSnapshot before;
-        saveGame(&before);
-        Press press = order_[next];
-        press.frame = p;
-        const FrameResult r = playFrame(&press);
-        path_.push_back(press);
-        if (r == FrameResult::Clear && next + 1 == order_.size()) return true;
-        if (r == FrameResult::Playing && go(next + 1)) return true;
-        path_.pop_back();
-        restoreGame(before);
-      }
-      const FrameResult r = playFrame(nullptr);
-      if (r == FrameResult::Clear) return next == order_.size();
-      if (r == FrameResult::Lost) return false;
-    }
-  }
-
-  const std::vector<Press>& order_;
-  int step_;
-  std::vector<Press> path_;
-  std::unordered_set<uint64_t> failed_;
 };
 
 }  // namespace
@@ -432,7 +447,9 @@ StageMeasure measureStage(int stage, const MeasureOptions& options) {
   if (m.found) {
     std::vector<Press> timed = m.example;
     int frames = 0;
-    const bool haveFrames = !m.solutionsComplete;
+    // The first clear's own frames are those of the frame before each press;
+    // a search that stopped at it finds them again like a complete one.
+    const bool haveFrames = !m.solutionsComplete && o.finalPositions < 0;
     if ((haveFrames || SequenceTiming(m.example, o.step).find(stage, &timed)) && playSolution(stage, timed, &frames)) {
       m.example = timed;
       m.playingFrames = frames;
@@ -442,6 +459,69 @@ StageMeasure measureStage(int stage, const MeasureOptions& options) {
     }
   }
   return m;
+}
+
+SequenceTiming::SequenceTiming(const std::vector<Press>& order, int step) : order_(order), step_(step < 1 ? 1 : step) {}
+
+bool SequenceTiming::find(int stage, std::vector<Press>* out) {
+  return startAttempt(stage) && findFromHere(out);
+}
+
+bool SequenceTiming::findFromHere(std::vector<Press>* out) {
+  path_.clear();
+  marked_.clear();
+  played_ = 0;
+  const bool found = go(0);
+  // A search that gave up proved nothing of what it marked.
+  if (limit_ > 0 && played_ > limit_)
+    for (uint64_t m : marked_) failed_.erase(m);
+  if (!found) return false;
+  *out = path_;
+  return true;
+}
+
+FrameResult SequenceTiming::frame(const Press* press) {
+  ++played_;
+  return playFrame(press);
+}
+
+bool SequenceTiming::go(size_t next) {
+  // Marks that lead to the clear found are no failures: they are taken back,
+  // so that a later find from another frame may pass them.
+  std::vector<uint64_t> marks;
+  auto succeed = [&] {
+    for (uint64_t m : marks) failed_.erase(m);
+    return true;
+  };
+  for (;;) {
+    const int p = flow.replayIndex;
+    if (next < order_.size() && p > 0 && p % step_ == 0 && flow.pointer.button == 0) {
+      // Each (world, frame, presses made) is tried once: it failed before.
+      const uint64_t key = worldKey();
+      const uint64_t mark = mix(key ^ static_cast<uint64_t>(p) << 32 ^ next);
+      if (limit_ > 0 && played_ > limit_) return false;
+      if (!failed_.insert(mark).second) return false;
+      marks.push_back(mark);
+      if (limit_ > 0) marked_.push_back(mark);
+      GameSnapshot before;
+      saveGame(&before);
+      Press press = order_[next];
+      press.frame = p;
+      const FrameResult r = frame(&press);
+      path_.push_back(press);
+      if (r == FrameResult::Clear && next + 1 == order_.size()) return succeed();
+      if (r == FrameResult::Playing && go(next + 1)) return succeed();
+      path_.pop_back();
+      restoreGame(before);
+    }
+    const FrameResult r = frame(nullptr);
+    if (r == FrameResult::Clear) return next == order_.size() && succeed();
+    if (r == FrameResult::Lost) return false;
+  }
+}
+
+bool timeSequence(int stage, const std::vector<Press>& order, int step, std::vector<Press>* out) {
+  return SequenceTiming(order, step).find(stage, out);
 }
 
 bool pressWindows(int stage, const std::vector<Press>& presses, std::vector<PressWindow>* out, int limit) {

@@ -4,15 +4,41 @@
 // still for long while that solution plays.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "solve/solver.h"
+
+// How far a search has come, told now and then while it runs.
+struct MeasureProgress {
+  int presses = 0;            // the pass running: sequences of this many presses
+  int provenNone = -1;        // no solution with this many presses or fewer
+  long long positions = 0;    // expanded so far
+  long long proofEffort = 0;  // expanded by the passes that proved provenNone
+  long long frames = 0;
+  double seconds = 0;
+};
 
 struct MeasureOptions {
   int maxPresses = 7;  // 7 at most
   int step = 4;          // presses only at Playing frames that are multiples of this
   double seconds = 600;  // wall-clock budget; only decides whether the search finishes
+  // How many positions the pass that reaches a clear may expand, once it has
+  // reached one, to collect every solution (0: it ends at the first clear;
+  // the fewest, the effort and a solution are known then). Below 0 only
+  // `seconds` limits it. Unlike time, the same on every machine.
+  long long finalPositions = -1;
+  // Keeps this many of the clears the search reaches on its way, each with
+  // another sequence of things pressed, with their frames.
+  int keepClears = 0;
+  // The table of positions never grows past this many bytes (0: no limit);
+  // the search ends there as it does out of time, with memoryFull.
+  size_t tableBytes = 0;
+  // Told every 4,096 frames and at the end of every pass.
+  std::function<void(const MeasureProgress&)> progress;
 };
 
 struct StageMeasure {
@@ -20,6 +46,7 @@ struct StageMeasure {
   int fewest = -1;           // its number of presses
   int provenNone = -1;       // no solution with this many presses or fewer (-1: not even 0)
   bool timedOut = false;
+  bool memoryFull = false;  // the table reached tableBytes (timedOut is set too)
   // Positions expanded by the passes that prove there is no solution with
   // fewer than `fewest` presses. A position is a world state at a frame of the
   // grid with a number of presses still to spend (at least one); each is
@@ -39,6 +66,11 @@ struct StageMeasure {
   // there, but the solutions were not all collected.
   bool solutionsComplete = false;
   std::vector<Press> example;     // one minimal solution
+  // When complete, every minimal solution as the order of things pressed
+  // (frames 0), at most 64 of them, the example's first.
+  std::vector<std::vector<Press>> minimalOrders;
+  // The clears kept (keepClears), the first one found first.
+  std::vector<std::vector<Press>> clears;
   int playingFrames = 0;          // of the example
   long long frames = 0;           // frames simulated
   double seconds = 0;
@@ -46,6 +78,34 @@ struct StageMeasure {
 
 // Searches 0, 1, 2, ... presses, each pass to its end.
 StageMeasure measureStage(int stage, const MeasureOptions& options);
+
+// The frames of a solution that presses these things in this order, found on
+// the grid of frames as the exhaustive search would (the earliest first);
+// false when there is none.
+bool timeSequence(int stage, const std::vector<Press>& order, int step, std::vector<Press>* out);
+
+// The same from the Playing frame the game is at. It remembers the states
+// from which the rest of the order failed, so that finding again from another
+// state of the same stage is quicker.
+class SequenceTiming {
+ public:
+  SequenceTiming(const std::vector<Press>& order, int step);
+  // Each find gives up, false, after playing this many frames (0: never).
+  void limitFrames(long long frames) { limit_ = frames; }
+  bool find(int stage, std::vector<Press>* out);
+  bool findFromHere(std::vector<Press>* out);
+
+ private:
+  bool go(size_t next);
+  FrameResult frame(const Press* press);
+
+  const std::vector<Press>& order_;
+  int step_;
+  long long limit_ = 0, played_ = 0;
+  std::vector<Press> path_;
+  std::unordered_set<uint64_t> failed_;
+  std::vector<uint64_t> marked_;  // by this find, taken back if it gives up
+};
 
 // How far one press of a solution can move, alone, and the stage still be
 // cleared: every frame from `frame - earlier` to `frame + later` clears.

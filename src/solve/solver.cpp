@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/shell.h"
 #include "flow/flow.h"
@@ -87,6 +88,15 @@ uint64_t worldKey(const GameSnapshot& s) {
   return k.h == 0 ? 1 : k.h;
 }
 
+namespace {
+std::optional<std::array<uint8_t, StageMapSize>> attemptImage;
+}  // namespace
+
+void setAttemptImage(const uint8_t* image) {
+  attemptImage.reset();
+  if (image) std::memcpy(attemptImage.emplace().data(), image, StageMapSize);
+}
+
 uint64_t worldKey() {
   // Reused: a snapshot is larger than is worth making at every key.
   static GameSnapshot now;
@@ -98,6 +108,7 @@ bool startAttempt(int stage) {
   // A recording of no input: playFrame writes each frame's record just before
   // the frame reads it.
   startDemonstration(stage, "", false);
+  if (attemptImage) giveStageImage(attemptImage->data());
   if (!loadStage(stage)) return false;
   // Pictures only every tenth frame, as the game draws when it falls behind:
   // nothing but the pictures depends on it, and drawing is most of a frame.

@@ -30,6 +30,10 @@ struct Press {
 // Loads `stage` from the working folder and runs the game's flow, as DEMO does
 // with DRAG OFF, up to the first Playing frame. False when there is no such stage.
 bool startAttempt(int stage);
+// From now on every attempt, whatever its stage number, plays this 620-byte
+// stage image instead of map/mapNN.fmf; nullptr goes back to the files. How a
+// stage that is in no data folder (one being edited) is solved and measured.
+void setAttemptImage(const uint8_t* image);
 
 enum class FrameResult { Playing, Clear, Lost };
 // Runs the next Playing frame with the button up, or pressed as `press` says

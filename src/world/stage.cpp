@@ -1,4 +1,5 @@
 // The stage file image and the setting up of a stage from it.
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,10 +42,25 @@ constexpr Spawn spawnTable[LastHazardCode - FirstHazardCode + 1] = {
 }  // namespace
 
 namespace {
+// The stage given in memory, if any: input, like the replay buffer, rather
+// than the world's state.
+struct GivenStage {
+  bool given = false;
+  std::array<uint8_t, StageMapSize> image{};
+};
+GivenStage givenStage;
+
 void reportStage(int stage, const char* name, const std::string& why) {
   if (sysFirstReport(sysAbsolutePath(name))) std::fprintf(stderr, "wendlop: stage %d not loaded: %s %s\n", stage, name, why.c_str());
 }
 }  // namespace
+
+void giveStageImage(const uint8_t* image) {
+  givenStage = GivenStage{};
+  if (!image) return;
+  givenStage.given = true;
+  std::memcpy(givenStage.image.data(), image, StageMapSize);
+}
 
 bool loadStage(int stage) {
   int& hazardCount = hazardTable.hazardCount;
@@ -56,7 +72,8 @@ bool loadStage(int stage) {
   // not read, and do no harm.
   std::vector<uint8_t> image;
   std::string why;
-  const SysReadResult read = sysReadWholeFile(name, StageMapSize, &image, &why);
+  const SysReadResult read = givenStage.given ? SysReadOk : sysReadWholeFile(name, StageMapSize, &image, &why);
+  if (givenStage.given) image.assign(givenStage.image.begin(), givenStage.image.end());
   if (read != SysReadOk) {
     // Stages past the pack's last are looked for only to find the end of the
     // game: that their files are missing is no fault worth a line.
@@ -101,7 +118,7 @@ bool loadStage(int stage) {
     }
   }
   if (walker.x == 0 && walker.y == 0) {
-    reportStage(stage, name, "has no walker start (object 7 or 8) outside the top-left cell");
+    if (!givenStage.given) reportStage(stage, name, "has no walker start (object 7 or 8) outside the top-left cell");
     return false;
   }
   if (kindAt(walker.row + 1, walker.col) == Empty) {

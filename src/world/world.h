@@ -35,6 +35,11 @@ int kindAt(int row, int col);         // tileKind of tileAt
 bool insideGrid(int row, int col);
 
 bool loadStage(int stage);
+// A stage given as its 620-byte image instead of its file (a stage being
+// checked, one an editor holds): while one is given, loadStage sets it up
+// whatever the number, and says nothing on stderr when it has no walker
+// start. nullptr goes back to the files; resetGame does too.
+void giveStageImage(const uint8_t* image);
 
 // ---- Tile catalogue -------------------------------------------------------
 enum TileKind {

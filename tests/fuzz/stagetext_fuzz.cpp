@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "stagetext.h"
+#include "world/stagetext.h"
 
 namespace {
 StageCheck none() {

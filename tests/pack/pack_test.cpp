@@ -1,7 +1,10 @@
 // pack.ini, finding packs, the current pack's paths, and the verdict file.
 #include "pack/pack.h"
 
+#include <set>
+
 #include "pack/pack_fixture.h"
+#include "pack/share.h"
 
 using namespace testgame;
 
@@ -102,6 +105,30 @@ TEST_F(Packs, TheCurrentPackGivesThePathsOfItsStagesAndSolutions) {
   ASSERT_TRUE(readPackIni(folder, &back, &why)) << why;
   EXPECT_EQ(back, info);
   EXPECT_FALSE(writePackIni(folder, PackInfo{"bad/name", "", "", "", ""}, &why));
+}
+
+// The pack Extra ships installed, made from assets/packs/extra by the tools
+// (the regen tests compare their bytes): nothing else stands in its folder,
+// and each of its demonstrations clears its stage, as an import proves it.
+TEST_F(Packs, ExtraIsMadeFromItsSourcesAndEachSolutionClearsItsStage) {
+  namespace fs = std::filesystem;
+  const fs::path source = fs::path(WENDLOP_SOURCE_DIR) / "assets/packs/extra";
+  const fs::path shipped = fs::path(WENDLOP_SOURCE_DIR) / "data/packs/extra";
+  std::set<std::string> made = {"pack.ini"}, found;
+  for (const auto& e : fs::directory_iterator(source / "stages")) made.insert("map/" + e.path().stem().string() + ".fmf");
+  for (const auto& e : fs::directory_iterator(source / "solutions"))
+    made.insert("replay/" + e.path().stem().string() + ".dat");
+  for (const auto& e : fs::recursive_directory_iterator(shipped))
+    if (!e.is_directory()) found.insert(fs::relative(e.path(), shipped).string());
+  EXPECT_EQ(found, made);
+
+  Pack pack;
+  std::string problem;
+  ASSERT_TRUE(readPack(shipped.string(), &pack, &problem)) << problem;
+  EXPECT_EQ(pack.info.name, "Extra");
+  EXPECT_GE(pack.stageCount, 10);
+  const PackVerdict verdict = verifyPack(pack, nullptr);
+  EXPECT_EQ(verdict.verified(), pack.stageCount) << verdictSummary(verdict);
 }
 
 TEST(PackVerdictFile, ReadsBackAndAnythingDamagedIsUnknown) {

@@ -145,6 +145,69 @@ TEST_F(PackRules, TheTitleShowsThePackLineOnlyWhenThereIsMoreThanOnePack) {
   releaseDisplay();
 }
 
+// Packs installed with the game (Extra) leave a fresh player's title as it
+// was; the line comes with a clear, with another pack chosen (Tab chooses one
+// whether the line shows or not), or with packs of the player's own.
+TEST_F(PackRules, InstalledPacksShowTheLineOnlyOnceThePlayerGoesBeyondTheBuiltInStages) {
+  useRealSheets();
+  auto canvas = [] {
+    return std::vector<uint8_t>(&FrameCanvas[0][0], &FrameCanvas[0][0] + sizeof FrameCanvas);
+  };
+  // Which rows of text differ from the title of the built-in pack alone.
+  std::vector<uint8_t> alone;
+  auto rowsChanged = [&] {
+    std::vector<int> rows;
+    const std::vector<uint8_t> now = canvas();
+    for (int row = 0; row < CanvasHeight / TextCell; ++row) {
+      const size_t from = static_cast<size_t>(row) * TextCell * CanvasWidth, n = TextCell * CanvasWidth;
+      if (std::memcmp(&now[from], &alone[from], n) != 0) rows.push_back(row);
+    }
+    return rows;
+  };
+  findPacks((dir_ / "none").string(), (dir_ / "none").string());
+  begin();
+  alone = canvas();
+
+  writePack(installed() / "extra", "Extra", 2);
+  findPacks(installed().string(), (dir_ / "none").string());
+  ASSERT_EQ(packState.packs.size(), 2u);
+  begin();
+  EXPECT_EQ(rowsChanged(), std::vector<int>{}) << "a fresh player's title, with Extra installed";
+  EXPECT_EQ(titleItemAt(13, 26), nullptr) << "no line to click";
+
+  key('\t');
+  frame();
+  EXPECT_EQ(currentPack().info.name, "Extra");
+  begin();
+  EXPECT_EQ(rowsChanged(), std::vector<int>{26});
+  key('\t');
+  frame();
+  EXPECT_TRUE(currentPack().builtIn);
+  begin();
+  EXPECT_EQ(rowsChanged(), std::vector<int>{});
+
+  // A clear: the progress row and the PACK line come together.
+  progress.bestTime[1] = 40;
+  begin();
+  EXPECT_EQ(rowsChanged(), (std::vector<int>{21, 26}));
+  pressItem(TitleAction::NextPack);
+  EXPECT_EQ(currentPack().info.name, "Extra");
+  moveTo(320, 240);  // where the pointer was for the first picture
+  choosePack(0);
+  progress = Progress{};
+  progress.packTimes["Extra"][2] = 30;  // cleared in Extra only
+  begin();
+  EXPECT_EQ(rowsChanged(), std::vector<int>{26});
+
+  // Packs of the player's own.
+  progress = Progress{};
+  writePack(user() / "mine", "Mine", 1);
+  findTestPacks();
+  begin();
+  EXPECT_EQ(rowsChanged(), std::vector<int>{26});
+  releaseDisplay();
+}
+
 TEST_F(PackRules, TheBrowserMovesWithKeysAndPointerAndStartsTheChosenStage) {
   writePack(user() / "many", "Many", 60);
   findTestPacks();

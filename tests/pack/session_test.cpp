@@ -3,6 +3,8 @@
 // the stage browser choosing where a game starts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "session/session_support.h"
 
 using namespace session;
@@ -58,6 +60,51 @@ TEST(PackSession, ThreeStagesFromStageOneEndInAllClear) {
   EXPECT_NE(progress.find("[cleared]\n[pack Three]\n01 = "), std::string::npos) << progress;
   EXPECT_NE(progress.find("\n03 = "), std::string::npos) << progress;
   fs::remove_all(pack);
+}
+
+// The pack Extra ships installed: a fresh player's whole title, every frame
+// drawn and every sound, is what it is without it; a clear brings the PACK line.
+TEST(PackSession, AFreshPlayersTitleIsTheSameWithExtraInstalled) {
+  ASSERT_TRUE(fs::exists(gameData + "/packs/extra/pack.ini"));
+  const fs::path bare = fs::temp_directory_path() / ("wendlop-bare-data-" + std::to_string(getpid()));
+  fs::remove_all(bare);
+  fs::create_directories(bare);
+  for (const char* folder : {"bmp", "map", "midi", "replay", "se"})
+    fs::create_directory_symlink(fs::path(gameData) / folder, bare / folder);
+  // The selector's right arrow clicked, then the keys' pointer: Right, Down
+  // to DRAG and Enter to switch it, over 300 frames of the title.
+  const std::string script = "40 408 376 1\n41 408 376 0\n90 key right\n120 key down\n150 key enter\n300 320 240 0\n";
+  auto pictures = [](const SessionRun& run) {
+    std::vector<std::pair<std::string, std::string>> all;
+    for (const auto& e : fs::directory_iterator(run.dir / "canvas"))
+      all.emplace_back(e.path().filename().string(), slurp(e.path()));
+    std::sort(all.begin(), all.end());
+    return all;
+  };
+  auto run = [&](const std::string& name, const std::string& progress, const std::string& data) {
+    const fs::path file = bare.parent_path() / ("wendlop-progress-" + std::to_string(getpid()) + "-" + name);
+    std::ofstream(file) << progress;
+    SessionRun r = runSession(name, script, "--progress " + file.string() + " --canvas-dir canvas --canvas-every 7", data);
+    fs::remove(file);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return r;
+  };
+  const SessionRun with = run("title-extra", "", gameData);
+  const SessionRun without = run("title-bare", "", bare.string());
+  EXPECT_EQ(slurp(with.dir / "trace.jsonl"), slurp(without.dir / "trace.jsonl"));
+  const auto shown = pictures(with);
+  EXPECT_GT(shown.size(), 30u);
+  EXPECT_TRUE(shown == pictures(without)) << "the title's pictures differ with Extra installed";
+
+  // Once stage 1 has been cleared, the line is there, and only with Extra.
+  const std::string cleared = "[cleared]\n01 = 50\n";
+  const SessionRun withClear = run("title-extra-cleared", cleared, gameData);
+  const SessionRun withoutClear = run("title-bare-cleared", cleared, bare.string());
+  EXPECT_EQ(slurp(withClear.dir / "trace.jsonl"), slurp(withoutClear.dir / "trace.jsonl"));
+  EXPECT_FALSE(pictures(withClear) == pictures(withoutClear));
+  EXPECT_FALSE(pictures(withoutClear) == shown) << "the progress row";
+  for (const SessionRun* r : {&with, &without, &withClear, &withoutClear}) fs::remove_all(r->dir);
+  fs::remove_all(bare);
 }
 
 TEST(PackSession, TheBrowserChoosesTheStageAGameStartsFrom) {

@@ -73,7 +73,7 @@ long playStage(int stage, long ready, std::string* script) {
 }  // namespace
 
 TEST(Session, AMalformedLineIsRefusedWithItsNumber) {
-  const SessionRun bad = runSession("malformed", "# fine\n10 320 240 0\n\n12 320 240 2\n");
+  const SessionRun bad = runSession("malformed", "# fine\n10 320 240 0\n\n12 320 240 4\n");
   EXPECT_EQ(bad.code, 2);
   EXPECT_NE(bad.err.find("line 4"), std::string::npos) << bad.err;
   const SessionRun backwards = runSession("backwards", "10 key P\n9 1 1 0\n");

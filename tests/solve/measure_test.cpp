@@ -103,6 +103,31 @@ TEST_F(MeasureTest, TwoWaysToTheGoalAreTwoSolutions) {
   EXPECT_EQ(m.orders, 2);
 }
 
+TEST_F(MeasureTest, AtTheFirstClearTheFewestAndTheEffortAreKnown) {
+  std::vector<std::string> objects = walkerAtColumn3;
+  objects[10] = ".........>..........";
+  writeStage(1, floorWith("#.G.....!..!.....G.#", "####################"), objects);
+  MeasureOptions o;
+  o.keepClears = 4;
+  const StageMeasure all = measureStage(1, o);
+  ASSERT_TRUE(all.found);
+  ASSERT_EQ(all.clears.size(), 2u) << "both ways, met on the way";
+  EXPECT_FALSE(all.clears[0][0] == all.clears[1][0]);
+  for (const std::vector<Press>& clear : all.clears) EXPECT_TRUE(playSolution(1, clear)) << "with their own frames";
+  ASSERT_EQ(all.minimalOrders.size(), 2u);
+
+  o.finalPositions = 0;
+  const StageMeasure first = measureStage(1, o);
+  ASSERT_TRUE(first.found);
+  EXPECT_EQ(first.fewest, all.fewest);
+  EXPECT_EQ(first.effort, all.effort);
+  EXPECT_FALSE(first.timedOut);
+  EXPECT_FALSE(first.solutionsComplete);
+  EXPECT_EQ(first.clears.size(), 1u);
+  EXPECT_LT(first.frames, all.frames);
+  EXPECT_TRUE(playSolution(1, first.example));
+}
+
 TEST_F(MeasureTest, NoneWhenTheGoalIsWalledIn) {
   writeStage(1, floorWith("#...........#..G.#.#", "#######1############"), walkerAtColumn3);
   MeasureOptions o;

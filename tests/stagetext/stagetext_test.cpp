@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "stagetext.h"
+#include "world/stagetext.h"
 
 namespace {
 std::string border(const std::string& middleRow, int times) {

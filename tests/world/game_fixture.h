@@ -21,7 +21,7 @@
 #include "music/music.h"
 #include "platform/platform.h"
 #include "sound/sound.h"
-#include "stagetext.h"
+#include "world/stagetext.h"
 #include "world/game_reset.h"
 #include "world/world.h"
 

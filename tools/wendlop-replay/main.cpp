@@ -13,21 +13,24 @@
 #include "app/game_state.h"
 #include "app/shell.h"
 #include "flow/flow.h"
+#include "pack/pack.h"
 #include "platform/platform.h"
+#include "solve/replay_build.h"
 #include "world/world.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+// The pack whose stages the solutions are of; the built-in one when none is given.
+Pack givenPack;
+bool packGiven = false;
+
 struct Action {
   int frame;     // Playing frame of the press, counting from 0
   bool onWalker; // a press on the walker, wherever it is then
   int row, col;  // otherwise the cell pressed
   int line;
 };
-
-// How many frames the cursor takes to glide to the next place it presses.
-constexpr int GlideFrames = 24;
 
 bool parseSolution(const std::string& text, std::vector<Action>* actions, std::string* error) {
   std::istringstream in(text);
@@ -66,65 +69,22 @@ bool parseSolution(const std::string& text, std::vector<Action>* actions, std::s
   return true;
 }
 
-void target(const Action& a, int* x, int* y) {
-  if (a.onWalker) {
-    *x = walker.x + 16;
-    *y = walker.y;
-  } else {
-    *x = a.col * CellSize + 16;
-    *y = a.row * CellSize + 16;
-  }
-}
-
-
 // Plays the stage as a demonstration while writing each Playing frame's
 // record just before that frame samples it. True when the stage is cleared.
 bool build(int stage, const std::vector<Action>& actions, int* playingFrames, std::string* error) {
   startDemonstration(stage, "", false);
-
-  size_t next = 0;
-  int fromX = 320, fromY = 240;
-  bool cleared = false;
-  *playingFrames = 0;
-  for (long frame = 0; frame < 20000; ++frame) {
-    const int ranScene = flow.scene;
-    if (ranScene == Playing) {
-      const int k = flow.replayIndex;
-      int x = fromX, y = fromY, button = 0;
-      if (next < actions.size()) {
-        int tx, ty;
-        target(actions[next], &tx, &ty);
-        const int start = std::max(actions[next].frame - GlideFrames, 0);
-        if (k == actions[next].frame) {
-          x = tx;
-          y = ty;
-          button = 1;
-          fromX = tx;
-          fromY = ty;
-          ++next;
-        } else if (k > start) {
-          const int span = actions[next].frame - start;
-          x = fromX + (tx - fromX) * (k - start) / span;
-          y = fromY + (ty - fromY) * (k - start) / span;
-        }
-      }
-      putReplayRecord(k, x, y, button);
-      ++*playingFrames;
-    }
-    runFrameWork();
-    if (ranScene == StageClear) cleared = true;
-    if (ranScene == Miss) {
-      *error = "the walker is lost at Playing frame " + std::to_string(*playingFrames);
-      return false;
-    }
-    if (ranScene != Title && flow.scene == Title) break;
+  // As an import proves a pack: the game reset, with that pack alone.
+  if (packGiven) {
+    packState = PackState{};
+    packState.packs.push_back(givenPack);
   }
-  if (next < actions.size()) {
-    *error = "the stage ended before the press of line " + std::to_string(actions[next].line);
-    return false;
-  }
-  if (!cleared) *error = "the stage is not cleared";
-  return cleared;
+  std::vector<Press> presses;
+  for (const Action& a : actions) presses.push_back(Press{a.frame, a.onWalker, a.row, a.col});
+  size_t unused = 0;
+  if (buildReplay(presses, playingFrames, error, &unused)) return true;
+  if (unused < actions.size() && error->rfind("the stage ended", 0) == 0)
+    *error = "the stage ended before the press of line " + std::to_string(actions[unused].line);
+  return false;
 }
 
 bool readText(const fs::path& path, std::string* text) {
@@ -162,8 +122,10 @@ bool makeReplay(int stage, const fs::path& solution, const fs::path& out) {
 
 int usage() {
   std::fputs(
-      "Usage: wendlop-replay --data DIR --stage N SOLUTION.txt OUT.dat\n"
-      "       wendlop-replay --data DIR --src DIR --out DIR   (every NN.txt to OUT/replay/NN.dat)\n",
+      "Usage: wendlop-replay --data DIR [--pack DIR] --stage N SOLUTION.txt OUT.dat\n"
+      "       wendlop-replay --data DIR [--pack DIR] --src DIR --out DIR   (every NN.txt to OUT/replay/NN.dat)\n"
+      "--pack takes the stages of the pack in that folder instead of the built-in ones;\n"
+      "with --src their replays go to OUT/packs/NAME/replay/NN.dat, NAME the pack's folder's.\n",
       stderr);
   return 2;
 }
@@ -174,15 +136,29 @@ int main(int argc, char** argv) {
   if (args.size() < 2 || args[0] != "--data") return usage();
   sysSetHeadless(true);
   const fs::path data = fs::absolute(args[1]);
+  if (args.size() >= 4 && args[2] == "--pack") {
+    std::string problem;
+    fs::path folder = fs::absolute(args[3]).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();  // "DIR/"
+    if (!readPack(folder.string(), &givenPack, &problem)) {
+      std::fprintf(stderr, "wendlop-replay: %s is no stage pack: it %s\n", args[3].c_str(), problem.c_str());
+      return 2;
+    }
+    packGiven = true;
+    args.erase(args.begin() + 2, args.begin() + 4);
+  }
   std::vector<std::pair<int, std::pair<fs::path, fs::path>>> jobs;
   if (args.size() == 6 && args[2] == "--stage") {
     jobs.push_back({std::atoi(args[3].c_str()), {fs::absolute(args[4]), fs::absolute(args[5])}});
   } else if (args.size() == 6 && args[2] == "--src" && args[4] == "--out") {
+    // OUT is a data folder: a pack's solutions go where it has the pack.
+    fs::path outFolder = fs::absolute(args[5]);
+    if (packGiven) outFolder = outFolder / "packs" / fs::path(givenPack.folder).filename();
     for (const auto& entry : fs::directory_iterator(args[3])) {
       const std::string stem = entry.path().stem().string();
       if (entry.path().extension() != ".txt" || stem.size() != 2 || !std::isdigit(stem[0]) || !std::isdigit(stem[1]))
         continue;
-      jobs.push_back({std::atoi(stem.c_str()), {fs::absolute(entry.path()), fs::absolute(args[5]) / "replay" / (stem + ".dat")}});
+      jobs.push_back({std::atoi(stem.c_str()), {fs::absolute(entry.path()), outFolder / "replay" / (stem + ".dat")}});
     }
     std::sort(jobs.begin(), jobs.end());
   } else {

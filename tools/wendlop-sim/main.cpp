@@ -28,15 +28,17 @@ int usage() {
       "                   [--screenshot-dir DIR [--screenshot-every N]]\n"
       "       wendlop-sim --session INPUT [--data DIR] [--frames K] [--trace FILE]\n"
       "                   [--record --replay-out DIR] [--settings FILE] [--progress FILE]\n"
-      "                   [--canvas-dir DIR [--canvas-every N]] [--pack NAME|DIR]\n"
+      "                   [--editor-dir DIR] [--canvas-dir DIR [--canvas-every N]]\n"
+      "                   [--pack NAME|DIR]\n"
       "\n"
       "--stage plays one stage as the title's DEMO does and says how it ended.\n"
       "--session starts the whole game as the program does and feeds it INPUT, one\n"
-      "line per input change: 'FRAME x y button' (the pointer from that frame on)\n"
-      "or 'FRAME key NAME' (Escape, F12, F11, P, M, +, -, Enter, Space, Up, Down,\n"
-      "Left, Right, Shift, PageUp, PageDown, Tab, a letter or digit: pressed and\n"
-      "let go); 'FRAME keydown NAME' and 'FRAME keyup NAME' hold a key and let it\n"
-      "go; one gamepad with\n"
+      "line per input change: 'FRAME x y button' (the pointer from that frame on;\n"
+      "button 0 none, 1 left, 2 middle, 3 right held) or 'FRAME key NAME' (Escape,\n"
+      "F12, F11, P, M, +, -, Enter, Space, Up, Down, Left, Right, Shift, PageUp,\n"
+      "PageDown, Tab, Backspace, Delete, a letter or digit, after ctrl+ or shift+\n"
+      "if held: pressed and let go); 'FRAME keydown NAME' and 'FRAME keyup NAME'\n"
+      "hold a key and let it go; one gamepad with\n"
       "'FRAME pad added|removed', 'FRAME pad BUTTON down|up' (a, b, x, y, back,\n"
       "start, leftshoulder, rightshoulder, dpup, dpdown, dpleft, dpright) and\n"
       "'FRAME pad leftx|lefty VALUE' (-32768 to 32767; y grows downward); frames\n"
@@ -44,7 +46,9 @@ int usage() {
       "to the script's last frame (or K), or until a key closes the game, and\n"
       "ends with 'session frames=F scene=S end=key|frames'. The player's settings,\n"
       "progress and recordings are not touched: --settings and --progress name\n"
-      "files to use instead, and --record writes recordings into --replay-out.\n"
+      "files to use instead, and --record writes recordings into --replay-out;\n"
+      "--editor-dir stands for the player's data folder: its packs/ are the\n"
+      "player's packs, where the editor saves, and editor/ its recovery copy.\n"
       "--canvas-dir saves every Nth presented frame as DIR/frame-FFFFFF.png, an\n"
       "8-bit picture in the game's palette named by its frame. --pack starts with a\n"
       "stage pack, by its name among the data folder's packs/ or by its folder.\n",
@@ -65,6 +69,7 @@ int sessionMain(int argc, char** argv) {
   const char* tracePath = nullptr;
   const char* canvasDir = nullptr;
   const char* replayOut = nullptr;
+  const char* editorDir = nullptr;
   const char* settingsFile = nullptr;
   const char* progressFile = nullptr;
   const char* pack = nullptr;
@@ -85,6 +90,8 @@ int sessionMain(int argc, char** argv) {
       record = true;
     } else if (a == "--replay-out" && hasValue) {
       replayOut = argv[++i];
+    } else if (a == "--editor-dir" && hasValue) {
+      editorDir = argv[++i];
     } else if (a == "--settings" && hasValue) {
       settingsFile = argv[++i];
     } else if (a == "--progress" && hasValue) {
@@ -118,7 +125,7 @@ int sessionMain(int argc, char** argv) {
   // where the tool was started.
   GameStart start;
   start.playerFiles = false;
-  std::string dataPath, replayPath;
+  std::string dataPath, replayPath, editorPath;
   if (data) {
     dataPath = sysAbsolutePath(data);
     start.dataFolder = dataPath.c_str();
@@ -126,6 +133,10 @@ int sessionMain(int argc, char** argv) {
   if (replayOut) {
     replayPath = sysAbsolutePath(replayOut);
     start.replayFolder = replayPath.c_str();
+  }
+  if (editorDir) {
+    editorPath = sysAbsolutePath(editorDir);
+    start.editorFolder = editorPath.c_str();
   }
   if (settingsFile) start.settingsFile = sysAbsolutePath(settingsFile);
   if (progressFile) start.progressFile = sysAbsolutePath(progressFile);
@@ -161,6 +172,10 @@ int sessionMain(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A session's editor checks its stage in a child process of this program,
+  // as the game does in one of its own.
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--check-child") == 0) return wendlopMain(argc, argv);
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--session") == 0) return sessionMain(argc, argv);
   const char* data = nullptr;

@@ -29,8 +29,8 @@ const NamedKey namedKeys[] = {
     {"up", SysKeyUp},         {"down", SysKeyDown},     {"left", SysKeyLeft},
     {"right", SysKeyRight},   {"shift", SysKeyShift},   {"+", SysKeyPlus},
     {"-", SysKeyMinus},       {"=", SysKeyEquals},      {"kp+", SysKeyKeypadPlus},
-    {"kp-", SysKeyKeypadMinus},
-    {"pageup", SysKeyPageUp}, {"pagedown", SysKeyPageDown}, {"tab", SysKeyTab},
+    {"kp-", SysKeyKeypadMinus}, {"pageup", SysKeyPageUp}, {"pagedown", SysKeyPageDown},
+    {"tab", SysKeyTab},       {"backspace", SysKeyBackspace}, {"delete", SysKeyDelete},
 };
 
 // A gamepad's buttons by SDL's names for them.
@@ -140,7 +140,18 @@ bool parseSession(const std::string& text, std::vector<SessionInput>* out, std::
     if (in.frame < lastFrame) return fail("frame " + w[0] + " comes before the line above");
     if (w.size() == 3 && (w[1] == "key" || w[1] == "keydown" || w[1] == "keyup")) {
       in.kind = w[1] == "key" ? SessionInput::Key : (w[1] == "keydown" ? SessionInput::KeyDown : SessionInput::KeyUp);
-      if (!sessionKey(w[2], &in.key, &in.fullscreenKey)) return fail("no key is called '" + w[2] + "'");
+      std::string name = w[2];
+      for (bool more = true; more && name.size() > 1;) {
+        more = false;
+        for (const auto& [prefix, bit] : {std::pair<const char*, uint32_t>{"ctrl+", SysModCtrl}, {"shift+", SysModShift}}) {
+          if (lower(name).rfind(prefix, 0) == 0 && name.size() > std::strlen(prefix)) {
+            in.modifiers |= bit;
+            name = name.substr(std::strlen(prefix));
+            more = true;
+          }
+        }
+      }
+      if (!sessionKey(name, &in.key, &in.fullscreenKey)) return fail("no key is called '" + w[2] + "'");
       if (in.fullscreenKey && in.kind != SessionInput::Key) return fail("F11 is only pressed whole, with 'key'");
     } else if (w.size() >= 3 && w[1] == "pad") {
       in.kind = SessionInput::Pad;
@@ -150,7 +161,7 @@ bool parseSession(const std::string& text, std::vector<SessionInput>* out, std::
       long x = 0, y = 0, button = 0;
       if (!readWhole(w[1], 0, 639, &x) || !readWhole(w[2], 0, 479, &y))
         return fail("the pointer must be inside the 640 x 480 picture");
-      if (!readWhole(w[3], 0, 1, &button)) return fail("the button must be 0 or 1");
+      if (!readWhole(w[3], 0, 3, &button)) return fail("the button must be 0 (none), 1 (left), 2 (middle) or 3 (right)");
       in.x = static_cast<int>(x);
       in.y = static_cast<int>(y);
       in.button = static_cast<int>(button);
@@ -194,18 +205,30 @@ void post(const SessionInput& in, SessionInput* pointer) {
       if (in.fullscreenKey) {
         sysSetFullscreen(!sysWindowFullscreen());
       } else {
+        if (in.modifiers) sysPushMessage(SysMsgKeyModifiers, in.modifiers);
         sysPushMessage(SysMsgKeyDown, in.key);
         sysPushMessage(SysMsgKeyUp, in.key);
       }
       return;
-    case SessionInput::KeyDown: sysPushMessage(SysMsgKeyDown, in.key); return;
+    case SessionInput::KeyDown:
+      if (in.modifiers) sysPushMessage(SysMsgKeyModifiers, in.modifiers);
+      sysPushMessage(SysMsgKeyDown, in.key);
+      return;
     case SessionInput::KeyUp: sysPushMessage(SysMsgKeyUp, in.key); return;
     case SessionInput::Pad: sysPushMessage(in.padMessage, in.padParam); return;
     case SessionInput::Pointer: break;
   }
-  if (in.x != pointer->x || in.y != pointer->y) sysPushMessage(SysMsgMouseMove, packPosition(in.x, in.y));
-  if (in.button && !pointer->button) sysPushMessage(SysMsgButtonDown, packPosition(in.x, in.y));
-  if (!in.button && pointer->button) sysPushMessage(SysMsgButtonUp, 0);
+  const uint32_t at = packPosition(in.x, in.y);
+  if (in.x != pointer->x || in.y != pointer->y) sysPushMessage(SysMsgMouseMove, at);
+  if (in.button != pointer->button) {
+    // One button at a time: the one held goes up before another goes down.
+    if (pointer->button == 1) sysPushMessage(SysMsgButtonUp, 0);
+    if (pointer->button == 2) sysPushMessage(SysMsgMiddleButtonUp, at);
+    if (pointer->button == 3) sysPushMessage(SysMsgRightButtonUp, at);
+    if (in.button == 1) sysPushMessage(SysMsgButtonDown, at);
+    if (in.button == 2) sysPushMessage(SysMsgMiddleButtonDown, at);
+    if (in.button == 3) sysPushMessage(SysMsgRightButtonDown, at);
+  }
   *pointer = in;
 }
 

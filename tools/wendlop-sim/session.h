@@ -16,8 +16,11 @@ struct SessionInput {
   enum Kind { Pointer, Key, KeyDown, KeyUp, Pad };
   long frame = 0;
   Kind kind = Pointer;
-  int x = 0, y = 0, button = 0;  // Pointer: from this frame on, until the next pointer line
+  // Pointer: from this frame on, until the next pointer line; the button held
+  // is 0 none, 1 left, 2 middle, 3 right.
+  int x = 0, y = 0, button = 0;
   uint32_t key = 0;              // the keys' code
+  uint32_t modifiers = 0;        // Key, KeyDown: SysMod bits held with it ("ctrl+z", "shift+s")
   bool fullscreenKey = false;    // Key: F11, which the window system keeps to itself
   int padMessage = 0;            // Pad: the message and its parameter
   uint32_t padParam = 0;
@@ -25,9 +28,10 @@ struct SessionInput {
 };
 
 // Reads a script: `FRAME x y button`, `FRAME key NAME`, `FRAME keydown NAME`,
-// `FRAME keyup NAME`, `FRAME pad added|removed`, `FRAME pad BUTTON down|up`,
-// `FRAME pad leftx|lefty VALUE`, `#` comments, blank lines. Lines must not go
-// back in frames. False with "line N: why" in *error.
+// `FRAME keyup NAME` (NAME may start with `ctrl+` and `shift+`), `FRAME pad
+// added|removed`, `FRAME pad BUTTON down|up`, `FRAME pad leftx|lefty VALUE`,
+// `#` comments, blank lines. Lines must not go back in frames. False with
+// "line N: why" in *error.
 bool parseSession(const std::string& text, std::vector<SessionInput>* out, std::string* error);
 
 // The key code a name stands for (Escape, F12, P, M, +, -, Enter, ...); false

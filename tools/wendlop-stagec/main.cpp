@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "stagetext.h"
+#include "pack/pack.h"
+#include "world/stagetext.h"
 
 namespace fs = std::filesystem;
 
@@ -16,7 +17,9 @@ int usage() {
   std::fputs(
       "Usage: wendlop-stagec compile STAGE.txt OUT.fmf\n"
       "       wendlop-stagec decompile STAGE.fmf          (prints the stage text)\n"
-      "       wendlop-stagec --src DIR --out DIR           (every DIR/mapNN.txt to OUT/map/mapNN.fmf)\n",
+      "       wendlop-stagec --src DIR --out DIR           (every DIR/mapNN.txt to OUT/map/mapNN.fmf)\n"
+      "       wendlop-stagec --pack DIR --out DIR          (a pack: DIR/pack.ini and DIR/stages/mapNN.txt\n"
+      "                                                     to OUT/packs/NAME/, NAME the last part of DIR)\n",
       stderr);
   return 2;
 }
@@ -45,6 +48,36 @@ bool compileFile(const fs::path& in, const fs::path& out) {
   std::ofstream o(out, std::ios::binary);
   o.write(reinterpret_cast<const char*>(image), sizeof image);
   return static_cast<bool>(o);
+}
+// A pack's sources: pack.ini, read as the game reads it and written as the
+// game writes it, and its stages DIR/stages/mapNN.txt from 01 on without a gap.
+bool compilePack(const fs::path& source, const fs::path& outData) {
+  fs::path folder = fs::absolute(source).lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();  // "DIR/"
+  const fs::path out = outData / "packs" / folder.filename();
+  std::string text, problem;
+  PackInfo info;
+  if (!readText(source / "pack.ini", &text) || !parsePackIni(text, &info, &problem)) {
+    std::fprintf(stderr, "%s: %s\n", (source / "pack.ini").c_str(), problem.empty() ? "cannot be read" : problem.c_str());
+    return false;
+  }
+  auto stageText = [&](int n) {
+    char name[24];
+    std::snprintf(name, sizeof name, "map%02d.txt", n);
+    return source / "stages" / name;
+  };
+  int stages = 0;
+  while (stages < MostPackStages && fs::exists(stageText(stages + 1))) ++stages;
+  if (stages == 0) {
+    std::fprintf(stderr, "wendlop-stagec: %s has no stages/map01.txt\n", source.c_str());
+    return false;
+  }
+  bool ok = true;
+  for (int n = 1; n <= stages; ++n) ok = compileFile(stageText(n), out / stagePathIn("", n)) && ok;
+  const std::string ini = formatPackIni(info);
+  std::ofstream o(out / "pack.ini", std::ios::binary);
+  o << ini;
+  return ok && static_cast<bool>(o);
 }
 }  // namespace
 
@@ -79,5 +112,6 @@ int main(int argc, char** argv) {
     }
     return ok ? 0 : 1;
   }
+  if (args.size() == 4 && args[0] == "--pack" && args[2] == "--out") return compilePack(args[1], args[3]) ? 0 : 1;
   return usage();
 }

@@ -1,4 +1,4 @@
-#include "stagetext.h"
+#include "world/stagetext.h"
 
 #include <cstdio>
 #include <cstring>
@@ -52,6 +52,8 @@ bool pieceOf(int t, int* topLeft, int* dRow, int* dCol) {
 
 uint8_t& tileByte(uint8_t* image, int row, int col) { return image[20 + Cols * row + col]; }
 uint8_t& objectByte(uint8_t* image, int row, int col) { return image[320 + Cols * row + col]; }
+uint8_t tileByte(const uint8_t* image, int row, int col) { return image[20 + Cols * row + col]; }
+uint8_t objectByte(const uint8_t* image, int row, int col) { return image[320 + Cols * row + col]; }
 
 std::string trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t\r");
@@ -125,85 +127,79 @@ std::string checkStage(const uint8_t image[620], const StageCheck& check) {
   return "";
 }
 
-bool compileStageText(const std::string& text, uint8_t image[620], std::string* error, const StageCheck& check) {
-  std::memset(image, 0, 620);
-  std::map<char, int> tiles, objects;
-  for (const Glyph& g : tileGlyphs) tiles[g.ch] = g.tile;
-  for (const Glyph& g : objectGlyphs) objects[g.ch] = g.tile;
-  std::map<char, int> pieces;
-  for (const Glyph& g : pieceGlyphs) pieces[g.ch] = g.tile;
-
+namespace {
+// A stage's text read line by line: the legend, the header and the two grids.
+struct StageSource {
   std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  auto fail = [&](size_t lineIndex, const std::string& why) {
-    if (error) *error = "line " + std::to_string(lineIndex + 1) + ": " + why;
-    return false;
-  };
-
+  std::map<char, int> tiles, objects, pieces;
   bool haveTiles = false, haveObjects = false;
   std::vector<std::string> tileRows, objectRows;
   size_t tileLine = 0, objectLine = 0;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string line = trim(lines[i]);
-    if (line.empty() || line[0] == ';') continue;
-    std::istringstream words(line);
-    std::string keyword;
-    words >> keyword;
-    if (keyword == "title") {
-      std::string title = trim(line.substr(5));
-      if (title.size() > 20) return fail(i, "a title has at most 20 characters");
-      std::memcpy(image, title.data(), title.size());
-    } else if (keyword == "header") {
-      std::string hex;
-      words >> hex;
-      if (hex.size() != 40) return fail(i, "header takes 40 hex digits");
-      for (int k = 0; k < 20; ++k) {
-        unsigned v;
-        if (std::sscanf(hex.substr(2 * k, 2).c_str(), "%2x", &v) != 1) return fail(i, "bad hex digit in header");
-        image[k] = static_cast<uint8_t>(v);
-      }
-    } else if (keyword == "tile" || keyword == "object") {
-      std::string ch, number;
-      words >> ch >> number;
-      int value;
-      if (ch.size() != 1 || !parseNumber(number, &value)) return fail(i, "expected: " + keyword + " <character> <0..255>");
-      (keyword == "tile" ? tiles : objects)[ch[0]] = value;
-      if (keyword == "tile") pieces.erase(ch[0]);
-    } else if (keyword == "tiles" || keyword == "objects") {
-      auto& rows = keyword == "tiles" ? tileRows : objectRows;
-      (keyword == "tiles" ? haveTiles : haveObjects) = true;
-      (keyword == "tiles" ? tileLine : objectLine) = i + 1;
-      for (int r = 0; r < Rows; ++r) {
-        if (i + 1 >= lines.size()) return fail(i, "a grid has 15 rows");
-        std::string row = lines[++i];
-        if (!row.empty() && row.back() == '\r') row.pop_back();
-        if (row.size() != Cols) return fail(i, "a grid row has exactly 20 characters");
-        rows.push_back(row);
-      }
-    } else {
-      return fail(i, "unknown keyword '" + keyword + "'");
-    }
-  }
-  if (!haveTiles) {
-    if (error) *error = "no tiles grid";
-    return false;
-  }
+};
 
+std::string lineProblem(size_t lineIndex, const std::string& why) {
+  return "line " + std::to_string(lineIndex + 1) + ": " + why;
+}
+
+// The line at *at, and for a grid the rows after it; *at is left on the last
+// line read. An empty answer when the line is right.
+std::string readKeywordLine(StageSource& s, size_t* at, uint8_t image[620]) {
+  size_t& i = *at;
+  const std::string line = trim(s.lines[i]);
+  std::istringstream words(line);
+  std::string keyword;
+  words >> keyword;
+  if (keyword == "title") {
+    std::string title = trim(line.substr(5));
+    if (title.size() > 20) return lineProblem(i, "a title has at most 20 characters");
+    std::memcpy(image, title.data(), title.size());
+  } else if (keyword == "header") {
+    std::string hex;
+    words >> hex;
+    if (hex.size() != 40) return lineProblem(i, "header takes 40 hex digits");
+    for (int k = 0; k < 20; ++k) {
+      unsigned v;
+      if (std::sscanf(hex.substr(2 * k, 2).c_str(), "%2x", &v) != 1) return lineProblem(i, "bad hex digit in header");
+      image[k] = static_cast<uint8_t>(v);
+    }
+  } else if (keyword == "tile" || keyword == "object") {
+    std::string ch, number;
+    words >> ch >> number;
+    int value;
+    if (ch.size() != 1 || !parseNumber(number, &value))
+      return lineProblem(i, "expected: " + keyword + " <character> <0..255>");
+    (keyword == "tile" ? s.tiles : s.objects)[ch[0]] = value;
+    if (keyword == "tile") s.pieces.erase(ch[0]);
+  } else if (keyword == "tiles" || keyword == "objects") {
+    auto& rows = keyword == "tiles" ? s.tileRows : s.objectRows;
+    (keyword == "tiles" ? s.haveTiles : s.haveObjects) = true;
+    (keyword == "tiles" ? s.tileLine : s.objectLine) = i + 1;
+    for (int r = 0; r < Rows; ++r) {
+      if (i + 1 >= s.lines.size()) return lineProblem(i, "a grid has 15 rows");
+      std::string row = s.lines[++i];
+      if (!row.empty() && row.back() == '\r') row.pop_back();
+      if (row.size() != Cols) return lineProblem(i, "a grid row has exactly 20 characters");
+      rows.push_back(row);
+    }
+  } else {
+    return lineProblem(i, "unknown keyword '" + keyword + "'");
+  }
+  return "";
+}
+
+std::string placeTileGrid(const StageSource& s, uint8_t image[620]) {
   std::vector<bool> placed(Rows * Cols, false);
   for (int r = 0; r < Rows; ++r) {
     for (int c = 0; c < Cols; ++c) {
       if (placed[r * Cols + c]) continue;
-      const char ch = tileRows[r][c];
-      if (auto p = pieces.find(ch); p != pieces.end()) {
+      const char ch = s.tileRows[r][c];
+      if (auto p = s.pieces.find(ch); p != s.pieces.end()) {
         // The first cell of a piece met in reading order is its top-left quarter.
-        bool whole = r + 1 < Rows && c + 1 < Cols && tileRows[r][c + 1] == ch && tileRows[r + 1][c] == ch &&
-                     tileRows[r + 1][c + 1] == ch && !placed[r * Cols + c + 1];
-        if (!whole) return fail(tileLine + r, "piece '" + std::string(1, ch) + "' at column " + std::to_string(c) +
-                                                  " is not a whole 2 x 2 block");
+        bool whole = r + 1 < Rows && c + 1 < Cols && s.tileRows[r][c + 1] == ch && s.tileRows[r + 1][c] == ch &&
+                     s.tileRows[r + 1][c + 1] == ch && !placed[r * Cols + c + 1];
+        if (!whole)
+          return lineProblem(s.tileLine + r, "piece '" + std::string(1, ch) + "' at column " + std::to_string(c) +
+                                                 " is not a whole 2 x 2 block");
         const int b = p->second;
         tileByte(image, r, c) = static_cast<uint8_t>(b);
         tileByte(image, r, c + 1) = static_cast<uint8_t>(b + 1);
@@ -213,28 +209,57 @@ bool compileStageText(const std::string& text, uint8_t image[620], std::string* 
             placed[(r + 1) * Cols + c + 1] = true;
         continue;
       }
-      auto t = tiles.find(ch);
-      if (t == tiles.end()) return fail(tileLine + r, "unknown tile character '" + std::string(1, ch) + "'");
+      auto t = s.tiles.find(ch);
+      if (t == s.tiles.end()) return lineProblem(s.tileLine + r, "unknown tile character '" + std::string(1, ch) + "'");
       tileByte(image, r, c) = static_cast<uint8_t>(t->second);
       placed[r * Cols + c] = true;
     }
   }
-  if (haveObjects) {
-    for (int r = 0; r < Rows; ++r) {
-      for (int c = 0; c < Cols; ++c) {
-        auto o = objects.find(objectRows[r][c]);
-        if (o == objects.end())
-          return fail(objectLine + r, "unknown object character '" + std::string(1, objectRows[r][c]) + "'");
-        objectByte(image, r, c) = static_cast<uint8_t>(o->second);
-      }
+  return "";
+}
+
+std::string placeObjectGrid(const StageSource& s, uint8_t image[620]) {
+  for (int r = 0; r < Rows; ++r) {
+    for (int c = 0; c < Cols; ++c) {
+      auto o = s.objects.find(s.objectRows[r][c]);
+      if (o == s.objects.end())
+        return lineProblem(s.objectLine + r, "unknown object character '" + std::string(1, s.objectRows[r][c]) + "'");
+      objectByte(image, r, c) = static_cast<uint8_t>(o->second);
     }
   }
-  std::string problem = checkStage(image, check);
-  if (!problem.empty()) {
-    if (error) *error = problem;
-    return false;
+  return "";
+}
+
+std::string compileStageSource(const std::string& text, uint8_t image[620], const StageCheck& check) {
+  StageSource s;
+  for (const Glyph& g : tileGlyphs) s.tiles[g.ch] = g.tile;
+  for (const Glyph& g : objectGlyphs) s.objects[g.ch] = g.tile;
+  for (const Glyph& g : pieceGlyphs) s.pieces[g.ch] = g.tile;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    s.lines.push_back(line);
   }
-  return true;
+  for (size_t i = 0; i < s.lines.size(); ++i) {
+    const std::string line = trim(s.lines[i]);
+    if (line.empty() || line[0] == ';') continue;
+    if (std::string problem = readKeywordLine(s, &i, image); !problem.empty()) return problem;
+  }
+  if (!s.haveTiles) return "no tiles grid";
+  if (std::string problem = placeTileGrid(s, image); !problem.empty()) return problem;
+  if (s.haveObjects) {
+    if (std::string problem = placeObjectGrid(s, image); !problem.empty()) return problem;
+  }
+  return checkStage(image, check);
+}
+}  // namespace
+
+bool compileStageText(const std::string& text, uint8_t image[620], std::string* error, const StageCheck& check) {
+  std::memset(image, 0, 620);
+  const std::string problem = compileStageSource(text, image, check);
+  if (problem.empty()) return true;
+  if (error) *error = problem;
+  return false;
 }
 
 namespace {
@@ -252,13 +277,11 @@ std::string spareCharacters(const std::string& preferred, const std::string& tak
 }
 }  // namespace
 
-bool decompileStage(const uint8_t source[620], std::string* text, std::string* error) {
-  uint8_t image[620];
-  std::memcpy(image, source, 620);
-  std::ostringstream out;
-  // The header: a title when it is plain text padded with zero bytes, and
-  // compiling the title gives those bytes back (no blank at either end, which
-  // the compiler trims); any other header as hex; none when it is all zero.
+namespace {
+// The header: a title when it is plain text padded with zero bytes, and
+// compiling the title gives those bytes back (no blank at either end, which
+// the compiler trims); any other header as hex; none when it is all zero.
+void writeHeader(const uint8_t image[620], std::ostringstream& out) {
   int length = 0;
   while (length < 20 && image[length] != 0) ++length;
   bool printable = true;
@@ -276,17 +299,26 @@ bool decompileStage(const uint8_t source[620], std::string* text, std::string* e
     }
     out << "\n";
   }
+}
 
-  std::map<int, char> tileChar, objectChar;
+// A legend character per number: a stage with more different numbers than
+// there are characters cannot be written as text at all.
+std::string tooMany(const char* what, size_t named, int unnamed) {
+  return "it holds " + std::to_string(named + unnamed) + " " + what +
+         " without a character of their own; stage text has characters for " + std::to_string(named);
+}
+
+// The tiles grid and the legend lines of the tile numbers it needs.
+bool writeTileGrid(const uint8_t image[620], std::string* legend, std::vector<std::string>* grid,
+                   std::string* error) {
+  std::map<int, char> tileChar;
   for (const Glyph& g : tileGlyphs) tileChar[g.tile] = g.ch;
-  for (const Glyph& g : objectGlyphs) objectChar[g.tile] = g.ch;
   std::string used;
   for (const Glyph& g : tileGlyphs) used += g.ch;
   for (const Glyph& g : pieceGlyphs) used += g.ch;
   const std::string spareTiles =
       spareCharacters("ACDEFHIJKLMNUVWXYZacdefhijklmnpqrtuvwyz0456789-_/?~`',\"<>[]{}", used);
   size_t nextTile = 0;
-  std::string legend;
   int tilesWithoutCharacter = 0;
   auto charForTile = [&](int t) {
     if (auto f = tileChar.find(t); f != tileChar.end()) return f->second;
@@ -297,45 +329,54 @@ bool decompileStage(const uint8_t source[620], std::string* text, std::string* e
     }
     const char ch = spareTiles[nextTile++];
     tileChar[t] = ch;
-    legend += "tile " + std::string(1, ch) + " " + std::to_string(t) + "\n";
+    *legend += "tile " + std::string(1, ch) + " " + std::to_string(t) + "\n";
     return ch;
   };
-
-  std::vector<std::string> grid(Rows, std::string(Cols, ' '));
+  grid->assign(Rows, std::string(Cols, ' '));
   std::vector<bool> done(Rows * Cols, false);
+  auto at = [&](int r, int c) { return tileByte(image, r, c); };
   for (int r = 0; r < Rows; ++r) {
     for (int c = 0; c < Cols; ++c) {
       if (done[r * Cols + c]) continue;
-      const int t = tileByte(image, r, c);
+      const int t = at(r, c);
       char piece = 0;
       for (const Glyph& g : pieceGlyphs) {
-        if (g.tile == t && r + 1 < Rows && c + 1 < Cols && !done[r * Cols + c + 1] &&
-            tileByte(image, r, c + 1) == t + 1 && tileByte(image, r + 1, c) == t + 16 &&
-            tileByte(image, r + 1, c + 1) == t + 17)
+        if (g.tile == t && r + 1 < Rows && c + 1 < Cols && !done[r * Cols + c + 1] && at(r, c + 1) == t + 1 &&
+            at(r + 1, c) == t + 16 && at(r + 1, c + 1) == t + 17)
           piece = g.ch;
       }
+      std::vector<std::string>& g = *grid;
       if (piece) {
-        grid[r][c] = grid[r][c + 1] = grid[r + 1][c] = grid[r + 1][c + 1] = piece;
+        g[r][c] = g[r][c + 1] = g[r + 1][c] = g[r + 1][c + 1] = piece;
         done[r * Cols + c] = done[r * Cols + c + 1] = done[(r + 1) * Cols + c] = done[(r + 1) * Cols + c + 1] = true;
       } else {
-        grid[r][c] = charForTile(t);
+        g[r][c] = charForTile(t);
         done[r * Cols + c] = true;
       }
     }
   }
+  if (tilesWithoutCharacter == 0) return true;
+  if (error) *error = tooMany("tile numbers", nextTile, tilesWithoutCharacter);
+  return false;
+}
 
-  std::string objectLegend;
+// The objects grid and the legend lines of the codes it needs; *any tells
+// whether the stage has any object at all.
+bool writeObjectGrid(const uint8_t image[620], std::string* legend, std::vector<std::string>* objects, bool* any,
+                     std::string* error) {
+  std::map<int, char> objectChar;
+  for (const Glyph& g : objectGlyphs) objectChar[g.tile] = g.ch;
   std::string usedObjects;
   for (const Glyph& g : objectGlyphs) usedObjects += g.ch;
   const std::string spareObjects = spareCharacters("ABCDEFGHIJKLMNOPQRSTUVWXYZqrstuvwxyz0123456789", usedObjects);
   size_t nextObject = 0;
   int objectsWithoutCharacter = 0;
-  std::vector<std::string> objects(Rows, std::string(Cols, '.'));
-  bool anyObject = false;
+  objects->assign(Rows, std::string(Cols, '.'));
+  *any = false;
   for (int r = 0; r < Rows; ++r) {
     for (int c = 0; c < Cols; ++c) {
       const int code = objectByte(image, r, c);
-      if (code != 0) anyObject = true;
+      if (code != 0) *any = true;
       auto f = objectChar.find(code);
       if (f == objectChar.end()) {
         if (nextObject == spareObjects.size()) {
@@ -343,27 +384,29 @@ bool decompileStage(const uint8_t source[620], std::string* text, std::string* e
           f = objectChar.emplace(code, '\0').first;
         } else {
           const char ch = spareObjects[nextObject++];
-          objectLegend += "object " + std::string(1, ch) + " " + std::to_string(code) + "\n";
+          *legend += "object " + std::string(1, ch) + " " + std::to_string(code) + "\n";
           f = objectChar.emplace(code, ch).first;
         }
       }
-      objects[r][c] = f->second;
+      (*objects)[r][c] = f->second;
     }
   }
-  // A legend character per number: a stage with more different numbers than
-  // there are characters cannot be written as text at all.
-  auto tooMany = [](const char* what, size_t named, int unnamed) {
-    return "it holds " + std::to_string(named + unnamed) + " " + what +
-           " without a character of their own; stage text has characters for " + std::to_string(named);
-  };
-  if (tilesWithoutCharacter > 0) {
-    if (error) *error = tooMany("tile numbers", nextTile, tilesWithoutCharacter);
-    return false;
-  }
-  if (objectsWithoutCharacter > 0) {
-    if (error) *error = tooMany("object codes", nextObject, objectsWithoutCharacter);
-    return false;
-  }
+  if (objectsWithoutCharacter == 0) return true;
+  if (error) *error = tooMany("object codes", nextObject, objectsWithoutCharacter);
+  return false;
+}
+}  // namespace
+
+bool decompileStage(const uint8_t source[620], std::string* text, std::string* error) {
+  uint8_t image[620];
+  std::memcpy(image, source, 620);
+  std::ostringstream out;
+  writeHeader(image, out);
+  std::string legend, objectLegend;
+  std::vector<std::string> grid, objects;
+  bool anyObject = false;
+  if (!writeTileGrid(image, &legend, &grid, error)) return false;
+  if (!writeObjectGrid(image, &objectLegend, &objects, &anyObject, error)) return false;
   out << legend << objectLegend << "tiles\n";
   for (const auto& row : grid) out << row << "\n";
   if (anyObject) {

@@ -302,10 +302,11 @@ void fillBox(int x, int y, int w, int h, int colour) {
     for (int col = left; col < right; ++col) FrameCanvas[row][col] = static_cast<uint8_t>(colour);
 }
 
-int nearestColour(int red, int green, int blue) {
+int nearestColour(int red, int green, int blue, int except) {
   int best = 0;
   long bestDistance = -1;
   for (int i = 0; i < 256; ++i) {
+    if (i == except) continue;
     const long dr = gamePalette[i][0] - red, dg = gamePalette[i][1] - green, db = gamePalette[i][2] - blue;
     const long distance = dr * dr + dg * dg + db * db;
     if (bestDistance < 0 || distance < bestDistance) {

@@ -64,17 +64,7 @@ void makeDimmedCanvas() {
   uint8_t dim[256];
   for (int i = 0; i < 256; ++i) {
     const int r = gamePalette[i][0] * 2 / 5, g = gamePalette[i][1] * 2 / 5, b = gamePalette[i][2] * 2 / 5;
-    int best = i, bestDistance = 1 << 30;
-    for (int j = 0; j < 256; ++j) {
-      if (j == SpriteSheet.key) continue;
-      const int dr = gamePalette[j][0] - r, dg = gamePalette[j][1] - g, db = gamePalette[j][2] - b;
-      const int d = dr * dr + dg * dg + db * db;
-      if (d < bestDistance) {
-        bestDistance = d;
-        best = j;
-      }
-    }
-    dim[i] = static_cast<uint8_t>(best);
+    dim[i] = static_cast<uint8_t>(nearestColour(r, g, b, SpriteSheet.key));
   }
   for (int y = 0; y < CanvasHeight; ++y)
     for (int x = 0; x < CanvasWidth; ++x) dimmedCanvas[y][x] = dim[heldCanvas[y][x]];

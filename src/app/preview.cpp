@@ -53,17 +53,7 @@ void tintTable(int percent, uint8_t out[256]) {
     const int r = gamePalette[i][0] + (TrailRed - gamePalette[i][0]) * percent / 100;
     const int g = gamePalette[i][1] + (TrailGreen - gamePalette[i][1]) * percent / 100;
     const int b = gamePalette[i][2] + (TrailBlue - gamePalette[i][2]) * percent / 100;
-    int best = i, bestDistance = 1 << 30;
-    for (int j = 0; j < 256; ++j) {
-      if (j == SpriteSheet.key) continue;
-      const int dr = gamePalette[j][0] - r, dg = gamePalette[j][1] - g, db = gamePalette[j][2] - b;
-      const int d = dr * dr + dg * dg + db * db;
-      if (d < bestDistance) {
-        bestDistance = d;
-        best = j;
-      }
-    }
-    out[i] = static_cast<uint8_t>(best);
+    out[i] = static_cast<uint8_t>(nearestColour(r, g, b, SpriteSheet.key));
   }
 }
 }  // namespace

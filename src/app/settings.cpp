@@ -33,20 +33,6 @@ struct Parse {
   bool sawMuted = false;
 };
 
-// What a damaged file holds goes to a terminal: only printable bytes as they are.
-std::string printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      out += escaped;
-    }
-  }
-  return out;
-}
 
 // inih takes a section header without its ']' for a line that is no setting
 // and files the settings below it under the section before. Each such header
@@ -135,6 +121,20 @@ int onSetting(void* user, const char* section, const char* name, const char* val
   return 1;
 }
 }  // namespace
+
+std::string printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
 
 void parseSettings(const std::string& text, Settings* out, std::string* problems) {
   *out = Settings{};

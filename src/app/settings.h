@@ -28,6 +28,10 @@ extern Settings settings;
 // its ']' is named, and the lines below it still count in that section. A
 // file without `muted` comes from before it: there a master volume of 0 was
 // how the game kept a mute, so it reads as muted at the full volume.
+// Text from a file or the command line as a terminal may be shown it: printable
+// bytes as they are, any other as \xNN.
+std::string printable(const std::string& text);
+
 void parseSettings(const std::string& text, Settings* out, std::string* problems);
 std::string formatSettings(const Settings& s);
 

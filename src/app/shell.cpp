@@ -297,21 +297,6 @@ bool wholeNumber(const std::string& text, int low, int high, int* out) {
   return true;
 }
 
-// The printable form of a word from the command line, for a message.
-std::string shown(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      out += escaped;
-    }
-  }
-  return out;
-}
-
 // One option with its value (if it takes one): 0 to go on, otherwise 1 + the
 // exit code. --export takes the file to write from the words after it.
 int takeOption(const std::string& name, const std::string& value, int argc, char** argv, int& i, Options& options) {
@@ -330,13 +315,13 @@ int takeOption(const std::string& name, const std::string& value, int argc, char
   } else if (name == "--screenshot-every") {
     if (!wholeNumber(value, 1, 1000000, &options.screenshotEvery)) {
       std::fprintf(stderr, "wendlop: --screenshot-every takes a whole number from 1 to 1000000, not '%s'\n",
-                   shown(value).c_str());
+                   printable(value).c_str());
       return ExitUsage + 1;
     }
   } else if (name == "--scale") {
     if (!wholeNumber(value, 0, 8, &options.scale)) {
       std::fprintf(stderr, "wendlop: --scale takes a whole number from 0 to 8 (0: the largest that fits), not '%s'\n",
-                   shown(value).c_str());
+                   printable(value).c_str());
       return ExitUsage + 1;
     }
   } else if (name == "--pack" || name == "--import") {
@@ -379,7 +364,7 @@ int parseOptions(int argc, char** argv, Options& options) {
     // FILE after --edit is optional: the next word is it unless it is an option.
     const bool optionalValue = name == "--edit";
     if (!takesValue && !isFlag && !optionalValue) {
-      std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", shown(arg).c_str());
+      std::fprintf(stderr, "wendlop: unknown option '%s' (try --help)\n", printable(arg).c_str());
       return Usage;
     }
     if (isFlag && joined) {
@@ -538,8 +523,11 @@ int wendlopMain(int argc, char** argv) {
       continue;
     }
     runFrame();
-    // When no frame is due yet, sleep until it is, unless a message arrives first.
-    sysWaitMessage(msUntilFrameDue());
+    // Sleep until the next frame is due. Messages that arrive meanwhile are
+    // handled before it, as the frame is the first to look at them; waiting
+    // on the window system instead would ask it for its events several times
+    // over at every frame.
+    sysSleep(msUntilFrameDue());
   }
 
   shutDownGame();

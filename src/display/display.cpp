@@ -1,6 +1,7 @@
 // The display: sheets, canvas, presenting, screenshots and the seven primitives.
 #include "display/display.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -44,12 +45,9 @@ constexpr size_t MaxSheetFileSize = 20u * 1024 * 1024;
 
 // What presenting keeps from one present to the next; initDisplay starts it anew.
 struct Presenting {
-  bool shownValid = false;       // shownCanvas holds what the window shows
   uint32_t presentedFrames = 0;  // since the display started or screenshots were asked for
 };
 Presenting presenting;
-// What the window shows, so that a present sends only the rows that changed.
-uint8_t shownCanvas[CanvasHeight][CanvasWidth];
 
 struct Screenshots {
   std::string dir;  // "" for none
@@ -57,6 +55,37 @@ struct Screenshots {
 };
 Screenshots screenshots;
 std::vector<uint8_t> pictureBuffer;  // reused, so that screenshots allocate once
+
+// How each row of each tile of the sprite sheet is drawn in the tile layer:
+// most rows are all key (nothing to draw) or hold none (a plain copy), and
+// the tile layer is the largest drawing of a frame. Worked out once for each
+// sheet and key.
+constexpr int TileSheetColumns = 16, TileSheetRows = 16;
+enum TileRowCover : uint8_t { RowClear, RowOpaque, RowMixed };
+struct TileCovers {
+  uint64_t sheet = 0;  // the identity of the sheet they were worked out for
+  int key = NoColourKey;
+  uint8_t rows[TileSheetColumns * TileSheetRows][TileSize] = {};
+};
+TileCovers tileCovers;
+
+// The sprite sheet must hold all 256 tiles.
+void refreshTileCovers() {
+  const Surface& sheet = SpriteSheet;
+  if (tileCovers.sheet == sheet.identity.value && tileCovers.key == sheet.key) return;
+  tileCovers.sheet = sheet.identity.value;
+  tileCovers.key = sheet.key;
+  const bool keyed = sheet.key >= 0 && sheet.key <= 255;
+  for (int n = 0; n < TileSheetColumns * TileSheetRows; ++n) {
+    for (int y = 0; y < TileSize; ++y) {
+      const uint8_t* src = sheet.pixels.data() +
+                           static_cast<size_t>((n / TileSheetColumns) * TileSize + y) * sheet.width +
+                           (n % TileSheetColumns) * TileSize;
+      const int keys = keyed ? static_cast<int>(std::count(src, src + TileSize, static_cast<uint8_t>(sheet.key))) : 0;
+      tileCovers.rows[n][y] = keys == 0 ? RowOpaque : (keys == TileSize ? RowClear : RowMixed);
+    }
+  }
+}
 
 void copyFrame(int frame, long long x, long long y) {
   if (frame < 0 || frame >= FrameCount) return;
@@ -161,31 +190,16 @@ int releaseDisplay() {
   return 1;
 }
 
-// Only the band of rows that changed since the last present goes to the
-// window: on the title and in still scenes most frames change a cursor's worth
-// of rows or nothing at all, and every row not sent is work saved for the
-// window system as well.
+// The platform sends only what changed since it last showed the canvas.
 void presentFrame() {
   if (!display.displayReady) return;
-  int first = 0, last = CanvasHeight - 1;
-  if (presenting.shownValid) {
-    while (first < CanvasHeight && std::memcmp(FrameCanvas[first], shownCanvas[first], CanvasWidth) == 0)
-      ++first;
-    while (last > first && std::memcmp(FrameCanvas[last], shownCanvas[last], CanvasWidth) == 0) --last;
-  }
-  if (first < CanvasHeight) {
-    std::memcpy(shownCanvas[first], FrameCanvas[first], static_cast<size_t>(last - first + 1) * CanvasWidth);
-    sysPresent(0, first, CanvasWidth, last - first + 1);
-  }
-  presenting.shownValid = true;
+  sysPresent(0, 0, CanvasWidth, CanvasHeight);
   ++presenting.presentedFrames;
   if (!screenshots.dir.empty() && (presenting.presentedFrames - 1) % screenshots.every == 0) saveScreenshot();
 }
 
 void repaintWindow() {
   if (!display.displayReady) return;
-  std::memcpy(shownCanvas, FrameCanvas, sizeof shownCanvas);
-  presenting.shownValid = true;
   sysPresent(0, 0, CanvasWidth, CanvasHeight);
 }
 
@@ -288,10 +302,11 @@ void fillBox(int x, int y, int w, int h, int colour) {
     for (int col = left; col < right; ++col) FrameCanvas[row][col] = static_cast<uint8_t>(colour);
 }
 
-int nearestColour(int red, int green, int blue) {
+int nearestColour(int red, int green, int blue, int except) {
   int best = 0;
   long bestDistance = -1;
   for (int i = 0; i < 256; ++i) {
+    if (i == except) continue;
     const long dr = gamePalette[i][0] - red, dg = gamePalette[i][1] - green, db = gamePalette[i][2] - blue;
     const long distance = dr * dr + dg * dg + db * db;
     if (bestDistance < 0 || distance < bestDistance) {
@@ -304,11 +319,34 @@ int nearestColour(int red, int green, int blue) {
 
 void drawTileLayer() {
   if (!display.drawing) return;
+  const Surface& sheet = SpriteSheet;
+  const bool wholeSheet = sheet.width >= TileSheetColumns * TileSize && sheet.height >= TileSheetRows * TileSize &&
+                          sheet.pixels.size() >= static_cast<size_t>(sheet.width) * static_cast<size_t>(sheet.height);
+  if (!wholeSheet) {
+    // A sheet too small for some tiles: each is copied, or left out, on its own.
+    for (int row = 0; row < GridRows; ++row)
+      for (int col = 0; col < GridColumns; ++col) {
+        const int n = stageMap[TileLayerOffset + GridColumns * row + col];
+        copyToCanvas(sheet, (n % TileSheetColumns) * TileSize, (n / TileSheetColumns) * TileSize, TileSize,
+                     TileSize, col * TileSize, row * TileSize, true);
+      }
+    return;
+  }
+  refreshTileCovers();
+  const size_t stride = static_cast<size_t>(sheet.width);
   for (int row = 0; row < GridRows; ++row) {
     for (int col = 0; col < GridColumns; ++col) {
       const int n = stageMap[TileLayerOffset + GridColumns * row + col];
-      copyToCanvas(SpriteSheet, (n % 16) * TileSize, (n / 16) * TileSize, TileSize, TileSize,
-                   col * TileSize, row * TileSize, true);
+      const uint8_t* src = sheet.pixels.data() + static_cast<size_t>(n / TileSheetColumns) * TileSize * stride +
+                           static_cast<size_t>(n % TileSheetColumns) * TileSize;
+      for (int y = 0; y < TileSize; ++y, src += stride) {
+        uint8_t* dst = &FrameCanvas[row * TileSize + y][col * TileSize];
+        switch (tileCovers.rows[n][y]) {
+          case RowClear: break;
+          case RowOpaque: std::memcpy(dst, src, TileSize); break;
+          default: copyRowToCanvas(dst, src, TileSize, sheet.key); break;
+        }
+      }
     }
   }
 }

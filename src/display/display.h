@@ -38,8 +38,9 @@ void drawTile(int x, int y, int tile);
 void drawFramePart(int frame, int partX, int partY, int w, int h, int x, int y);
 // A rectangle of one colour of the colour table, cut at the canvas edges.
 void fillBox(int x, int y, int w, int h, int colour);
-// The entry of the colour table nearest to red, green, blue (0..255 each).
-int nearestColour(int red, int green, int blue);
+// The entry of the colour table nearest to red, green, blue (0..255 each),
+// the first of equals; `except` (the sprite sheet's key, say) is never chosen.
+int nearestColour(int red, int green, int blue, int except = -1);
 
 // The 64 x 64 sprite frames 0..17: frame f is cell (frameColumn[f], frameRow[f])
 // of the two frame rows, at (64 x column, 512 + 64 x row) of the sprite sheet.

@@ -13,6 +13,20 @@ constexpr int CanvasHeight = 480;
 constexpr int TextCell = 16;
 constexpr int NoColourKey = -1;
 
+// A number no other sheet has: every sheet made, copied or assigned gets a
+// new one, so that what is worked out once from a sheet (the tile layer's
+// rows) is known to be about this very sheet.
+struct SheetIdentity {
+  uint64_t value = next();
+  SheetIdentity() = default;
+  SheetIdentity(const SheetIdentity&) : value(next()) {}
+  SheetIdentity& operator=(const SheetIdentity&) {
+    value = next();
+    return *this;
+  }
+  static uint64_t next();
+};
+
 // A loaded sheet: 8-bit pixels, rows from the top, `width` bytes per row.
 struct Surface {
   int width = 0;
@@ -21,6 +35,7 @@ struct Surface {
   uint8_t colours[256][3] = {};  // red, green, blue; entries past the file's table stay black
   int colourCount = 0;           // entries the file's colour table had
   int key = NoColourKey;         // pixel value that copies with a key leave out
+  SheetIdentity identity;
 };
 
 // Everything is composed here; its pixels are indices into the screen's colour table.
@@ -41,6 +56,10 @@ bool loadSheet(const char* path, int minWidth, int minHeight, Surface* out, std:
 // sheet's key leave the canvas unchanged.
 void copyToCanvas(const Surface& sheet, int sx, int sy, int w, int h, long long dx, long long dy,
                   bool keyed);
+
+// One row of a copy with the key `key` (NoColourKey: every byte is copied),
+// for callers that have placed and cut the row themselves.
+void copyRowToCanvas(uint8_t* dst, const uint8_t* src, int n, int key);
 
 // The sheet's pixel value for a colour given as 0x00BBGGRR: the first entry of
 // its colour table with exactly that colour, or 0xFFFFFFFF when it has none.

@@ -38,8 +38,8 @@ void sysSetMixer(SysAudioMixer mixer);
 // that plays into nothing at the real pace.
 bool sysOpenAudio();
 bool sysAudioReady();
-// Stops the device's callbacks (it plays silence) while the game is paused,
-// and starts them again.
+// Stops the device's callbacks while the game is paused (the device's
+// thread then waits, and the device plays silence), and starts them again.
 void sysPauseAudio(bool on);
 const char* sysAudioError();
 // Says on stderr, in one line, that there is no audio device and why, once in

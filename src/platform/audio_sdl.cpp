@@ -21,9 +21,12 @@ SysAudioMixer mixer = nullptr;
 
 // Held while the device opens or closes and while the audio lock is held:
 // open and close may come from the game thread and from whoever starts music.
-std::mutex deviceMutex;
+std::recursive_mutex deviceMutex;
 std::atomic<SDL_AudioDeviceID> device{0};
 std::atomic<int> deviceFrames{0};
+// The device whose SDL lock a pause holds, with deviceMutex, until the
+// resume; 0 when not paused. Game thread only.
+SDL_AudioDeviceID heldForPause = 0;
 std::string lastError;
 
 void fillBuffer(void*, Uint8* stream, int len) {
@@ -84,7 +87,7 @@ void sysSetMixer(SysAudioMixer newMixer) {
 }
 
 bool sysOpenAudio() {
-  std::lock_guard<std::mutex> hold(deviceMutex);
+  std::lock_guard<std::recursive_mutex> hold(deviceMutex);
   if (device.load()) return true;
   if (sysIsHeadless()) {
     lastError = "headless mode has no audio device";
@@ -120,9 +123,31 @@ bool sysOpenAudio() {
   return true;
 }
 
+// While paused the device's thread is kept out of its loop by SDL's lock of
+// the device (which the thread takes for every buffer) instead of waking for
+// every buffer to play silence: a paused game takes no processor time for its
+// sound. The driver then runs dry, which it takes as silence. The pause holds
+// both locks in the order sysLockAudio takes them, so the game thread may
+// still take them meanwhile (they count), and no other thread ever does.
 void sysPauseAudio(bool on) {
-  std::lock_guard<std::mutex> hold(deviceMutex);
-  if (SDL_AudioDeviceID id = device.load()) SDL_PauseAudioDevice(id, on ? 1 : 0);
+  if (on) {
+    if (heldForPause) return;
+    deviceMutex.lock();
+    const SDL_AudioDeviceID id = device.load();
+    if (!id) {
+      deviceMutex.unlock();
+      return;
+    }
+    SDL_PauseAudioDevice(id, 1);
+    SDL_LockAudioDevice(id);
+    heldForPause = id;
+  } else {
+    if (!heldForPause) return;
+    SDL_UnlockAudioDevice(heldForPause);
+    SDL_PauseAudioDevice(heldForPause, 0);
+    heldForPause = 0;
+    deviceMutex.unlock();
+  }
 }
 
 bool sysAudioReady() { return device.load() != 0; }
@@ -142,9 +167,15 @@ const char* sysAudioDriverName() {
 }
 
 void sysCloseAudio() {
-  std::lock_guard<std::mutex> hold(deviceMutex);
+  std::lock_guard<std::recursive_mutex> hold(deviceMutex);
   SDL_AudioDeviceID id = device.exchange(0);
   if (!id) return;
+  // The thread must get out of its loop to end: a pause lets go of the device.
+  if (heldForPause == id) {
+    SDL_UnlockAudioDevice(id);
+    heldForPause = 0;
+    deviceMutex.unlock();  // the pause's hold; this call's own is kept
+  }
   // Returns only once the callback has finished for good.
   SDL_CloseAudioDevice(id);
   deviceFrames = 0;

@@ -16,20 +16,6 @@
 
 namespace {
 std::string reason(int error) { return std::error_code(error, std::generic_category()).message(); }
-
-bool makeParents(const std::string& folder) {
-  for (size_t i = 1; i <= folder.size(); ++i) {
-    if (i != folder.size() && folder[i] != '/') continue;
-    const std::string part = folder.substr(0, i);
-    if (mkdir(part.c_str(), 0755) == 0) continue;
-    if (errno != EEXIST) return false;
-    if (!sysIsDirectory(part.c_str())) {
-      errno = ENOTDIR;
-      return false;
-    }
-  }
-  return true;
-}
 }  // namespace
 
 bool sysListFolder(const char* path, std::vector<SysFolderEntry>* entries, std::string* why) {
@@ -67,7 +53,7 @@ bool sysPathExists(const char* path) {
 }
 
 std::string sysMakeTempFolder(const char* parent, const char* prefix, std::string* why) {
-  if (!makeParents(parent)) {
+  if (!sysMakeFolders(parent)) {
     if (why) *why = "cannot be made (" + reason(errno) + ")";
     return "";
   }

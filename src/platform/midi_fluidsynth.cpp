@@ -29,6 +29,7 @@ static SysMidiKind selectedKind = SysMidiDefault;
 static SysMidiKind openKind = SysMidiDefault;
 static bool isOpen = false;
 static std::atomic<SysMidiRecorderHook> recorderHook{nullptr};
+static constexpr int SynthVoices = 40;
 
 static fluid_settings_t* settings = nullptr;
 static fluid_synth_t* synth = nullptr;
@@ -120,6 +121,12 @@ static bool createSynth() {
   settings = new_fluid_settings();
   if (!settings) return false;
   fluid_settings_setnum(settings, "synth.sample-rate", 44100.0);
+  // Voices cost the synthesizer's time, and most of them are released notes
+  // fading out. The songs sound 20 to 60 voices most of the time, 84 at the
+  // most; past 40 the quietest released notes go first, and what they would
+  // still have added is 37 dB under the music (24 dB where it is least
+  // covered, in a tenth of a second), the spectrum the same within 0.05 dB.
+  fluid_settings_setint(settings, "synth.polyphony", SynthVoices);
   // The GS Reset of resetDevice carries device number 0x10; FluidSynth only
   // takes a reset addressed to its own id.
   fluid_settings_setint(settings, "synth.device-id", 16);

@@ -216,6 +216,9 @@ struct SysFolderEntry {
 // The entries of `path` but "." and "..", sorted by name; false with the
 // system's reason when it cannot be read.
 bool sysListFolder(const char* path, std::vector<SysFolderEntry>* entries, std::string* why);
+// Makes `folder` and every missing folder above it; false, with errno saying
+// why, when one cannot be made or a file stands in the way.
+bool sysMakeFolders(const std::string& folder);
 // True when something (a link too) stands at `path`.
 bool sysPathExists(const char* path);
 // A new empty folder "PARENT/PREFIXxxxxxx" (the parent made first when

@@ -111,9 +111,7 @@ long sysReadFile(const char* path, void* buffer, size_t capacity) {
   return static_cast<long>(bytes.size());
 }
 
-// mkdir -p; errno tells why when it fails.
-static bool makeFolders(const std::string& folder) {
-  if (folder.empty()) return true;
+bool sysMakeFolders(const std::string& folder) {
   for (size_t i = 1; i <= folder.size(); ++i) {
     if (i != folder.size() && folder[i] != '/') continue;
     const std::string part = folder.substr(0, i);
@@ -157,7 +155,7 @@ bool sysWriteFileAtomic(const char* path, const void* data, size_t n, std::strin
   const std::string target(path);
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  if (slash != std::string::npos && !makeFolders(target.substr(0, slash)))
+  if (slash != std::string::npos && !sysMakeFolders(target.substr(0, slash)))
     return fail("cannot be written: its folder cannot be made", errno);
   const std::string temp = target + ".tmp";
   int fd = -1;

@@ -118,6 +118,8 @@ bool sysInitVideo(const uint8_t* canvas, int width, int height) {
   canvasPixels = canvas;
   canvasWidth = width;
   canvasHeight = height;
+  shown.assign(static_cast<size_t>(width) * height, 0);
+  shownValid = false;
   if (sysIsHeadless()) {
     headlessPicture.assign(static_cast<size_t>(width) * height, 0);
     std::fill(std::begin(headlessColours), std::end(headlessColours), 0);
@@ -149,8 +151,6 @@ bool sysInitVideo(const uint8_t* canvas, int width, int height) {
   }
   SDL_SetSurfaceBlendMode(indexedCanvas, SDL_BLENDMODE_NONE);
   SDL_SetSurfaceRLE(indexedCanvas, 0);
-  shown.assign(static_cast<size_t>(width) * height, 0);
-  shownValid = false;
   videoReady = true;
   return true;
 }
@@ -162,6 +162,7 @@ void sysSetPalette(const uint8_t colours[256][3]) {
   if (!indexedCanvas) {
     for (int i = 0; i < 256; ++i)
       headlessColours[i] = (colours[i][0] << 16) | (colours[i][1] << 8) | colours[i][2];
+    shownValid = false;  // every pixel's colour may have changed
     return;
   }
   SDL_Color entries[256];
@@ -172,19 +173,53 @@ void sysSetPalette(const uint8_t colours[256][3]) {
   lastTarget = nullptr;
 }
 
+namespace {
+// The rows of [y0, y1) that differ from what was last shown, each with the
+// span [left, right) where it differs (the whole row when nothing is known
+// of what is shown), in order; `shown` takes the spans over as they go.
+template <typename Row>
+void forEachChangedRow(int x0, int y0, int x1, int y1, Row row) {
+  const bool whole = !shownValid;
+  for (int r = y0; r < y1; ++r) {
+    const uint8_t* now = canvasPixels + static_cast<size_t>(r) * canvasWidth;
+    uint8_t* was = shown.data() + static_cast<size_t>(r) * canvasWidth;
+    int left = x0, right = x1;
+    if (!whole) {
+      if (std::memcmp(now + x0, was + x0, static_cast<size_t>(x1 - x0)) == 0) {
+        row(r, -1, -1);
+        continue;
+      }
+      left = firstDifference(now, was, x0, x1);
+      right = endOfDifference(now, was, left, x1);
+    }
+    row(r, left, right);
+    std::memcpy(was + left, now + left, static_cast<size_t>(right - left));
+  }
+  shownValid = true;
+}
+
+void presentHeadless(int x0, int y0, int x1, int y1) {
+  forEachChangedRow(x0, y0, x1, y1, [](int row, int left, int right) {
+    const uint8_t* src = canvasPixels + static_cast<size_t>(row) * canvasWidth;
+    uint32_t* dst = headlessPicture.data() + static_cast<size_t>(row) * canvasWidth;
+    for (int col = left; col < right; ++col) dst[col] = headlessColours[src[col]];
+  });
+}
+}  // namespace
+
+// Only the rows that changed since the window last got them are looked at
+// further, and of each only the span between its first and last change: on
+// the title and in still scenes most presents change a cursor's worth of
+// rows or nothing at all, and every row not sent is work saved for the
+// window system as well.
 void sysPresent(int x, int y, int width, int height) {
   if (!videoReady) return;
   int x0 = std::max(x, 0), y0 = std::max(y, 0);
   int x1 = std::min(static_cast<long long>(x) + width, static_cast<long long>(canvasWidth));
   int y1 = std::min(static_cast<long long>(y) + height, static_cast<long long>(canvasHeight));
   if (x0 >= x1 || y0 >= y1) return;
-
   if (!indexedCanvas) {
-    for (int row = y0; row < y1; ++row) {
-      const uint8_t* src = canvasPixels + static_cast<size_t>(row) * canvasWidth;
-      uint32_t* dst = headlessPicture.data() + static_cast<size_t>(row) * canvasWidth;
-      for (int col = x0; col < x1; ++col) dst[col] = headlessColours[src[col]];
-    }
+    presentHeadless(x0, y0, x1, y1);
     return;
   }
 
@@ -201,8 +236,14 @@ void sysPresent(int x, int y, int width, int height) {
     y1 = canvasHeight;
   }
   if (target->format->BytesPerPixel != 4 || fit.x + fit.width > target->w || fit.y + fit.height > target->h) {
-    presentThroughSdl(window, target, SDL_Rect{x0, y0, x1 - x0, y1 - y0}, whole);
-    shownValid = true;
+    // SDL's own blit takes the band from the first to the last changed row.
+    int top = -1, bottom = -1;
+    forEachChangedRow(x0, y0, x1, y1, [&](int row, int left, int) {
+      if (left < 0) return;
+      if (top < 0) top = row;
+      bottom = row + 1;
+    });
+    if (top >= 0) presentThroughSdl(window, target, SDL_Rect{x0, top, x1 - x0, bottom - top}, whole);
     return;
   }
 
@@ -212,21 +253,13 @@ void sysPresent(int x, int y, int width, int height) {
   // the widest of their changed spans: few rectangles, little left over.
   updates.clear();
   int runTop = -1, runLeft = 0, runRight = 0;
-  for (int row = y0; row < y1; ++row) {
-    const uint8_t* now = canvasPixels + static_cast<size_t>(row) * canvasWidth;
-    uint8_t* was = shown.data() + static_cast<size_t>(row) * canvasWidth;
-    int left = x0, right = x1;
-    if (!whole) {
-      if (std::memcmp(now + x0, was + x0, static_cast<size_t>(x1 - x0)) == 0) {
-        if (runTop >= 0) addUpdate(runTop, row, runLeft, runRight);
-        runTop = -1;
-        continue;
-      }
-      left = firstDifference(now, was, x0, x1);
-      right = endOfDifference(now, was, left, x1);
+  forEachChangedRow(x0, y0, x1, y1, [&](int row, int left, int right) {
+    if (left < 0) {
+      if (runTop >= 0) addUpdate(runTop, row, runLeft, runRight);
+      runTop = -1;
+      return;
     }
     scaleCanvasRect(canvasPixels, canvasWidth, left, row, right - left, 1, mapped, fit.scale, picture, pitch);
-    std::memcpy(was + left, now + left, static_cast<size_t>(right - left));
     if (runTop < 0) {
       runTop = row;
       runLeft = left;
@@ -235,9 +268,8 @@ void sysPresent(int x, int y, int width, int height) {
       runLeft = std::min(runLeft, left);
       runRight = std::max(runRight, right);
     }
-  }
+  });
   if (runTop >= 0) addUpdate(runTop, y1, runLeft, runRight);
-  shownValid = true;
   if (whole) {
     SDL_UpdateWindowSurface(window);
   } else if (!updates.empty()) {

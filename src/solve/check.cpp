@@ -392,18 +392,21 @@ int harderThanBuiltins(long long effort) {
   return static_cast<int>(std::count_if(builtinEfforts.begin(), builtinEfforts.end(), [&](long long e) { return e < effort; }));
 }
 
-CheckResult checkStage(const uint8_t* image, const CheckOptions& options,
-                       const std::function<void(const CheckProgress&)>& progress) {
-  const uint64_t started = sysMonotonicUs();
-  auto elapsed = [&] { return static_cast<double>(sysMonotonicUs() - started) / 1e6; };
+CheckResult checkBefore(const uint8_t* image, const CheckOptions& options) {
   CheckResult r;
   r.budgetSeconds = options.seconds;
   r.budgetBytes = options.memoryBytes;
   r.unplayable = unplayableReason(image);
-  if (!r.unplayable.empty()) {
-    r.verdict = CheckVerdict::Unplayable;
-    return r;
-  }
+  if (!r.unplayable.empty()) r.verdict = CheckVerdict::Unplayable;
+  return r;
+}
+
+CheckResult checkStage(const uint8_t* image, const CheckOptions& options,
+                       const std::function<void(const CheckProgress&)>& progress) {
+  const uint64_t started = sysMonotonicUs();
+  auto elapsed = [&] { return static_cast<double>(sysMonotonicUs() - started) / 1e6; };
+  CheckResult r = checkBefore(image, options);
+  if (r.verdict == CheckVerdict::Unplayable) return r;
   setAttemptImage(image);
   struct BackToFiles {
     ~BackToFiles() { setAttemptImage(nullptr); }

@@ -67,6 +67,9 @@ struct CheckProgress {
 // What makes the stage unplayable before any search ("no walker start", "no
 // goal", "walker start in a wall at row 4 column 7", ...); "" when nothing.
 std::string unplayableReason(const uint8_t* image);
+// The result before any search: the budget, and the verdict Unplayable with
+// its reason when the stage cannot be played at all.
+CheckResult checkBefore(const uint8_t* image, const CheckOptions& options);
 
 // The check, here in this process: it resets the game's state and leaves it
 // at the end of some attempt. `progress`, if given, is told now and then.

@@ -51,12 +51,8 @@ int checkChildId() { return runner.state == CheckRun::Running ? sysChildId(runne
 bool startCheck(const uint8_t* image, const CheckOptions& options) {
   clearCheck();
   runner.options = options;
-  CheckResult r;
-  r.budgetSeconds = options.seconds;
-  r.budgetBytes = options.memoryBytes;
-  r.unplayable = unplayableReason(image);
-  if (!r.unplayable.empty()) {
-    r.verdict = CheckVerdict::Unplayable;
+  const CheckResult r = checkBefore(image, options);
+  if (r.verdict == CheckVerdict::Unplayable) {
     finish(r);
     return true;
   }

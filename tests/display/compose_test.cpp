@@ -56,6 +56,44 @@ TEST_F(Compose, TileLayerOverBackdrop) {
       ASSERT_EQ(FrameCanvas[448 + y][608 + x], testBackdropPixel(608 + x, 480 + 448 + y));
 }
 
+// The tile layer works out once for each sheet which tile rows are drawn
+// whole and which not at all; a new key or a new sheet is worked out anew.
+TEST_F(Compose, TileLayerFollowsANewKeyOrANewSheet) {
+  for (int i = 0; i < GridColumns * GridRows; ++i) stageMap[TileLayerOffset + i] = static_cast<uint8_t>(i * 7);
+  auto sheetTiles = [](const Surface& sheet) {
+    CanvasModel m;
+    m.backdrop(0);
+    for (int row = 0; row < GridRows; ++row)
+      for (int col = 0; col < GridColumns; ++col) {
+        const int n = stageMap[TileLayerOffset + GridColumns * row + col];
+        for (int y = 0; y < 32; ++y)
+          for (int x = 0; x < 32; ++x) {
+            const uint8_t v = sheet.pixels[static_cast<size_t>((n / 16) * 32 + y) * sheet.width + (n % 16) * 32 + x];
+            if (v != sheet.key) m.set(col * 32 + x, row * 32 + y, v);
+          }
+      }
+    return m;
+  };
+  drawBackdrop(0);
+  drawTileLayer();
+  EXPECT_TRUE(canvasEquals(sheetTiles(SpriteSheet)));
+
+  SpriteSheet.key = NoColourKey;  // every pixel of every tile is drawn
+  drawBackdrop(0);
+  drawTileLayer();
+  EXPECT_TRUE(canvasEquals(sheetTiles(SpriteSheet)));
+
+  for (const uint8_t tilePixels : {static_cast<uint8_t>(TestKey), uint8_t{1}}) {
+    SCOPED_TRACE(int(tilePixels));
+    Surface sheet = makeTestSpriteSheet();  // all key, then none
+    for (int y = 0; y < 512; ++y) std::memset(&sheet.pixels[static_cast<size_t>(y) * sheet.width], tilePixels, 512);
+    SpriteSheet = sheet;
+    drawBackdrop(0);
+    drawTileLayer();
+    EXPECT_TRUE(canvasEquals(sheetTiles(SpriteSheet)));
+  }
+}
+
 TEST_F(Compose, TextWrapsAtColumn40AndStaysOnTheLastRow) {
   drawText(36, 3, "ABCDEFGH");
   const char* word = "ABCDEFGH";

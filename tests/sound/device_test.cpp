@@ -46,6 +46,27 @@ struct Device : ::testing::Test {
   }
 };
 
+// Paused, nothing is played (the device's thread is held outside its loop);
+// it goes on at the resume, and a device closed while paused closes.
+TEST_F(Device, APausedDeviceCallsNothingAndClosesAllTheSame) {
+  sysSetMusicSource(countingMusic);
+  ASSERT_TRUE(sysOpenAudio()) << sysAudioError();
+  ASSERT_TRUE(waitFor([] { return musicCalls.load() > 2; }));
+  sysPauseAudio(true);
+  sysPauseAudio(true);  // twice is once
+  const int atPause = musicCalls.load();
+  sysSleep(100);  // several buffers' time
+  EXPECT_EQ(musicCalls.load(), atPause);
+  // The game thread may still swap what the device plays meanwhile.
+  sysSetMusicSource(countingMusic);
+  sysPauseAudio(false);
+  EXPECT_TRUE(waitFor([&] { return musicCalls.load() > atPause + 2; }));
+  sysPauseAudio(true);
+  sysCloseAudio();
+  EXPECT_FALSE(sysAudioReady());
+  sysPauseAudio(false);  // nothing to resume
+}
+
 TEST_F(Device, OpensOnceAndFeedsMusicSetBeforeOrAfter) {
   sysSetMusicSource(countingMusic);  // music may come before the device
   ASSERT_TRUE(sysOpenAudio()) << sysAudioError();

@@ -2,8 +2,9 @@
 # cpu-share.sh [--play [--stage N] [--pause]] [--display :N] [--screen WxH] [--wm] WENDLOP [SECONDS] [-- GAME ARGS...]
 # Starts a virtual X server, runs the game in a real window on it and prints
 # the game's processor share (user + system seconds per wall second, from
-# /proc) over SECONDS (default 20) after a 3-second settling time, and the X
-# server's beside it (it copies what the game presents onto its screen).
+# /proc) over SECONDS (default 20) after a 3-second settling time, by thread
+# (main, audio, the others), and the X server's beside it (it copies what the
+# game presents onto its screen).
 # With no input the game stays on the title screen; --play starts the
 # demonstration from there once (needs xdotool). A click ends a demonstration,
 # so choose a stage whose demonstration outlasts SECONDS and the settling time.
@@ -98,15 +99,30 @@ if [ "$play" = 1 ]; then
   fi
 fi
 
-ticks() {  # utime + stime of a process, in clock ticks
-  local stat; stat=$(cat "/proc/$1/stat")
+ticks() {  # utime + stime of a process or thread (/proc/PID or /proc/PID/task/TID), in clock ticks
+  local stat; stat=$(cat "$1/stat" 2>/dev/null) || { echo 0; return; }
   stat=${stat##*) }  # fields after the command name, which may hold spaces
   read -r -a f <<<"$stat"
   echo $(( f[11] + f[12] ))  # fields 14 and 15 of the whole line
 }
+# The game's main thread and SDL's audio thread (which renders the music
+# through the synthesizer and mixes the effects); the others (the music's
+# timing thread, which each song starts anew) are what the process took
+# beyond those two, as a thread that has ended keeps no figures of its own.
+thread_ticks() {
+  local main=0 audio=0 task name
+  for task in /proc/"$game_pid"/task/*; do
+    name=$(cat "$task/comm" 2>/dev/null || true)
+    if [ "${task##*/}" = "$game_pid" ]; then main=$(ticks "$task")
+    elif [[ $name == SDLAudio* ]]; then audio=$((audio + $(ticks "$task"))); fi
+  done
+  echo "$main $audio"
+}
 hz=$(getconf CLK_TCK)
-t0=$(date +%s.%N); c0=$(ticks "$game_pid"); x0=$(ticks "$xvfb")
+t0=$(date +%s.%N); c0=$(ticks "/proc/$game_pid"); x0=$(ticks "/proc/$xvfb"); read -r m0 a0 < <(thread_ticks)
 sleep "$seconds"
-t1=$(date +%s.%N); c1=$(ticks "$game_pid"); x1=$(ticks "$xvfb")
+t1=$(date +%s.%N); c1=$(ticks "/proc/$game_pid"); x1=$(ticks "/proc/$xvfb"); read -r m1 a1 < <(thread_ticks)
 awk -v c="$((c1 - c0))" -v x="$((x1 - x0))" -v hz="$hz" -v t0="$t0" -v t1="$t1" \
-  'BEGIN { w = t1 - t0; printf "cpu share: %.4f of a core (%.2f s processor time in %.2f s); X server %.4f\n", c / hz / w, c / hz, w, x / hz / w }'
+  -v m="$((m1 - m0))" -v a="$((a1 - a0))" -v o="$(((c1 - c0) - (m1 - m0) - (a1 - a0)))" \
+  'BEGIN { w = t1 - t0; printf "cpu share: %.4f of a core (%.2f s processor time in %.2f s); X server %.4f\n", c / hz / w, c / hz, w, x / hz / w
+           printf "by thread: main %.4f, audio %.4f, others %.4f\n", m / hz / w, a / hz / w, o / hz / w }'

@@ -34,8 +34,8 @@ for song in "$data"/midi/*.mid /usr/share/games/openttd/baseset/openmsx/{flying_
 done
 
 "$shots" --data "$data" --out "$out/shots" --play-stage 24 --play-frame 200 >/dev/null
-for spec in 35:37 12:53; do
-  n=${spec%%:*} every=${spec##*:}
+for pair in 35:37 12:53; do
+  n=${pair%%:*} every=${pair##*:}
   nn=$(printf %02d "$n")
   "$sim" --data "$data" --stage "$n" --replay "$data/replay/$nn.dat" \
     --screenshot-dir "$out/frames/$nn" --screenshot-every "$every" >/dev/null

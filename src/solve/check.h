@@ -17,7 +17,7 @@
 
 struct CheckOptions {
   int maxClicks = 7;    // 0 to 7
-  double seconds = 1200;  // wall-clock budget of the search: the last built-in stage takes 12 minutes
+  double seconds = 1200;  // wall-clock budget of the search: the last built-in stage takes 8 minutes
   // The child process's whole address space; the search's table of positions
   // stops at five eighths of it, so that the search ends with what it proved
   // before an allocation fails.

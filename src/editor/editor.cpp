@@ -737,29 +737,23 @@ void requestLeaveEditor() {
   else closeEditor();
 }
 
-void editorUndo() {
-  if (editor.undoStack.empty()) {
-    say("NOTHING TO UNDO");
+namespace {
+// Undo and redo are the same step between the two histories.
+void stepHistory(std::vector<StageImage>& from, std::vector<StageImage>& to, const char* nothingLeft) {
+  if (from.empty()) {
+    say(nothingLeft);
     return;
   }
-  editor.redoStack.push_back(editor.image);
-  editor.image = editor.undoStack.back();
-  editor.undoStack.pop_back();
+  to.push_back(editor.image);
+  editor.image = from.back();
+  from.pop_back();
   editor.notice.clear();
   noteChange();
 }
+}  // namespace
 
-void editorRedo() {
-  if (editor.redoStack.empty()) {
-    say("NOTHING TO REDO");
-    return;
-  }
-  editor.undoStack.push_back(editor.image);
-  editor.image = editor.redoStack.back();
-  editor.redoStack.pop_back();
-  editor.notice.clear();
-  noteChange();
-}
+void editorUndo() { stepHistory(editor.undoStack, editor.redoStack, "NOTHING TO UNDO"); }
+void editorRedo() { stepHistory(editor.redoStack, editor.undoStack, "NOTHING TO REDO"); }
 
 bool editorSave() {
   if (packState.userPacks.empty()) {

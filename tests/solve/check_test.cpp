@@ -132,24 +132,25 @@ TEST_F(CheckTest, TheNarrowestWindowIsWhereAClickStopsWorking) {
   setAttemptImage(image.data());
   // The window ends at the stage's start or at a frame that fails, on each side.
   const int first = p.frame;
+  // 1: it clears with the press at p.frame; 0: it does not; -1: another press
+  // stands too near to tell.
+  auto clearsHere = [&] {
+    for (const Press& q : moved)
+      if (&q != &p && std::abs(q.frame - p.frame) < 2) return -1;
+    std::vector<Press> sorted = moved;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Press& a, const Press& b) { return a.frame < b.frame; });
+    return playSolution(1, sorted) ? 1 : 0;
+  };
   int earliest = first, latest = first;
   for (p.frame = first - 1; p.frame >= 1; --p.frame) {
-    std::vector<Press> sorted = moved;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Press& a, const Press& b) { return a.frame < b.frame; });
-    bool near = false;
-    for (const Press& q : moved) near = near || (&q != &p && std::abs(q.frame - p.frame) < 2);
-    if (near) continue;
-    if (!playSolution(1, sorted)) break;
-    earliest = p.frame;
+    const int clears = clearsHere();
+    if (clears == 0) break;
+    if (clears == 1) earliest = p.frame;
   }
   for (p.frame = first + 1;; ++p.frame) {
-    std::vector<Press> sorted = moved;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Press& a, const Press& b) { return a.frame < b.frame; });
-    bool near = false;
-    for (const Press& q : moved) near = near || (&q != &p && std::abs(q.frame - p.frame) < 2);
-    if (near) continue;
-    if (!playSolution(1, sorted)) break;
-    latest = p.frame;
+    const int clears = clearsHere();
+    if (clears == 0) break;
+    if (clears == 1) latest = p.frame;
   }
   EXPECT_EQ(r.windowFrames, latest - earliest + 1);
 }
